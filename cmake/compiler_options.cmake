@@ -1,0 +1,23 @@
+# Warnings as errors everywhere; the tool itself is built without exceptions or RTTI.
+add_library(project_options INTERFACE)
+if(MSVC)
+  target_compile_options(project_options INTERFACE /W4 /WX /permissive-)
+else()
+  target_compile_options(project_options INTERFACE -Wall -Wextra -Wpedantic -Werror)
+endif()
+
+add_library(tool_options INTERFACE)
+target_link_libraries(tool_options INTERFACE project_options)
+if(NOT MSVC)
+  target_compile_options(tool_options INTERFACE -fno-exceptions -fno-rtti)
+endif()
+
+if(USB_FLASH_DETECT_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# The Windows executable carries its runtime with it.
+if(MINGW)
+  add_link_options(-static -static-libgcc -static-libstdc++)
+endif()

@@ -1,0 +1,46 @@
+// The detector: one run that scans the Windows INF directory and reports every driver
+// package for the two USB flash devices it knows, through fixed static buffers only.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Every text buffer of the detector holds 259 characters and a terminator.
+constexpr std::size_t TEXT_CAPACITY = 260;
+
+// What the examination of the current INF file has read. Each file overwrites them all.
+inline char infPath[TEXT_CAPACITY];        // full path of the INF file under examination
+inline char modelsSection[TEXT_CAPACITY];  // name of the INF's models section
+inline char deviceText[TEXT_CAPACITY];     // the device line; after a match, the description
+inline char driverVersion[TEXT_CAPACITY];  // the DriverVer value
+inline char infDirectory[TEXT_CAPACITY];   // the Windows directory followed by "\inf"
+inline char deviceKey[TEXT_CAPACITY];      // the key under which the device line was found
+inline char provider[TEXT_CAPACITY];       // the provider text
+inline std::int32_t foundCount;            // records printed so far
+
+// The whole run: banner, scan of the INF directory, one record per recognised package,
+// the count, the prompt, and one line of standard input.
+void runDetector();
+
+// Formats with the C library's bounded formatter ("%s" and "%d") and writes the result to
+// standard output in one write. The result always fits: the buffer is sized for the
+// longest record.
+void printOut(const char* format, ...);
+
+// True when the device line names one of the two devices: it ends in either hardware ID,
+// written in exactly that case.
+bool isKnownDevice(const char* deviceLine);
+
+// Reads DriverVer, Provider (resolved through [Strings]), the models section and the
+// device line of the INF file at `path` into the buffers above.
+void readDriverEntry(const char* path);
+
+// Replaces deviceText with the device description from [Strings]. Called only after
+// readDriverEntry for the same file, when its device line matched.
+void resolveDeviceDescription(const char* path);
+
+// Removes every "%" from `text` in place.
+void stripPercent(char* text);
+
+// Ends `text` in place at its first blank (0x20) or comma.
+void cutAtSeparator(char* text);

@@ -1,0 +1,92 @@
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+
+#include "detector/detector.h"
+#include "detector/text.h"
+#include "match/match.h"
+#include "platform/platform.h"
+
+namespace {
+
+constexpr char BANNER[] = "quellmark usb flash drivers detector by orvin_ta =)\r\n\r\n";
+constexpr char COUNT_FORMAT[] = "\r\nfound %d drivers\r\n";
+constexpr char PROMPT[] = "press enter\r\n";
+constexpr char RECORD_FORMAT[] =
+    "%s\\%s\r\n"
+    "\xC3\xC4provider: %s\r\n"
+    "\xC3\xC4"
+    "device  : %s\r\n"
+    "\xC0\xC4version : %s\r\n";
+
+constexpr char FIRST_ID_PATTERN[] = "*USB\\VID_0BDB&PID_100E";
+constexpr char SECOND_ID_PATTERN[] = "*USB\\VID_0FCE&PID_ADDE";
+constexpr char INF_PATTERN[] = "\\*.inf";
+
+// The longest record: the format's own bytes and five texts of 259 characters each
+// (directory, file name, provider, description, version), with the terminator.
+constexpr std::size_t RECORD_FORMAT_FIELDS = 5;
+constexpr std::size_t LONGEST_RECORD = sizeof RECORD_FORMAT - 1 - 2 * RECORD_FORMAT_FIELDS +
+                                       RECORD_FORMAT_FIELDS * (TEXT_CAPACITY - 1);
+constexpr std::size_t OUTPUT_CAPACITY = std::max<std::size_t>(1024, LONGEST_RECORD + 1);
+
+char outputBuffer[OUTPUT_CAPACITY];
+
+// Fills infDirectory with the Windows directory and "\inf". False when there is none, or
+// the INF directory's path would not fit.
+bool locateInfDirectory() {
+  platform::getWindowsDirectory(infDirectory, TEXT_CAPACITY);
+  return infDirectory[0] != '\0' && appendText(infDirectory, TEXT_CAPACITY, "\\inf");
+}
+
+// Examines one entry of the INF directory and prints its record if it is a package for
+// one of the two devices. An entry whose full path does not fit is skipped.
+void examineEntry(const platform::DirectoryEntry& entry) {
+  const int length = std::snprintf(infPath, TEXT_CAPACITY, "%s\\%s", infDirectory, entry.fileName);
+  if (length < 0 || static_cast<std::size_t>(length) >= TEXT_CAPACITY) return;
+  readDriverEntry(infPath);
+  if (!isKnownDevice(deviceText)) return;
+  resolveDeviceDescription(infPath);
+  printOut(RECORD_FORMAT, infDirectory, entry.fileName, provider, deviceText, driverVersion);
+  ++foundCount;
+}
+
+// Enumerates "<infDirectory>\*.inf" by its full path, so the scan never depends on the
+// current directory.
+void scanInfDirectory() {
+  char pattern[TEXT_CAPACITY + sizeof INF_PATTERN];
+  std::snprintf(pattern, sizeof pattern, "%s%s", infDirectory, INF_PATTERN);
+  platform::DirectoryEntry entry;
+  platform::DirectorySearch* search = platform::findFirstFile(pattern, entry);
+  if (search == nullptr) return;
+  do {
+    examineEntry(entry);
+  } while (platform::findNextFile(search, entry));
+  platform::findClose(search);
+}
+
+}  // namespace
+
+void printOut(const char* format, ...) {
+  va_list values;
+  va_start(values, format);
+  const int length = std::vsnprintf(outputBuffer, sizeof outputBuffer, format, values);
+  va_end(values);
+  if (length <= 0) return;
+  const auto written = std::min(static_cast<std::size_t>(length), sizeof outputBuffer - 1);
+  platform::writeStandardOutput(outputBuffer, written);
+}
+
+bool isKnownDevice(const char* deviceLine) {
+  return matchPattern(FIRST_ID_PATTERN, deviceLine) || matchPattern(SECOND_ID_PATTERN, deviceLine);
+}
+
+void runDetector() {
+  printOut(BANNER);
+  const bool haveInfDirectory = locateInfDirectory();
+  platform::setCurrentDirectory(infDirectory);
+  if (haveInfDirectory) scanInfDirectory();
+  printOut(COUNT_FORMAT, foundCount);
+  printOut(PROMPT);
+  platform::consumeStandardInputLine();
+}

@@ -1,0 +1,6 @@
+#include "detector/detector.h"
+
+int main() {
+  runDetector();
+  return 0;
+}

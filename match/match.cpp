@@ -1,0 +1,276 @@
+// The matcher walks the pattern and the text together and keeps one backtrack point: the
+// most recent "*". When the pattern after that star fails, the star takes one more
+// character and the rest is tried again from there; earlier stars are never revisited.
+//
+// That gives the same answer, and the same captures, as the recursive search that tries
+// every split of every star in increasing order. Between two stars the pattern consumes a
+// fixed number of characters (each "?" and literal one, directives none), and the case
+// mode at each pattern position is fixed by the last "%:" or "%=" before it. So once the
+// stretch after a star has matched at its earliest place, a later split of that star can
+// only start the next star further on, and the next star alone could already have
+// absorbed that; if the next star fails from every split, nothing earlier can help.
+// The recursive search, on its way to a success, also runs into exactly the failed trials
+// that this walk runs into, in the same order, so directives write their outputs in the
+// same order too.
+//
+// Cost: each star retries the stretch after it at most once per character of the text,
+// so time is bounded by the pattern's length times the text's length; stack is constant.
+#include "match/match.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+enum class ElementKind : unsigned char {
+  End,
+  AnyOne,
+  Star,
+  Literal,
+  CaseInsensitive,
+  CaseSensitive,
+  Store
+};
+
+// One element of the pattern and where the next one starts.
+struct Element {
+  ElementKind kind;
+  char value;  // the literal byte, or the conversion character of a storing directive
+  const char* next;
+};
+
+Element readDirective(const char* p) {
+  const char second = p[1];
+  switch (second) {
+    case '\0':
+      return {ElementKind::Literal, '%', p + 1};  // a lone final "%" stands for itself
+    case ':':
+      return {ElementKind::CaseInsensitive, 0, p + 2};
+    case '=':
+      return {ElementKind::CaseSensitive, 0, p + 2};
+    case '%':
+    case '?':
+    case '*':
+      return {ElementKind::Literal, second, p + 2};
+    default:
+      return {ElementKind::Store, second, p + 2};
+  }
+}
+
+Element readElement(const char* p) {
+  switch (*p) {
+    case '\0':
+      return {ElementKind::End, 0, p};
+    case '?':
+      return {ElementKind::AnyOne, 0, p + 1};
+    case '*':
+      return {ElementKind::Star, 0, p + 1};
+    case '%':
+      return readDirective(p);
+    default:
+      return {ElementKind::Literal, *p, p + 1};
+  }
+}
+
+bool sameCharacter(char patternChar, char textChar, int caseSensitive) {
+  const auto p = static_cast<unsigned char>(patternChar);
+  const auto t = static_cast<unsigned char>(textChar);
+  if (t == 0) return false;  // the end of the text equals no character of the pattern
+  return caseSensitive ? p == t : ((p ^ t) & 0xDF) == 0;
+}
+
+// A run of the text that a directive stores.
+struct Capture {
+  const char* begin;
+  const char* end;
+};
+
+void storeText(const MatchOutput& output, Capture capture) {
+  if (output.capacity == 0) return;
+  auto length = static_cast<std::size_t>(capture.end - capture.begin);
+  if (length > output.capacity - 1) length = output.capacity - 1;
+  auto* destination = static_cast<char*>(output.target);
+  std::memcpy(destination, capture.begin, length);
+  destination[length] = '\0';
+}
+
+// The scan format for a conversion into an output of this kind, or nullptr when the two
+// do not fit together.
+const char* integerFormat(char conversion, MatchOutputKind kind) {
+  const bool isSigned = conversion == 'd' || conversion == 'i';
+  const bool isUnsigned = std::strchr("uoxX", conversion) != nullptr;
+  static const char* const SIGNED_D[] = {"%hd", "%d", "%ld", "%lld"};
+  static const char* const SIGNED_I[] = {"%hi", "%i", "%li", "%lli"};
+  static const char* const UNSIGNED[4][4] = {{"%hu", "%u", "%lu", "%llu"},
+                                             {"%ho", "%o", "%lo", "%llo"},
+                                             {"%hx", "%x", "%lx", "%llx"},
+                                             {"%hX", "%X", "%lX", "%llX"}};
+  if (isSigned && kind >= MatchOutputKind::Short && kind <= MatchOutputKind::LongLong) {
+    const auto size = static_cast<int>(kind) - static_cast<int>(MatchOutputKind::Short);
+    return conversion == 'd' ? SIGNED_D[size] : SIGNED_I[size];
+  }
+  if (isUnsigned && kind >= MatchOutputKind::UnsignedShort &&
+      kind <= MatchOutputKind::UnsignedLongLong) {
+    const auto size = static_cast<int>(kind) - static_cast<int>(MatchOutputKind::UnsignedShort);
+    const auto row = static_cast<int>(std::strchr("uoxX", conversion) - "uoxX");
+    return UNSIGNED[row][size];
+  }
+  return nullptr;
+}
+
+const char* floatFormat(char conversion, MatchOutputKind kind) {
+  if (conversion == '\0' || std::strchr("eEfFgGaA", conversion) == nullptr) return nullptr;
+  // Every floating conversion scans the same way; only the size of the output differs.
+  switch (kind) {
+    case MatchOutputKind::Float:
+      return "%f";
+    case MatchOutputKind::Double:
+      return "%lf";
+    case MatchOutputKind::LongDouble:
+      return "%Lf";
+    default:
+      return nullptr;
+  }
+}
+
+const char* scanFormat(char conversion, MatchOutputKind kind) {
+  if (conversion == 'c') {
+    return kind == MatchOutputKind::Char || kind == MatchOutputKind::Text ? "%c" : nullptr;
+  }
+  if (const char* format = integerFormat(conversion, kind)) return format;
+  return floatFormat(conversion, kind);
+}
+
+// Most bytes of a capture that a conversion looks at, after the blanks it skips.
+constexpr std::size_t SCAN_CAPACITY = 4096;
+
+bool isScanSpace(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+void storeConversion(const MatchOutput& output, char conversion, Capture capture) {
+  const char* format = scanFormat(conversion, output.kind);
+  if (format == nullptr || (output.kind == MatchOutputKind::Text && output.capacity == 0)) return;
+  // Conversions other than %c skip leading white space; do it here so that a long run of
+  // it cannot push the digits out of the bounded copy.
+  const char* begin = capture.begin;
+  if (conversion != 'c') {
+    while (begin < capture.end && isScanSpace(*begin)) ++begin;
+  }
+  char scanned[SCAN_CAPACITY];
+  auto length = static_cast<std::size_t>(capture.end - begin);
+  if (length > SCAN_CAPACITY - 1) length = SCAN_CAPACITY - 1;
+  std::memcpy(scanned, begin, length);
+  scanned[length] = '\0';
+  (void)std::sscanf(scanned, format, output.target);  // a capture that does not scan is no error
+}
+
+void store(MatchOutputList outputs, std::size_t index, char conversion, Capture capture) {
+  if (index >= outputs.count) return;  // more directives than outputs: the surplus store nothing
+  const MatchOutput& output = outputs.items[index];
+  if (conversion == 's') {
+    if (output.kind == MatchOutputKind::Text) storeText(output, capture);
+    return;
+  }
+  storeConversion(output, conversion, capture);
+}
+
+// The most recent star: where its trials start in the pattern and the text, and what its
+// own storing directive (if any) needs when its split is final.
+struct StarPoint {
+  const char* patternAfter;  // where each trial starts in the pattern
+  const char* runStart;      // where the star's run starts in the text
+  const char* split;         // where the current trial starts in the text
+  int caseSensitive;
+  std::size_t outputIndex;  // the output of the first storing directive after the trials' start
+  char conversion;          // the star's own directive, or 0
+  std::size_t ownOutput;
+};
+
+// The walk's position: in the pattern, in the text, and where the run of "?" that a
+// directive would capture began.
+struct Cursor {
+  const char* pattern;
+  const char* text;
+  const char* captureStart;
+  int caseSensitive;
+  std::size_t outputIndex;
+};
+
+void finishStar(const StarPoint& star, MatchOutputList outputs) {
+  if (star.conversion != 0)
+    store(outputs, star.ownOutput, star.conversion, {star.runStart, star.split});
+}
+
+StarPoint openStar(const Cursor& at, const char* afterStar) {
+  StarPoint star{afterStar, at.text, at.text, at.caseSensitive, at.outputIndex, 0, at.outputIndex};
+  const Element following = readElement(afterStar);
+  if (following.kind == ElementKind::Store) {
+    star.patternAfter = following.next;
+    star.conversion = following.value;
+    star.outputIndex = at.outputIndex + 1;
+  }
+  return star;
+}
+
+Cursor startTrial(const StarPoint& star) {
+  return {star.patternAfter, star.split, star.split, star.caseSensitive, star.outputIndex};
+}
+
+enum class Step : unsigned char { Continue, Matched, Failed };
+
+// Takes one element of the pattern at `at`. Failed means the current trial fails here.
+Step takeElement(Cursor& at, const Element& element, MatchOutputList outputs) {
+  switch (element.kind) {
+    case ElementKind::End:
+      return *at.text == '\0' ? Step::Matched : Step::Failed;
+    case ElementKind::AnyOne:
+      if (*at.text == '\0') return Step::Failed;
+      ++at.text;
+      break;
+    case ElementKind::Literal:
+      if (!sameCharacter(element.value, *at.text, at.caseSensitive)) return Step::Failed;
+      at.captureStart = ++at.text;
+      break;
+    case ElementKind::CaseInsensitive:
+    case ElementKind::CaseSensitive:
+      at.caseSensitive = element.kind == ElementKind::CaseSensitive;
+      break;
+    case ElementKind::Store:
+      store(outputs, at.outputIndex++, element.value, {at.captureStart, at.text});
+      at.captureStart = at.text;
+      break;
+    case ElementKind::Star:
+      break;  // handled by the caller
+  }
+  at.pattern = element.next;
+  return Step::Continue;
+}
+
+}  // namespace
+
+int matchPatternCore(const char* pattern, const char* text, int caseSensitive,
+                     MatchOutputList outputs) {
+  Cursor at{pattern, text, text, caseSensitive != 0, 0};
+  StarPoint star{};
+  bool haveStar = false;
+  for (;;) {
+    const Element element = readElement(at.pattern);
+    if (element.kind == ElementKind::Star) {
+      if (haveStar) finishStar(star, outputs);  // its split can no longer change
+      star = openStar(at, element.next);
+      haveStar = true;
+      at = startTrial(star);
+      continue;
+    }
+    const Step step = takeElement(at, element, outputs);
+    if (step == Step::Matched) {
+      if (haveStar) finishStar(star, outputs);
+      return 1;
+    }
+    if (step == Step::Continue) continue;
+    if (!haveStar || *star.split == '\0') return 0;
+    ++star.split;
+    at = startTrial(star);
+  }
+}

@@ -1,0 +1,137 @@
+// Wildcard matching over single-byte text.
+//
+// A pattern matches a text as a whole. "?" takes exactly one character, "*" a run of any
+// length (the empty run included), and is lazy: of all the runs that let the rest of the
+// pattern match, the shortest wins, outer stars before inner ones. Any other byte is a
+// literal. Two case modes: case-sensitive compares bytes; case-insensitive treats two
+// bytes as equal when they differ at most in bit 5 (0x20), so ASCII letters fold, and so
+// do other pairs such as "[" and "{". A terminator equals nothing but a terminator.
+//
+// "%" and one more character form a directive:
+//   %:  case-insensitive from here on      %=  case-sensitive from here on
+//   %%  %?  %*  the literal character
+//   %s  store the capture as text          %c, %d, ... store it through a scan conversion
+// The capture is the run of "?" directly before the directive, or, when the directive
+// follows a "*", the run that star absorbed. Each storing directive takes the next
+// output, in the order the directives stand in the pattern. A "%" at the very end of the
+// pattern is a literal "%".
+//
+// Outputs are typed, so a directive never writes past one or into the wrong kind:
+//   char (&)[N], std::span<char>     %s (cut to fit, always terminated) and %c (one byte)
+//   char*                            %c only (one byte, no terminator)
+//   short*, int*, long*, long long*  %d %i
+//   unsigned short* ... unsigned long long*   %u %o %x %X
+//   float*, double*, long double*    %e %E %f %F %g %G %a %A
+// A conversion that does not fit its output, an unknown conversion character or a capture
+// that does not scan leaves the output as it was, and still takes its place in the list.
+// Directives beyond the last output store nothing.
+//
+// Cost: time proportional to the pattern's length times the text's length at worst,
+// constant stack, no allocation. Re-entrant. After a successful match every output holds
+// what the recursive first-match search (trying the splits of each star in increasing
+// order) leaves there; after a failed match some outputs may have been written.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <type_traits>
+
+enum class MatchOutputKind : unsigned char {
+  Text,
+  Char,
+  Short,
+  Int,
+  Long,
+  LongLong,
+  UnsignedShort,
+  Unsigned,
+  UnsignedLong,
+  UnsignedLongLong,
+  Float,
+  Double,
+  LongDouble,
+};
+
+// One caller-supplied output: where to store, what it is, and for text its capacity in
+// bytes, terminator included.
+struct MatchOutput {
+  MatchOutputKind kind;
+  void* target;
+  std::size_t capacity;
+};
+
+// The outputs of one match, consumed from the front by the storing directives.
+struct MatchOutputList {
+  const MatchOutput* items = nullptr;
+  std::size_t count = 0;
+};
+
+// 1 if `pattern` matches the whole of `text` in the given starting case mode (nonzero:
+// case-sensitive), 0 if not. Both must be terminated texts.
+int matchPatternCore(const char* pattern, const char* text, int caseSensitive,
+                     MatchOutputList outputs);
+
+namespace match_output {
+inline MatchOutput describe(std::span<char> buffer) {
+  return {MatchOutputKind::Text, buffer.data(), buffer.size()};
+}
+inline MatchOutput describe(char* c) {
+  return {MatchOutputKind::Char, c, 1};
+}
+inline MatchOutput describe(short* v) {
+  return {MatchOutputKind::Short, v, sizeof *v};
+}
+inline MatchOutput describe(int* v) {
+  return {MatchOutputKind::Int, v, sizeof *v};
+}
+inline MatchOutput describe(long* v) {
+  return {MatchOutputKind::Long, v, sizeof *v};
+}
+inline MatchOutput describe(long long* v) {
+  return {MatchOutputKind::LongLong, v, sizeof *v};
+}
+inline MatchOutput describe(unsigned short* v) {
+  return {MatchOutputKind::UnsignedShort, v, sizeof *v};
+}
+inline MatchOutput describe(unsigned* v) {
+  return {MatchOutputKind::Unsigned, v, sizeof *v};
+}
+inline MatchOutput describe(unsigned long* v) {
+  return {MatchOutputKind::UnsignedLong, v, sizeof *v};
+}
+inline MatchOutput describe(unsigned long long* v) {
+  return {MatchOutputKind::UnsignedLongLong, v, sizeof *v};
+}
+inline MatchOutput describe(float* v) {
+  return {MatchOutputKind::Float, v, sizeof *v};
+}
+inline MatchOutput describe(double* v) {
+  return {MatchOutputKind::Double, v, sizeof *v};
+}
+inline MatchOutput describe(long double* v) {
+  return {MatchOutputKind::LongDouble, v, sizeof *v};
+}
+
+// A character array is text with its whole size as capacity; it must not decay to the
+// single character that a plain char* stands for.
+template <class Output>
+MatchOutput describeAny(Output&& output) {
+  if constexpr (std::is_array_v<std::remove_reference_t<Output>>) {
+    return describe(std::span<char>(output));
+  } else {
+    return describe(output);
+  }
+}
+}  // namespace match_output
+
+// The entry: matches case-sensitively, with the outputs in the order of the pattern's
+// storing directives. Result as for matchPatternCore.
+template <class... Outputs>
+int matchPattern(const char* pattern, const char* text, Outputs&&... outputs) {
+  if constexpr (sizeof...(Outputs) == 0) {
+    return matchPatternCore(pattern, text, 1, MatchOutputList{});
+  } else {
+    const MatchOutput list[] = {match_output::describeAny(outputs)...};
+    return matchPatternCore(pattern, text, 1, MatchOutputList{list, sizeof...(Outputs)});
+  }
+}

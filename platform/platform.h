@@ -1,0 +1,61 @@
+// What the detector needs of the operating system. One implementation per system:
+// platform_win32.cpp calls the Win32 API; platform_posix.cpp stands in for it over a Wine
+// prefix (or a mounted Windows installation) laid out on a POSIX file system.
+//
+// Paths are DOS paths ("C:\windows\inf\oem1.inf") on every system; the POSIX layer maps
+// them to host paths. Text is single bytes throughout.
+#pragma once
+
+#include <cstddef>
+
+namespace platform {
+
+// Capacity of a file name in a directory entry, terminator included (Windows' MAX_PATH).
+constexpr std::size_t FILE_NAME_CAPACITY = 260;
+
+// Copies the Windows directory ("C:\windows") into `buffer`, terminated. Returns its
+// length, or 0 when it cannot be had or does not fit (then `buffer` holds "" if
+// capacity > 0).
+std::size_t getWindowsDirectory(char* buffer, std::size_t capacity);
+
+// Makes `path` the process's current directory. False when it cannot.
+bool setCurrentDirectory(const char* path);
+
+// One entry of a directory enumeration.
+struct DirectoryEntry {
+  char fileName[FILE_NAME_CAPACITY];
+};
+
+// An enumeration in progress; nullptr stands for none.
+struct DirectorySearch;
+
+// Starts enumerating the entries that `pattern` ("C:\windows\inf\*.inf": a directory, a
+// backslash and a wildcard name with "*" and "?", compared without regard to ASCII case)
+// matches, directories included, in the order the system yields them. Fills `entry`
+// with the first. nullptr when the enumeration cannot start or nothing matches.
+DirectorySearch* findFirstFile(const char* pattern, DirectoryEntry& entry);
+
+// Fills `entry` with the next matching entry. False after the last.
+bool findNextFile(DirectorySearch* search, DirectoryEntry& entry);
+
+// Ends an enumeration that findFirstFile started.
+void findClose(DirectorySearch* search);
+
+// The system's profile (INF/INI) reader with an empty default: copies the value of `key`
+// in `section` of the file at the full path `path` into `destination`, at most
+// capacity - 1 bytes and a terminator, and returns the number of bytes copied. A missing
+// file, section or key, or one that cannot be read, gives "" (0). `key` and
+// `destination` may be the same buffer: the key is taken in full before the destination
+// is written.
+std::size_t readProfileString(const char* section, const char* key, char* destination,
+                              std::size_t capacity, const char* path);
+
+// Writes `length` bytes to standard output, after what was written before. Failures are
+// ignored: a closed output or a reader that has gone never ends the process.
+void writeStandardOutput(const char* bytes, std::size_t length);
+
+// Consumes one line of standard input, of any length, and discards it. Returns at the end
+// of input or on an error.
+void consumeStandardInputLine();
+
+}  // namespace platform

@@ -1,0 +1,271 @@
+// The platform layer on POSIX systems. It stands in for Windows the way Wine lays a
+// Windows system out on a POSIX file system: drive C: is the folder $WINEPREFIX/drive_c
+// (~/.wine/drive_c without WINEPREFIX), other drives are $WINEPREFIX/dosdevices/<x>:, and
+// each component of a DOS path is found without regard to ASCII case when the exact name
+// is absent, so a mounted Windows installation ("Windows/INF") works too.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/inf_reader.h"
+#include "platform/platform.h"
+
+namespace platform {
+
+struct DirectorySearch {
+  std::vector<std::string> names;
+  std::size_t next = 0;
+};
+
+namespace {
+
+constexpr std::size_t HOST_PATH_CAPACITY = PATH_MAX;
+
+char upperAscii(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool sameNameIgnoringCase(const char* a, const char* b, std::size_t bLength) {
+  for (std::size_t i = 0; i < bLength; ++i) {
+    if (a[i] == '\0' || upperAscii(a[i]) != upperAscii(b[i])) return false;
+  }
+  return a[bLength] == '\0';
+}
+
+// Appends "/" and `name` (of `length` bytes) to the host path in `path`. False when it
+// does not fit.
+bool appendComponent(char* path, const char* name, std::size_t length) {
+  const std::size_t used = std::strlen(path);
+  if (used + 1 + length >= HOST_PATH_CAPACITY) return false;
+  path[used] = '/';
+  std::memcpy(path + used + 1, name, length);
+  path[used + 1 + length] = '\0';
+  return true;
+}
+
+// The entry of `directory` whose name equals `name` without regard to ASCII case; of
+// several, the first in byte order, so the choice never depends on the directory's order.
+bool findNameIgnoringCase(const char* directory, const char* name, std::size_t length,
+                          std::string& found) {
+  DIR* listing = opendir(directory);
+  if (listing == nullptr) return false;
+  found.clear();
+  while (const dirent* entry = readdir(listing)) {
+    if (!sameNameIgnoringCase(entry->d_name, name, length)) continue;
+    if (found.empty() || found > entry->d_name) found = entry->d_name;
+  }
+  closedir(listing);
+  return !found.empty();
+}
+
+// Appends one DOS path component to the host path, spelled as it is on disk.
+bool resolveComponent(char* path, const char* name, std::size_t length) {
+  const std::size_t used = std::strlen(path);
+  if (!appendComponent(path, name, length)) return false;
+  struct stat status;
+  if (lstat(path, &status) == 0) return true;
+  path[used] = '\0';
+  std::string onDisk;
+  if (!findNameIgnoringCase(used == 0 ? "." : path, name, length, onDisk)) {
+    return appendComponent(path, name, length);  // absent: the lookups then find nothing
+  }
+  return appendComponent(path, onDisk.c_str(), onDisk.size());
+}
+
+// The host folder that stands for a drive's root.
+bool driveRoot(char letter, char* path) {
+  const char* prefix = std::getenv("WINEPREFIX");
+  std::string root;
+  if (prefix != nullptr && *prefix != '\0') {
+    root = prefix;
+  } else {
+    const char* home = std::getenv("HOME");
+    if (home == nullptr) return false;
+    root = std::string(home) + "/.wine";
+  }
+  const char drive = static_cast<char>(upperAscii(letter) - 'A' + 'a');
+  root += drive == 'c' ? std::string("/drive_c") : std::string("/dosdevices/") + drive + ':';
+  if (root.size() >= HOST_PATH_CAPACITY) return false;
+  std::memcpy(path, root.c_str(), root.size() + 1);
+  return true;
+}
+
+// Maps a DOS path ("C:\windows\inf\x.inf", "\windows", "inf\x.inf") to a host path.
+bool toHostPath(const char* dosPath, char* hostPath) {
+  const char* rest = dosPath;
+  hostPath[0] = '\0';
+  if (rest[0] != '\0' && rest[1] == ':') {
+    if (!driveRoot(rest[0], hostPath)) return false;
+    rest += 2;
+  } else if (rest[0] == '\\' || rest[0] == '/') {
+    if (!driveRoot('C', hostPath)) return false;
+  }
+  while (*rest != '\0') {
+    const std::size_t length = std::strcspn(rest, "\\/");
+    const bool skip = length == 0 || (length == 1 && rest[0] == '.');
+    if (!skip && !resolveComponent(hostPath, rest, length)) return false;
+    rest += length;
+    if (*rest != '\0') ++rest;
+  }
+  if (hostPath[0] == '\0') std::memcpy(hostPath, ".", 2);
+  return true;
+}
+
+bool isDirectory(const char* hostPath) {
+  struct stat status;
+  return stat(hostPath, &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+// A file name pattern with "*" and "?", compared without regard to ASCII case.
+bool nameMatches(const char* pattern, const char* name) {
+  const char* starPattern = nullptr;
+  const char* starName = nullptr;
+  while (*name != '\0') {
+    if (*pattern == '*') {
+      starPattern = ++pattern;
+      starName = name;
+    } else if (*pattern != '\0' && (*pattern == '?' || upperAscii(*pattern) == upperAscii(*name))) {
+      ++pattern;
+      ++name;
+    } else if (starPattern != nullptr) {
+      pattern = starPattern;
+      name = ++starName;
+    } else {
+      return false;
+    }
+  }
+  while (*pattern == '*') ++pattern;
+  return *pattern == '\0';
+}
+
+// The order in which NTFS (and Wine) yield names: bytes compared with ASCII letters
+// upper-cased.
+bool comesBefore(const std::string& a, const std::string& b) {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return static_cast<unsigned char>(upperAscii(x)) < static_cast<unsigned char>(upperAscii(y));
+  });
+}
+
+std::vector<std::string> listMatchingNames(const char* hostDirectory, const char* namePattern) {
+  std::vector<std::string> names;
+  DIR* listing = opendir(hostDirectory);
+  if (listing == nullptr) return names;
+  while (const dirent* entry = readdir(listing)) {
+    const bool fits = std::strlen(entry->d_name) < FILE_NAME_CAPACITY;
+    if (fits && nameMatches(namePattern, entry->d_name)) names.emplace_back(entry->d_name);
+  }
+  closedir(listing);
+  std::sort(names.begin(), names.end(), comesBefore);
+  return names;
+}
+
+void fillEntry(const std::string& name, DirectoryEntry& entry) {
+  std::memcpy(entry.fileName, name.c_str(), name.size() + 1);
+}
+
+// DOS device names are devices in every folder, whatever their extension.
+bool isDeviceName(const char* dosPath) {
+  const char* base = dosPath;
+  for (const char* c = dosPath; *c != '\0'; ++c) {
+    if (*c == '\\' || *c == '/' || *c == ':') base = c + 1;
+  }
+  const std::size_t stem = std::strcspn(base, ".");
+  static const char* const DEVICES[] = {"CON", "PRN", "AUX", "NUL"};
+  for (const char* device : DEVICES) {
+    if (stem == 3 && sameNameIgnoringCase(device, base, 3)) return true;
+  }
+  const bool numbered = stem == 4 && base[3] >= '1' && base[3] <= '9';
+  return numbered && (sameNameIgnoringCase("COM", base, 3) || sameNameIgnoringCase("LPT", base, 3));
+}
+
+std::size_t readFromDescriptor(void* context, unsigned char* buffer, std::size_t capacity) {
+  const int descriptor = *static_cast<int*>(context);
+  for (;;) {
+    const ssize_t got = read(descriptor, buffer, capacity);
+    if (got >= 0) return static_cast<std::size_t>(got);
+    if (errno != EINTR) return 0;
+  }
+}
+
+// Opens a regular file for reading, never blocking on a FIFO or a device; -1 otherwise.
+int openRegularFile(const char* hostPath) {
+  const int descriptor = open(hostPath, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (descriptor < 0) return -1;
+  struct stat status;
+  if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+    close(descriptor);
+    return -1;
+  }
+  return descriptor;
+}
+
+}  // namespace
+
+std::size_t getWindowsDirectory(char* buffer, std::size_t capacity) {
+  if (capacity == 0) return 0;
+  buffer[0] = '\0';
+  char hostPath[HOST_PATH_CAPACITY];
+  std::string onDisk;
+  if (!driveRoot('C', hostPath) || !findNameIgnoringCase(hostPath, "windows", 7, onDisk)) return 0;
+  if (!appendComponent(hostPath, onDisk.c_str(), onDisk.size()) || !isDirectory(hostPath)) return 0;
+  const std::string windowsDirectory = "C:\\" + onDisk;
+  if (windowsDirectory.size() >= capacity) return 0;
+  std::memcpy(buffer, windowsDirectory.c_str(), windowsDirectory.size() + 1);
+  return windowsDirectory.size();
+}
+
+bool setCurrentDirectory(const char* path) {
+  char hostPath[HOST_PATH_CAPACITY];
+  return path[0] != '\0' && toHostPath(path, hostPath) && chdir(hostPath) == 0;
+}
+
+DirectorySearch* findFirstFile(const char* pattern, DirectoryEntry& entry) {
+  const char* lastSeparator = std::strrchr(pattern, '\\');
+  const char* namePattern = lastSeparator == nullptr ? pattern : lastSeparator + 1;
+  const std::string dosDirectory(pattern, static_cast<std::size_t>(namePattern - pattern));
+  char hostDirectory[HOST_PATH_CAPACITY];
+  if (!toHostPath(dosDirectory.c_str(), hostDirectory)) return nullptr;
+  auto* search = new DirectorySearch{listMatchingNames(hostDirectory, namePattern)};
+  if (search->names.empty()) {
+    delete search;
+    return nullptr;
+  }
+  fillEntry(search->names[search->next++], entry);
+  return search;
+}
+
+bool findNextFile(DirectorySearch* search, DirectoryEntry& entry) {
+  if (search->next == search->names.size()) return false;
+  fillEntry(search->names[search->next++], entry);
+  return true;
+}
+
+void findClose(DirectorySearch* search) {
+  delete search;
+}
+
+std::size_t readProfileString(const char* section, const char* key, char* destination,
+                              std::size_t capacity, const char* path) {
+  char hostPath[HOST_PATH_CAPACITY];
+  int descriptor = -1;
+  if (!isDeviceName(path) && toHostPath(path, hostPath)) descriptor = openRegularFile(hostPath);
+  if (descriptor < 0) {
+    if (capacity > 0) destination[0] = '\0';
+    return 0;
+  }
+  const std::size_t length = inf::lookupProfileString({readFromDescriptor, &descriptor}, section,
+                                                      key, destination, capacity);
+  close(descriptor);
+  return length;
+}
+
+}  // namespace platform

@@ -1,0 +1,220 @@
+// The detector's run over an in-memory system: exact output bytes, the lookups it makes,
+// and the faults it must not have.
+#include "detector/detector.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/fake_platform.h"
+
+namespace {
+
+const std::string BANNER = "quellmark usb flash drivers detector by orvin_ta =)\r\n\r\n";
+const std::string PROMPT = "press enter\r\n";
+
+std::string countLine(int count) {
+  return "\r\nfound " + std::to_string(count) + " drivers\r\n";
+}
+
+std::string record(const std::string& path, const std::string& providerText,
+                   const std::string& description, const std::string& version) {
+  return path + "\r\n\xC3\xC4provider: " + providerText +
+         "\r\n\xC3\xC4"
+         "device  : " +
+         description + "\r\n\xC0\xC4version : " + version + "\r\n";
+}
+
+// A driver package whose models entry is `modelsLine`, in CR LF form.
+std::string package(const std::string& modelsLine, const std::string& provider = "%Prov%",
+                    const std::string& manufacturer = "Models,NTamd64") {
+  return "[Version]\r\nSignature=\"$Windows NT$\"\r\nProvider=" + provider +
+         "\r\nDriverVer=01/02/2020,1.0.0.1\r\n[Manufacturer]\r\n%MfgName%=" + manufacturer +
+         "\r\n[Models]\r\n" + modelsLine +
+         "\r\n[Models.NTamd64]\r\n%DeviceDesc%=Other, USB\\VID_0FCE&PID_ADDE\r\n"
+         "[Strings]\r\nProv=Quellmark\r\nMfgName=Maker\r\nDeviceDesc=Flash Device\r\n"
+         "DeviceDesc.Flash=Flash Mode Device\r\n";
+}
+
+class DetectorRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fakeSystem() = FakeSystem{};
+    foundCount = 0;
+  }
+  FakeSystem& system = fakeSystem();
+
+  void addFile(const std::string& name, const std::string& bytes) {
+    system.entries.push_back(name);
+    system.files[system.windowsDirectory + "\\inf\\" + name] = bytes;
+  }
+};
+
+TEST_F(DetectorRun, NoInfFilesPrintsBannerCountAndPrompt) {
+  runDetector();
+  EXPECT_EQ(system.output, BANNER + countLine(0) + PROMPT);
+  EXPECT_EQ(system.currentDirectory, "C:\\WINDOWS\\inf");
+  ASSERT_EQ(system.searchPatterns.size(), 1u);
+  EXPECT_EQ(system.searchPatterns[0], "C:\\WINDOWS\\inf\\*.inf");
+  EXPECT_EQ(system.inputLinesConsumed, 1);
+}
+
+TEST_F(DetectorRun, NoWindowsDirectoryScansNothing) {
+  system.windowsDirectory = "";
+  runDetector();
+  EXPECT_EQ(system.output, BANNER + countLine(0) + PROMPT);
+  EXPECT_TRUE(system.searchPatterns.empty());
+}
+
+struct PackageCase {
+  const char* name;
+  std::string bytes;
+  bool matches;
+  std::string provider, description;
+};
+
+class DetectorPackages : public DetectorRun, public ::testing::WithParamInterface<PackageCase> {};
+
+TEST_P(DetectorPackages, RecordOrSilence) {
+  const PackageCase& row = GetParam();
+  addFile("oem1.inf", row.bytes);
+  runDetector();
+  const std::string expected = row.matches ? record("C:\\WINDOWS\\inf\\oem1.inf", row.provider,
+                                                    row.description, "01/02/2020,1.0.0.1")
+                                           : "";
+  EXPECT_EQ(system.output, BANNER + expected + countLine(row.matches ? 1 : 0) + PROMPT);
+}
+
+const PackageCase PACKAGE_CASES[] = {
+    {"SecondIdAfterSection", package("%DeviceDesc%=Install, USB\\VID_0FCE&PID_ADDE"), true,
+     "Quellmark", "Flash Device"},
+    {"FirstIdBare", package("%DeviceDesc%=USB\\VID_0BDB&PID_100E"), true, "Quellmark",
+     "Flash Device"},
+    {"CompatibleIdAfter", package("%DeviceDesc%=Install, USB\\VID_0FCE&PID_ADDE, USB\\Class_08"),
+     false},
+    {"LowerCaseId", package("%DeviceDesc%=Install, usb\\vid_0fce&pid_adde"), false},
+    {"OtherKey", package("%Other%=Install, USB\\VID_0FCE&PID_ADDE"), false},
+    {"FlashKeyFallback", package("%DeviceDesc.Flash%=Install, USB\\VID_0BDB&PID_100E"), true,
+     "Quellmark", "Flash Mode Device"},
+    {"EmptyDeviceDescFallsBack",
+     package("%DeviceDesc%=\r\n%DeviceDesc.Flash%=Install, USB\\VID_0BDB&PID_100E"), true,
+     "Quellmark", "Flash Mode Device"},
+    {"PlainWordsProvider", package("%DeviceDesc%=I, USB\\VID_0FCE&PID_ADDE", "Quellmark Inc"), true,
+     "", "Flash Device"},
+    {"PlainWordsProviderFoundAsKey", package("%DeviceDesc%=I, USB\\VID_0FCE&PID_ADDE", "Prov"),
+     true, "Quellmark", "Flash Device"},
+    {"PercentsInsideProvider", package("%DeviceDesc%=I, USB\\VID_0FCE&PID_ADDE", "%P%r%o%v%"), true,
+     "Quellmark", "Flash Device"},
+    {"DecoratedSectionNotConsulted", package("%Other%=I, USB\\VID_1234&PID_5678"), false},
+    {"LeadingCommaReadsSectionBeforeFirstHeader",
+     "%DeviceDesc%=Install, USB\\VID_0FCE&PID_ADDE\r\n" +
+         package("%DeviceDesc%=Install, USB\\VID_1234", "%Prov%", ",NTamd64"),
+     true, "Quellmark", "Flash Device"},
+    {"NotAnInfFile",
+     std::string("\x7F"
+                 "ELF\x02\x01\x01\0\0\0",
+                 10),
+     false},
+    {"EmptyFile", "", false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Packages, DetectorPackages, ::testing::ValuesIn(PACKAGE_CASES),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(DetectorRun, LookupsAreTheListedOnesInOrderWithTheFullPath) {
+  addFile("a.inf", package("%DeviceDesc.Flash%=I, USB\\VID_0BDB&PID_100E"));
+  runDetector();
+  const std::string p = "C:\\WINDOWS\\inf\\a.inf|";
+  const std::vector<std::string> expected = {
+      p + "Version|DriverVer",        p + "Version|Provider",    p + "Strings|Prov",
+      p + "Manufacturer|%MfgName%",   p + "Models|%DeviceDesc%", p + "Models|%DeviceDesc.Flash%",
+      p + "Strings|DeviceDesc.Flash",
+  };
+  EXPECT_EQ(system.lookups, expected);
+}
+
+TEST_F(DetectorRun, RecordsFollowTheEnumerationOrderAndCountInPlural) {
+  addFile("z.inf", package("%DeviceDesc%=I, USB\\VID_0BDB&PID_100E"));
+  addFile("other.inf", package("%DeviceDesc%=I, USB\\VID_1111&PID_2222"));
+  addFile("a.inf", package("%DeviceDesc%=I, USB\\VID_0FCE&PID_ADDE"));
+  runDetector();
+  const std::string version = "01/02/2020,1.0.0.1";
+  EXPECT_EQ(system.output,
+            BANNER + record("C:\\WINDOWS\\inf\\z.inf", "Quellmark", "Flash Device", version) +
+                record("C:\\WINDOWS\\inf\\a.inf", "Quellmark", "Flash Device", version) +
+                countLine(2) + PROMPT);
+}
+
+TEST_F(DetectorRun, DriveRootWindowsDirectoryKeepsBothBackslashes) {
+  system.windowsDirectory = "C:\\";
+  addFile("a.inf", package("%DeviceDesc%=I, USB\\VID_0FCE&PID_ADDE"));
+  runDetector();
+  EXPECT_NE(system.output.find("C:\\\\inf\\a.inf\r\n"), std::string::npos) << system.output;
+}
+
+TEST_F(DetectorRun, LongestRecordIsNeverCut) {
+  system.windowsDirectory = "C:\\" + std::string(251, 'w');  // 259 with "\inf"
+  const std::string longText(259, 'x');
+  const std::string bytes =
+      "[Version]\r\nProvider=%P%\r\nDriverVer=" + longText + "\r\n" +
+      "[Manufacturer]\r\n%MfgName%=M\r\n[M]\r\n%DeviceDesc%=" + std::string(300, 'i') +
+      ",USB\\VID_0FCE&PID_ADDE\r\n" + "[Strings]\r\nP=" + longText + "y\r\nDeviceDesc=" + longText +
+      "\r\n";
+  addFile("a.inf", bytes);
+  runDetector();
+  // The 300-byte device line is cut to 259 bytes and so loses its ID: no record.
+  EXPECT_EQ(system.output, BANNER + countLine(0) + PROMPT);
+
+  SetUp();
+  system.windowsDirectory = "C:\\" + std::string(251, 'w');
+  const std::string fits = "[Version]\r\nProvider=%P%\r\nDriverVer=" + longText +
+                           "\r\n[Manufacturer]\r\n%MfgName%=M\r\n[M]\r\n%DeviceDesc%=I," +
+                           "USB\\VID_0FCE&PID_ADDE\r\n[Strings]\r\nP=" + longText +
+                           "y\r\nDeviceDesc=" + longText + "\r\n";
+  addFile("a.inf", fits);
+  runDetector();
+  const std::string path = system.windowsDirectory + "\\inf\\a.inf";
+  EXPECT_EQ(system.output,
+            BANNER + record(path, longText, longText, longText) + countLine(1) + PROMPT);
+}
+
+TEST_F(DetectorRun, EntryWhosePathDoesNotFitIsSkipped) {
+  system.windowsDirectory = "C:\\" + std::string(200, 'w');   // INF directory: 207 bytes
+  const std::string fits = std::string(47, 'f') + ".inf";     // 207 + 1 + 51 = 259
+  const std::string tooLong = std::string(48, 'l') + ".inf";  // 260: one too many
+  addFile(tooLong, package("%DeviceDesc%=I, USB\\VID_0FCE&PID_ADDE"));
+  addFile(fits, package("%DeviceDesc%=I, USB\\VID_0FCE&PID_ADDE"));
+  runDetector();
+  const std::string path = system.windowsDirectory + "\\inf\\" + fits;
+  EXPECT_EQ(system.output, BANNER +
+                               record(path, "Quellmark", "Flash Device", "01/02/2020,1.0.0.1") +
+                               countLine(1) + PROMPT);
+  for (const std::string& lookup : system.lookups) {
+    EXPECT_EQ(lookup.find(tooLong), std::string::npos) << lookup;
+  }
+}
+
+}  // namespace
+
+TEST(DetectorText, StripPercentRemovesEveryPercent) {
+  const std::pair<std::string, std::string> rows[] = {
+      {"%Prov%", "Prov"}, {"%%a%%%b%", "ab"}, {"", ""}, {"%%%", ""}, {"plain", "plain"}};
+  for (const auto& [input, expected] : rows) {
+    char buffer[TEXT_CAPACITY] = {};
+    input.copy(buffer, input.size());
+    stripPercent(buffer);
+    EXPECT_EQ(std::string(buffer), expected) << input;
+  }
+}
+
+TEST(DetectorText, CutAtSeparatorStopsAtFirstBlankOrComma) {
+  const std::pair<std::string, std::string> rows[] = {
+      {"Models,NTamd64", "Models"}, {"Models NTamd64", "Models"}, {",NTamd64", ""},
+      {"Models\t,x", "Models\t"},   {"Whole", "Whole"},           {"", ""}};
+  for (const auto& [input, expected] : rows) {
+    char buffer[TEXT_CAPACITY] = {};
+    input.copy(buffer, input.size());
+    cutAtSeparator(buffer);
+    EXPECT_EQ(std::string(buffer), expected) << input;
+  }
+}

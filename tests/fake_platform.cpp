@@ -1,0 +1,79 @@
+#include "tests/fake_platform.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/inf_reader.h"
+#include "platform/platform.h"
+
+FakeSystem& fakeSystem() {
+  static FakeSystem system;
+  return system;
+}
+
+namespace platform {
+
+struct DirectorySearch {
+  std::size_t next;
+};
+
+namespace {
+DirectorySearch search;
+
+void fill(DirectoryEntry& entry, const std::string& name) {
+  const std::size_t length = std::min(name.size(), FILE_NAME_CAPACITY - 1);
+  std::memcpy(entry.fileName, name.data(), length);
+  entry.fileName[length] = '\0';
+}
+}  // namespace
+
+std::size_t getWindowsDirectory(char* buffer, std::size_t capacity) {
+  const std::string& directory = fakeSystem().windowsDirectory;
+  if (capacity == 0 || directory.size() >= capacity) return 0;
+  std::memcpy(buffer, directory.c_str(), directory.size() + 1);
+  return directory.size();
+}
+
+bool setCurrentDirectory(const char* path) {
+  fakeSystem().currentDirectory = path;
+  return true;
+}
+
+DirectorySearch* findFirstFile(const char* pattern, DirectoryEntry& entry) {
+  fakeSystem().searchPatterns.emplace_back(pattern);
+  if (fakeSystem().entries.empty()) return nullptr;
+  search.next = 1;
+  fill(entry, fakeSystem().entries[0]);
+  return &search;
+}
+
+bool findNextFile(DirectorySearch* current, DirectoryEntry& entry) {
+  if (current->next >= fakeSystem().entries.size()) return false;
+  fill(entry, fakeSystem().entries[current->next++]);
+  return true;
+}
+
+void findClose(DirectorySearch*) {}
+
+std::size_t readProfileString(const char* section, const char* key, char* destination,
+                              std::size_t capacity, const char* path) {
+  FakeSystem& system = fakeSystem();
+  system.lookups.push_back(std::string(path) + "|" + section + "|" + key);
+  const auto file = system.files.find(path);
+  if (file == system.files.end()) {
+    if (capacity > 0) destination[0] = '\0';
+    return 0;
+  }
+  return inf::lookupProfileStringInMemory(file->second.data(), file->second.size(), section, key,
+                                          destination, capacity);
+}
+
+void writeStandardOutput(const char* bytes, std::size_t length) {
+  fakeSystem().output.append(bytes, length);
+}
+
+void consumeStandardInputLine() {
+  ++fakeSystem().inputLinesConsumed;
+}
+
+}  // namespace platform
