@@ -55,7 +55,7 @@ void examineEntry(const platform::DirectoryEntry& entry) {
 // current directory.
 void scanInfDirectory() {
   char pattern[TEXT_CAPACITY + sizeof INF_PATTERN];
-  std::snprintf(pattern, sizeof pattern, "%s%s", infDirectory, INF_PATTERN);
+  (void)std::snprintf(pattern, sizeof pattern, "%s%s", infDirectory, INF_PATTERN);
   platform::DirectoryEntry entry;
   platform::DirectorySearch* search = platform::findFirstFile(pattern, entry);
   if (search == nullptr) return;
