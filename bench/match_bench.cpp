@@ -1,0 +1,219 @@
+// Speed of the wildcard matcher on the detector's work, on patterns that make a naive
+// backtracker slow, and on captures, beside a plain recursive matcher written straight
+// from the matching rules (the same as the tests' model). The recursive matcher runs only
+// where it finishes quickly: its time grows with the number of ways the stars can split,
+// and its stack with the number of stars.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "match/match.h"
+
+namespace {
+
+// ---------------------------------------------------------------------------------------
+// The plain recursive matcher: one nested call per split of every star, its capture in a
+// string of its own. Stores into text, char and int outputs only.
+
+bool sameChar(char a, char b, int caseSensitive) {
+  if (a == '\0' || b == '\0') return a == b;
+  const auto difference = static_cast<unsigned char>(a ^ b);
+  return caseSensitive ? difference == 0 : (difference & 0xDF) == 0;
+}
+
+bool isStoringCharacter(char c) {
+  return c != '\0' && std::strchr(":=%*?", c) == nullptr;
+}
+
+void recursiveStore(MatchOutputList outputs, std::size_t index, char conversion,
+                    const std::string& capture) {
+  if (index >= outputs.count) return;
+  const MatchOutput& output = outputs.items[index];
+  const bool isText = output.kind == MatchOutputKind::Text;
+  const char format[3] = {'%', conversion, '\0'};
+  if (isText && conversion == 's') {
+    if (output.capacity == 0) return;
+    const std::size_t length = std::min(capture.size(), output.capacity - 1);
+    std::memcpy(output.target, capture.data(), length);
+    static_cast<char*>(output.target)[length] = '\0';
+  } else if (conversion == 'c' &&
+             (output.kind == MatchOutputKind::Char || (isText && output.capacity > 0))) {
+    std::sscanf(capture.c_str(), format, static_cast<char*>(output.target));
+  } else if (output.kind == MatchOutputKind::Int && (conversion == 'd' || conversion == 'i')) {
+    std::sscanf(capture.c_str(), format, static_cast<int*>(output.target));
+  }
+}
+
+int recursiveMatch(const char* pattern, const char* text, int caseSensitive,
+                   MatchOutputList outputs, std::size_t next);
+
+int recursiveStar(const char* pattern, const char* text, int caseSensitive, MatchOutputList outputs,
+                  std::size_t next) {
+  if (*pattern == '\0') return 1;
+  const bool storing = pattern[0] == '%' && isStoringCharacter(pattern[1]);
+  const char* rest = storing ? pattern + 2 : pattern;
+  for (std::size_t split = 0;; ++split) {
+    if (recursiveMatch(rest, text + split, caseSensitive, outputs, storing ? next + 1 : next)) {
+      if (storing) recursiveStore(outputs, next, pattern[1], std::string(text, split));
+      return 1;
+    }
+    if (text[split] == '\0') return 0;
+  }
+}
+
+int recursiveMatch(const char* pattern, const char* text, int caseSensitive,
+                   MatchOutputList outputs, std::size_t next) {
+  std::string capture;
+  for (;;) {
+    if (*pattern == '\0' && *text == '\0') return 1;
+    if (*pattern == '?') {
+      if (*text == '\0') return 0;
+      capture += *text++;
+      ++pattern;
+      continue;
+    }
+    if (*pattern == '*') return recursiveStar(pattern + 1, text, caseSensitive, outputs, next);
+    if (*pattern == '%' && (pattern[1] == ':' || pattern[1] == '=')) {
+      caseSensitive = pattern[1] == '=';
+      pattern += 2;
+      continue;
+    }
+    if (*pattern == '%' && isStoringCharacter(pattern[1])) {
+      recursiveStore(outputs, next++, pattern[1], capture);
+      capture.clear();
+      pattern += 2;
+      continue;
+    }
+    if (*pattern == '%' && pattern[1] != '\0') ++pattern;
+    capture.clear();
+    if (!sameChar(*pattern, *text, caseSensitive)) return 0;
+    ++pattern;
+    ++text;
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+// Inputs.
+
+using Matcher = int (*)(const char*, const char*, MatchOutputList);
+
+int matchWithMatcher(const char* pattern, const char* text, MatchOutputList outputs) {
+  return matchPatternCore(pattern, text, 1, outputs);
+}
+
+int matchRecursively(const char* pattern, const char* text, MatchOutputList outputs) {
+  return recursiveMatch(pattern, text, 1, outputs, 0);
+}
+
+constexpr const char* ID_PATTERNS[] = {"*USB\\VID_0BDB&PID_100E", "*USB\\VID_0FCE&PID_ADDE"};
+
+std::string repeated(std::string_view piece, std::size_t count) {
+  std::string out;
+  out.reserve(piece.size() * count);
+  for (std::size_t i = 0; i < count; ++i) out += piece;
+  return out;
+}
+
+// Device lines as INF files carry them: the two IDs, one with a compatible ID after it,
+// one in lower case, an unrelated device and a long list of IDs.
+const std::vector<std::string>& deviceLines() {
+  static const std::vector<std::string> lines = {
+      "Install, USB\\VID_0BDB&PID_100E",
+      "Install, USB\\VID_0FCE&PID_ADDE",
+      "Install, USB\\VID_0FCE&PID_ADDE, USB\\Class_08&SubClass_06",
+      "install, usb\\vid_0fce&pid_adde",
+      "DriverInstall.NT, USB\\VID_1234&PID_5678&REV_0100&MI_00",
+      "Install, " + repeated("USB\\VID_0FCE&PID_ADD0, ", 8) + "USB\\VID_0FCE&PID_ADDE",
+  };
+  return lines;
+}
+
+// Lines of deviceLines() that end in one of the IDs.
+constexpr int FOUND_LINES = 3;
+
+// Both IDs tried in turn, as the detector does, on every line.
+int countFound(Matcher matcher) {
+  int found = 0;
+  for (const std::string& line : deviceLines()) {
+    found += matcher(ID_PATTERNS[0], line.c_str(), {}) || matcher(ID_PATTERNS[1], line.c_str(), {});
+  }
+  return found;
+}
+
+void detectorLines(benchmark::State& state, Matcher matcher) {
+  if (countFound(matcher) != FOUND_LINES) state.SkipWithError("wrong count of lines found");
+  for (auto _ : state) benchmark::DoNotOptimize(countFound(matcher));
+  state.SetItemsProcessed(state.iterations() * static_cast<long>(deviceLines().size()));
+}
+BENCHMARK_CAPTURE(detectorLines, matcher, matchWithMatcher);
+BENCHMARK_CAPTURE(detectorLines, recursive, matchRecursively);
+
+// (a*)^n b against a^m: never matches, and a backtracker tries every way to split the a's.
+void starRuns(benchmark::State& state, Matcher matcher) {
+  const std::string pattern = repeated("a*", static_cast<std::size_t>(state.range(0))) + "b";
+  const std::string text = repeated("a", static_cast<std::size_t>(state.range(1)));
+  for (auto _ : state) benchmark::DoNotOptimize(matcher(pattern.c_str(), text.c_str(), {}));
+  state.SetBytesProcessed(state.iterations() * static_cast<long>(text.size()));
+}
+BENCHMARK_CAPTURE(starRuns, matcher, matchWithMatcher)
+    ->ArgsProduct({{1, 10, 100}, {100, 1000, 10000}});
+BENCHMARK_CAPTURE(starRuns, recursive, matchRecursively)
+    ->ArgsProduct({{1}, {100, 1000, 10000}})
+    ->ArgsProduct({{2}, {100, 1000}});
+
+// 100,000 stars, alone (first argument 0) or followed by "b" (1), against a text of a's
+// of the second argument's length that ends in "b". The recursive matcher would need
+// one frame per star.
+void manyStars(benchmark::State& state) {
+  const std::string pattern = repeated("*", 100000) + (state.range(0) ? "b" : "");
+  const std::string text = repeated("a", static_cast<std::size_t>(state.range(1))) + "b";
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(matchPatternCore(pattern.c_str(), text.c_str(), 1, {}));
+  }
+}
+BENCHMARK(manyStars)->Name("manyStars/matcher")->ArgsProduct({{0, 1}, {3, 10000}});
+
+// Captures: the argument picks a row.
+struct CaptureRow {
+  const char* pattern;
+  std::string text;
+};
+
+const CaptureRow& captureRow(long index) {
+  static const CaptureRow rows[] = {
+      {"*VID_*%s&PID_*%s", "Install, USB\\VID_0FCE&PID_ADDE"},
+      {"*%s, *%s", "Install, USB\\VID_0FCE&PID_ADDE"},
+      {"*%d/*%d/*%d,*%d.*%d.*%d.*%d", "06/21/2006,10.0.19041.1"},
+      {"*%s", repeated("USB\\VID_0FCE&PID_ADDE, ", 12)},
+      {"???????%s, ?????????????????????%s", "Install, USB\\VID_0FCE&PID_ADDE"},
+  };
+  return rows[index];
+}
+
+void captures(benchmark::State& state, Matcher matcher) {
+  const CaptureRow& row = captureRow(state.range(0));
+  char first[64];
+  char second[64];
+  int numbers[7];
+  MatchOutput outputs[] = {match_output::describe(std::span<char>(first)),
+                           match_output::describe(std::span<char>(second))};
+  MatchOutput integers[7];
+  for (int i = 0; i < 7; ++i) integers[i] = match_output::describe(&numbers[i]);
+  const bool wantsIntegers = std::strstr(row.pattern, "%d") != nullptr;
+  const MatchOutputList list =
+      wantsIntegers ? MatchOutputList{integers, 7} : MatchOutputList{outputs, 2};
+  if (matcher(row.pattern, row.text.c_str(), list) != 1) state.SkipWithError("no match");
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(matcher(row.pattern, row.text.c_str(), list));
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK_CAPTURE(captures, matcher, matchWithMatcher)->DenseRange(0, 4);
+BENCHMARK_CAPTURE(captures, recursive, matchRecursively)->DenseRange(0, 4);
+
+}  // namespace

@@ -1,0 +1,1042 @@
+// Tests of the wildcard matcher: tables per feature, a comparison with a plain recursive
+// model of the matching rules on many random inputs, and patterns that would overflow the
+// stack or run for ages in a naive backtracker.
+#include "match/match.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+// Printable form of a pattern, text or output: other bytes as \xNN.
+std::string escaped(std::string_view bytes) {
+  std::string out;
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte < 0x7F && c != '\\') {
+      out += c;
+      continue;
+    }
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+    out += hex;
+  }
+  return out;
+}
+
+int matchInMode(const char* pattern, const char* text, int caseSensitive) {
+  return matchPatternCore(pattern, text, caseSensitive, MatchOutputList{});
+}
+
+// ---------------------------------------------------------------------------------------
+// Matching without directives: each row gives the answer in both case modes.
+
+struct PlainRow {
+  const char* pattern;
+  const char* text;
+  int caseSensitive;
+  int caseInsensitive;
+};
+
+void checkPlainRows(const std::vector<PlainRow>& rows) {
+  for (const PlainRow& row : rows) {
+    const std::string where =
+        "pattern \"" + escaped(row.pattern) + "\" text \"" + escaped(row.text) + "\"";
+    EXPECT_EQ(matchPattern(row.pattern, row.text), row.caseSensitive) << where << " (sensitive)";
+    EXPECT_EQ(matchInMode(row.pattern, row.text, 1), row.caseSensitive) << where << " (core)";
+    EXPECT_EQ(matchInMode(row.pattern, row.text, 0), row.caseInsensitive)
+        << where << " (insensitive)";
+  }
+}
+
+TEST(MatchPlain, Literals) {
+  checkPlainRows({
+      {"abc", "abc", 1, 1},
+      {"abc", "abd", 0, 0},
+      {"abc", "xbc", 0, 0},
+      {"abc", "ab", 0, 0},
+      {"ab", "abc", 0, 0},
+      {"abcd", "abc", 0, 0},
+      {"hello world", "hello world", 1, 1},
+      {"a b", "a  b", 0, 0},
+      {"abc", "ABC", 0, 1},
+      {"a.b", "a.b", 1, 1},
+      {"a.b", "axb", 0, 0},
+  });
+}
+
+TEST(MatchPlain, QuestionMark) {
+  checkPlainRows({
+      {"?", "a", 1, 1},
+      {"?", "", 0, 0},
+      {"?", "ab", 0, 0},
+      {"?", " ", 1, 1},
+      {"?", "?", 1, 1},
+      {"?", "*", 1, 1},
+      {"?", "\xFF", 1, 1},
+      {"???", "abc", 1, 1},
+      {"???", "ab", 0, 0},
+      {"???", "abcd", 0, 0},
+      {"a?c", "abc", 1, 1},
+      {"a?c", "ac", 0, 0},
+      {"a?c", "abbc", 0, 0},
+      {"?b", "ab", 1, 1},
+      {"?b", "aB", 0, 1},
+  });
+}
+
+TEST(MatchPlain, Star) {
+  checkPlainRows({
+      {"*", "", 1, 1},
+      {"*", "abc", 1, 1},
+      {"*", " ", 1, 1},
+      {"**", "", 1, 1},
+      {"**", "abc", 1, 1},
+      {"*a", "a", 1, 1},
+      {"*a", "ba", 1, 1},
+      {"*a", "ab", 0, 0},
+      {"*a", "", 0, 0},
+      {"a*", "a", 1, 1},
+      {"a*", "abc", 1, 1},
+      {"a*", "ba", 0, 0},
+      {"a*c", "ac", 1, 1},
+      {"a*c", "abbbc", 1, 1},
+      {"a*c", "abcb", 0, 0},
+      {"*?", "", 0, 0},
+      {"*?", "a", 1, 1},
+      {"?*", "", 0, 0},
+      {"?*", "abc", 1, 1},
+      {"*b*", "abc", 1, 1},
+      {"*b*", "ac", 0, 0},
+      {"*a*", "", 0, 0},
+      {"a*b*c", "axbyc", 1, 1},
+      {"a*b*c", "axcyb", 0, 0},
+      {"*ab", "aab", 1, 1},
+      {"*aab", "aaab", 1, 1},
+      {"*abc*abc", "abcabcabc", 1, 1},
+      {"*abc*abc", "abcab", 0, 0},
+      {"*?*?*", "a", 0, 0},
+      {"*?*?*", "ab", 1, 1},
+      {"*x", "*x", 1, 1},
+      {"a*", "A", 0, 1},
+  });
+}
+
+TEST(MatchPlain, CaseFoldsBitFive) {
+  checkPlainRows({
+      {"a", "A", 0, 1},
+      {"A", "a", 0, 1},
+      {"z", "Z", 0, 1},
+      {"a", "b", 0, 0},
+      {"aB", "Ab", 0, 1},
+      {"?A", "xa", 0, 1},
+      {"*B", "aab", 0, 1},
+      {"@", "`", 0, 1},
+      {"`", "@", 0, 1},
+      {"[", "{", 0, 1},
+      {"{", "[", 0, 1},
+      {"\\", "|", 0, 1},
+      {"|", "\\", 0, 1},
+      {"]", "}", 0, 1},
+      {"^", "~", 0, 1},
+      {"_", "\x7F", 0, 1},
+      {"!", "\x01", 0, 1},
+      // Digits pair with the control bytes 0x10 to 0x19, not with letters.
+      {"0", "\x10", 0, 1},
+      {"\x10", "0", 0, 1},
+      {"5", "\x15", 0, 1},
+      {"9", "\x19", 0, 1},
+      {"0", "P", 0, 0},
+      {"1", "Q", 0, 0},
+      {"a", "\x01", 0, 0},
+      {"A", "\x01", 0, 0},
+      // Bytes above 0x7F pair likewise; bit 7 is compared.
+      {"\xC3", "\xC3", 1, 1},
+      {"\xC3", "\xE3", 0, 1},
+      {"\xE3", "\xC3", 0, 1},
+      {"\x80", "\xA0", 0, 1},
+      {"\xFF", "\xDF", 0, 1},
+      {"\xC3", "\xC4", 0, 0},
+      {"\xC3", "\x43", 0, 0},
+      {"\xC3", "\x63", 0, 0},
+  });
+}
+
+TEST(MatchPlain, BlankNeverMatchesTheEnd) {
+  // A blank differs from the terminator only in bit 5, yet the end matches only the end.
+  checkPlainRows({
+      {" ", " ", 1, 1},
+      {" ", "", 0, 0},
+      {"", " ", 0, 0},
+      {"", "  ", 0, 0},
+      {"a ", "a", 0, 0},
+      {"a", "a ", 0, 0},
+      {"*a ", "a", 0, 0},
+      {"a* ", "a", 0, 0},
+      {"a*", "a ", 1, 1},
+      {"? ", "a", 0, 0},
+      {"?", "", 0, 0},
+  });
+}
+
+TEST(MatchPlain, Edges) {
+  checkPlainRows({
+      {"", "", 1, 1},
+      {"", "a", 0, 0},
+      {"a", "", 0, 0},
+      {"*", "", 1, 1},
+      {"?", "", 0, 0},
+      {"?", "x", 1, 1},
+      {"??", "abc", 0, 0},
+      {"????", "abc", 0, 0},
+      {"???", "abc", 1, 1},
+      {"abcdef", "abc", 0, 0},
+  });
+}
+
+#define ID_ONE "USB\\VID_0BDB&PID_100E"
+#define ID_TWO "USB\\VID_0FCE&PID_ADDE"
+
+TEST(MatchPlain, DetectorPatterns) {
+  checkPlainRows({
+      {"*" ID_ONE, ID_ONE, 1, 1},
+      {"*" ID_ONE, "Install, " ID_ONE, 1, 1},
+      {"*" ID_ONE, "Install, " ID_ONE ", compatible id", 0, 0},
+      {"*" ID_ONE, "install, usb\\vid_0bdb&pid_100e", 0, 1},
+      {"*" ID_ONE, "", 0, 0},
+      {"*" ID_ONE, ID_ONE " ", 0, 0},
+      {"*" ID_ONE, "USB\\VID_0BDB&PID_100", 0, 0},
+      {"*" ID_ONE, ID_ONE ID_ONE, 1, 1},
+      {"*" ID_ONE, "Install, " ID_TWO, 0, 0},
+      {"*" ID_ONE,
+       "Install, USB\\VID_\x10"
+       "BDB&PID_100E",
+       0, 1},
+      {"*" ID_TWO, ID_TWO, 1, 1},
+      {"*" ID_TWO, "Install, " ID_TWO, 1, 1},
+      {"*" ID_TWO, "Install, " ID_TWO ", compatible id", 0, 0},
+      {"*" ID_TWO, "install, usb\\vid_0fce&pid_adde", 0, 1},
+      {"*" ID_TWO, "Install, USB|VID_0FCE&PID_ADDE", 0, 1},
+      {"*" ID_TWO, "", 0, 0},
+      {"*" ID_TWO, ID_TWO "x", 0, 0},
+      {"*" ID_TWO, "Install, " ID_TWO "\r", 0, 0},
+      {"*" ID_TWO, "Install, " ID_ONE, 0, 0},
+  });
+}
+
+TEST(MatchPlain, AnyNonzeroModeIsCaseSensitive) {
+  EXPECT_EQ(matchInMode("A", "a", 2), 0);
+  EXPECT_EQ(matchInMode("A", "a", -1), 0);
+  EXPECT_EQ(matchInMode("A", "A", 7), 1);
+}
+
+// ---------------------------------------------------------------------------------------
+// Outputs for the directive tables and the model: a bank of typed slots, described by one
+// letter each, pre-filled so that an untouched slot and a write past the end both show
+// ("~" and "OVERRUN").
+//   s  text, 32 bytes (char[32])      m  text, 4 bytes (span)    o  text, 1 byte (span)
+//   z  text, 0 bytes (span)           c  char
+//   h d l L  short int long long long  H u k K  their unsigned kinds
+//   f g G  float double long double
+
+constexpr std::size_t SLOT_BYTES = 64;
+constexpr unsigned char GUARD = 0xA5;
+
+struct Slot {
+  alignas(16) unsigned char bytes[SLOT_BYTES];
+};
+
+std::size_t textCapacity(char kind) {
+  switch (kind) {
+    case 's':
+      return 32;
+    case 'm':
+      return 4;
+    case 'o':
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+bool isTextKind(char kind) {
+  return std::strchr("smoz", kind) != nullptr;
+}
+
+template <class T>
+std::string renderNumber(const Slot& slot) {
+  T value;
+  std::memcpy(&value, slot.bytes, sizeof value);
+  std::ostringstream out;
+  out << value;
+  return out.str();
+}
+
+class OutputBank {
+ public:
+  explicit OutputBank(std::string_view kinds) : kinds_(kinds), slots_(kinds.size()) {
+    for (std::size_t i = 0; i < kinds_.size(); ++i) {
+      fillInitial(kinds_[i], slots_[i]);
+      initial_.push_back(slots_[i]);
+      outputs_.push_back(describe(kinds_[i], slots_[i]));
+    }
+  }
+
+  MatchOutputList list() const { return {outputs_.data(), outputs_.size()}; }
+
+  // Every slot, "~" for one left as it was.
+  std::string render() const {
+    std::string out;
+    for (std::size_t i = 0; i < kinds_.size(); ++i) {
+      out += i == 0 ? "" : " ";
+      out += renderSlot(i);
+    }
+    return out;
+  }
+
+ private:
+  static void fillInitial(char kind, Slot& slot) {
+    std::memset(slot.bytes, GUARD, SLOT_BYTES);
+    const std::size_t capacity = textCapacity(kind);
+    if (isTextKind(kind) && capacity > 0) {
+      std::memset(slot.bytes, 0, capacity);
+      slot.bytes[0] = '#';
+    }
+  }
+
+  static MatchOutput describe(char kind, Slot& slot) {
+    void* p = slot.bytes;
+    switch (kind) {
+      case 's':
+      case 'm':
+      case 'o':
+      case 'z':
+        return match_output::describe(std::span<char>(static_cast<char*>(p), textCapacity(kind)));
+      case 'c':
+        return match_output::describe(static_cast<char*>(p));
+      case 'h':
+        return match_output::describe(static_cast<short*>(p));
+      case 'd':
+        return match_output::describe(static_cast<int*>(p));
+      case 'l':
+        return match_output::describe(static_cast<long*>(p));
+      case 'L':
+        return match_output::describe(static_cast<long long*>(p));
+      case 'H':
+        return match_output::describe(static_cast<unsigned short*>(p));
+      case 'u':
+        return match_output::describe(static_cast<unsigned*>(p));
+      case 'k':
+        return match_output::describe(static_cast<unsigned long*>(p));
+      case 'K':
+        return match_output::describe(static_cast<unsigned long long*>(p));
+      case 'f':
+        return match_output::describe(static_cast<float*>(p));
+      case 'g':
+        return match_output::describe(static_cast<double*>(p));
+      default:
+        return match_output::describe(static_cast<long double*>(p));
+    }
+  }
+
+  std::string renderSlot(std::size_t i) const {
+    const Slot& slot = slots_[i];
+    if (std::memcmp(slot.bytes, initial_[i].bytes, SLOT_BYTES) == 0) return "~";
+    for (std::size_t b = outputs_[i].capacity; b < SLOT_BYTES; ++b) {
+      if (slot.bytes[b] != GUARD) return "OVERRUN";
+    }
+    if (isTextKind(kinds_[i])) return renderText(slot, textCapacity(kinds_[i]));
+    return renderValue(kinds_[i], slot);
+  }
+
+  static std::string renderText(const Slot& slot, std::size_t capacity) {
+    const char* text = reinterpret_cast<const char*>(slot.bytes);
+    const void* end = std::memchr(text, 0, capacity);
+    if (end == nullptr) return "UNTERMINATED";
+    return "\"" + escaped(std::string_view(text, static_cast<const char*>(end) - text)) + "\"";
+  }
+
+  static std::string renderValue(char kind, const Slot& slot) {
+    switch (kind) {
+      case 'c':
+        return "'" + escaped(std::string_view(reinterpret_cast<const char*>(slot.bytes), 1)) + "'";
+      case 'h':
+        return renderNumber<short>(slot);
+      case 'd':
+        return renderNumber<int>(slot);
+      case 'l':
+        return renderNumber<long>(slot);
+      case 'L':
+        return renderNumber<long long>(slot);
+      case 'H':
+        return renderNumber<unsigned short>(slot);
+      case 'u':
+        return renderNumber<unsigned>(slot);
+      case 'k':
+        return renderNumber<unsigned long>(slot);
+      case 'K':
+        return renderNumber<unsigned long long>(slot);
+      case 'f':
+        return renderNumber<float>(slot);
+      case 'g':
+        return renderNumber<double>(slot);
+      default:
+        return renderNumber<long double>(slot);
+    }
+  }
+
+  std::string kinds_;
+  std::vector<Slot> slots_;
+  std::vector<Slot> initial_;
+  std::vector<MatchOutput> outputs_;
+};
+
+// ---------------------------------------------------------------------------------------
+// Directives: each row names its outputs by the letters above and gives every output after
+// a successful match, in list order ("~" left as it was).
+
+struct DirectiveRow {
+  const char* pattern;
+  const char* text;
+  const char* kinds;
+  int expected;
+  const char* outputs;  // checked when the match succeeds
+  int caseSensitive = 1;
+};
+
+void checkDirectiveRows(const std::vector<DirectiveRow>& rows) {
+  for (const DirectiveRow& row : rows) {
+    OutputBank bank(row.kinds);
+    const int result = matchPatternCore(row.pattern, row.text, row.caseSensitive, bank.list());
+    const std::string where = "pattern \"" + escaped(row.pattern) + "\" text \"" +
+                              escaped(row.text) + "\" outputs " + row.kinds +
+                              (row.caseSensitive ? "" : " (insensitive)");
+    EXPECT_EQ(result, row.expected) << where;
+    if (result == 1 && row.expected == 1) {
+      EXPECT_EQ(bank.render(), row.outputs) << where;
+    }
+  }
+}
+
+TEST(MatchDirectives, Escapes) {
+  checkDirectiveRows({
+      {"%%", "%", "", 1, ""},
+      {"%%", "a", "", 0, ""},
+      {"%%", "%%", "", 0, ""},
+      {"%%%%", "%%", "", 1, ""},
+      {"a%%b", "a%b", "", 1, ""},
+      {"%?", "?", "", 1, ""},
+      {"%?", "a", "", 0, ""},
+      {"%?", "", "", 0, ""},
+      {"%*", "*", "", 1, ""},
+      {"%*", "", "", 0, ""},
+      {"%*", "ab", "", 0, ""},
+      {"%*%*", "**", "", 1, ""},
+      {"*%*", "ab*", "", 1, ""},
+      {"*%*", "ab", "", 0, ""},
+      {"*%%", "50%", "", 1, ""},
+      // Escapes take no output.
+      {"%%?%d", "%7", "d", 1, "7"},
+      {"%*?%d", "*7", "d", 1, "7"},
+      {"%??%d", "?7", "d", 1, "7"},
+      {"*%*?%d", "x*5", "d", 1, "5"},
+  });
+}
+
+TEST(MatchDirectives, CaseSwitches) {
+  checkDirectiveRows({
+      {"%:abc", "ABC", "", 1, ""},
+      {"%:abc", "ABD", "", 0, ""},
+      {"abc%:", "ABC", "", 0, ""},
+      {"a%:b", "aB", "", 1, ""},
+      {"a%:b", "AB", "", 0, ""},
+      {"%:a%=b", "Ab", "", 1, ""},
+      {"%:a%=b", "AB", "", 0, ""},
+      {"%=a", "A", "", 0, "", 0},
+      {"%=a", "a", "", 1, "", 0},
+      {"a%=b", "Ab", "", 1, "", 0},
+      {"%:", "", "", 1, ""},
+      {"%=%:", "", "", 1, ""},
+      {"%:", "a", "", 0, ""},
+      // Stars and the trials they open inherit the mode.
+      {"%:*B", "xxb", "", 1, ""},
+      {"*%:B", "xxb", "", 1, ""},
+      {"*%=B", "xxb", "", 0, "", 0},
+      {"%:*%=B", "xxb", "", 0, ""},
+      // Escapes fold too: "?" 0x3F with 0x1F, "*" 0x2A with 0x0A, "%" 0x25 with 0x05.
+      {"%:%?", "\x1F", "", 1, ""},
+      {"%?", "\x1F", "", 0, ""},
+      {"%:%*", "\n", "", 1, ""},
+      {"%*", "\n", "", 0, ""},
+      {"%:%%", "\x05", "", 1, ""},
+      {"%%", "\x05", "", 0, ""},
+      {"%:[", "{", "", 1, ""},
+      {"%:?", "", "", 0, ""},
+      {"%: ", "", "", 0, ""},
+  });
+}
+
+TEST(MatchDirectives, QuestionMarkCaptures) {
+  checkDirectiveRows({
+      {"?%s", "a", "s", 1, R"("a")"},
+      {"??%s", "ab", "s", 1, R"("ab")"},
+      {"??%s", "a ", "s", 1, R"("a ")"},
+      {"?x?%s", "axb", "s", 1, R"("b")"},
+      {"?%%?%s", "a%b", "s", 1, R"("b")"},
+      {"?%:?%s", "ab", "s", 1, R"("ab")"},
+      {"?%=?%s", "ab", "s", 1, R"("ab")"},
+      {"?%s?%s", "ab", "ss", 1, R"("a" "b")"},
+      {"??%s%s", "ab", "ss", 1, R"("ab" "")"},
+      {"a%s", "a", "s", 1, R"("")"},
+      {"%s", "", "s", 1, R"("")"},
+      {"%s", "a", "s", 0, ""},
+      {"a%d", "a", "d", 1, "~"},
+      {"%d", "", "d", 1, "~"},
+      {"?%c", "x", "c", 1, "'x'"},
+      {"??%c", "xy", "c", 1, "'x'"},
+      {"??%c", " y", "c", 1, "' '"},
+      {"%c", "", "c", 1, "~"},
+      {"a%c", "a", "c", 1, "~"},
+      {"?%d", "7", "d", 1, "7"},
+      {"???%d", " 42", "d", 1, "42"},
+      {"???%d", "-42", "d", 1, "-42"},
+      {"??%d", "4x", "d", 1, "4"},
+      {"??%d", "x4", "d", 1, "~"},
+      {"??%d", "  ", "d", 1, "~"},
+      // A storing directive ends the capture; the next one starts empty.
+      {"??%d%d", "12", "dd", 1, "12 ~"},
+      {"??%d?%d", "123", "dd", 1, "12 3"},
+  });
+}
+
+TEST(MatchDirectives, Conversions) {
+  checkDirectiveRows({
+      {"???%d", "123", "h", 1, "123"},    {"???%d", "123", "l", 1, "123"},
+      {"???%d", "123", "L", 1, "123"},    {"????%i", "0x1A", "d", 1, "26"},
+      {"???%i", "010", "d", 1, "8"},      {"???%i", "-10", "l", 1, "-10"},
+      {"??%x", "ff", "u", 1, "255"},      {"??%X", "FF", "u", 1, "255"},
+      {"??%x", "1g", "u", 1, "1"},        {"??%o", "17", "u", 1, "15"},
+      {"??%u", "42", "u", 1, "42"},       {"??%u", "42", "H", 1, "42"},
+      {"??%u", "42", "k", 1, "42"},       {"??%u", "42", "K", 1, "42"},
+      {"???%f", "1.5", "f", 1, "1.5"},    {"???%F", "2.5", "g", 1, "2.5"},
+      {"???%e", "2e3", "g", 1, "2000"},   {"???%E", "2E3", "f", 1, "2000"},
+      {"????%g", "0.25", "G", 1, "0.25"}, {"????%G", "0.25", "f", 1, "0.25"},
+      {"?????%a", "0x1p3", "g", 1, "8"},  {"?????%A", "0X1P3", "G", 1, "8"},
+      {"??%f", "ab", "f", 1, "~"},        {"*%s", "abc", "s", 1, R"("abc")"},
+      {"*%d", "42", "d", 1, "42"},        {"*%d", "x", "d", 1, "~"},
+      {"*%c", " ab", "c", 1, "' '"},      {"*%x", "1f", "u", 1, "31"},
+      {"*%g", "1.25", "g", 1, "1.25"},
+  });
+}
+
+TEST(MatchDirectives, StarCaptures) {
+  checkDirectiveRows({
+      {"*%s", "hello world", "s", 1, R"("hello world")"},
+      {"*%s", "", "s", 1, R"("")"},
+      {"*%s,*", "a,b,c", "s", 1, R"("a")"},
+      {"*%s,*", "abc", "s", 0, ""},
+      {"*%s?", "abc", "s", 1, R"("ab")"},
+      {"*%s??", "abc", "s", 1, R"("a")"},
+      {"*%sb*", "abab", "s", 1, R"("a")"},
+      {"*%s%%*", "50%%", "s", 1, R"("50")"},
+      {"*%s%:B", "aab", "s", 1, R"("aa")"},
+      {"a*%sb", "axxb", "s", 1, R"("xx")"},
+      {"??*%s", "abcd", "s", 1, R"("cd")"},
+      {"??%s*", "abcd", "s", 1, R"("ab")"},
+      {"*%s*%s", "abc", "ss", 1, R"("" "abc")"},
+      {"*%s-*%s", "a-b-c", "ss", 1, R"("a" "b-c")"},
+      {"?%s*%s", "abc", "ss", 1, R"("a" "bc")"},
+      {"?%d*%s", "7abc", "ds", 1, R"(7 "abc")"},
+      {"*%s?%d", "ab3", "sd", 1, R"("ab" 3)"},
+      {"*%d*%d", "1 2", "dd", 1, "~ 1"},
+      {"*%d ??%d", "12 34", "dd", 1, "12 34"},
+      {"*%d %d", "12 34", "dd", 0, ""},
+      {"*%dx", "12x", "d", 1, "12"},
+      // A mode switch or escape after a star is matched in the trials, which start with an
+      // empty capture of their own.
+      {"*%:%s", "abc", "s", 1, R"("")"},
+      {"*%*%s", "a*", "s", 1, R"("")"},
+      {"*%=%d", "12", "d", 1, "~"},
+  });
+}
+
+TEST(MatchDirectives, FailedTrialsLeaveTheirWrites) {
+  // The star tries its splits in increasing order; each trial runs the directives after
+  // it, and a later trial whose capture does not scan leaves the earlier value.
+  checkDirectiveRows({
+      {"*?%d", "12a", "d", 1, "2"},
+      {"*?%d", "123", "d", 1, "3"},
+      {"*?%d?", "1ab", "d", 1, "1"},
+      {"*?%s", "abc", "s", 1, R"("c")"},
+      {"*?%c", "abc", "c", 1, "'c'"},
+      {"*?%sx", "abx", "s", 1, R"("b")"},
+      {"*??%d", "1a2", "d", 1, "1"},
+      {"*?%d?%d", "1a2", "dd", 1, "1 2"},
+  });
+}
+
+TEST(MatchDirectives, OutputsThatDoNotFitStayUntouched) {
+  checkDirectiveRows({
+      {"?%d", "5", "f", 1, "~"},
+      {"?%d", "5", "g", 1, "~"},
+      {"?%d", "5", "u", 1, "~"},
+      {"?%d", "5", "s", 1, "~"},
+      {"?%d", "5", "c", 1, "~"},
+      {"?%f", "5", "d", 1, "~"},
+      {"?%f", "5", "s", 1, "~"},
+      {"?%s", "5", "c", 1, "~"},
+      {"?%s", "5", "d", 1, "~"},
+      {"?%c", "5", "d", 1, "~"},
+      {"?%x", "5", "d", 1, "~"},
+      {"?%u", "5", "L", 1, "~"},
+      {"?%i", "5", "K", 1, "~"},
+      {"*%s", "abc", "c", 1, "~"},
+      {"*%d", "12", "g", 1, "~"},
+      // The misfit still takes its place in the list.
+      {"?%d?%d", "12", "fd", 1, "~ 2"},
+      {"?%s?%s", "ab", "cs", 1, R"(~ "b")"},
+      {"*%f,*%d", "1,2", "dd", 1, "~ 2"},
+  });
+}
+
+TEST(MatchDirectives, UnknownConversionsStayUntouched) {
+  checkDirectiveRows({
+      {"?%q", "5", "d", 1, "~"},
+      {"?%n", "5", "d", 1, "~"},
+      {"?%p", "5", "K", 1, "~"},
+      {"?%[", "5", "s", 1, "~"},
+      {"?%l", "5", "l", 1, "~"},
+      {"?%h", "5", "h", 1, "~"},
+      {"?%0", "5", "d", 1, "~"},
+      {"?% ", "5", "d", 1, "~"},
+      {"?%\xC3", "5", "s", 1, "~"},
+      // Each takes its place in the list, also after a star.
+      {"?%q?%d", "a5", "dd", 1, "~ 5"},
+      {"*%q,?%d", "x,5", "dd", 1, "~ 5"},
+      {"?%ld", "5d", "ld", 1, "~ ~"},
+  });
+}
+
+TEST(MatchDirectives, SurplusDirectivesStoreNothing) {
+  checkDirectiveRows({
+      {"?%d?%d", "12", "d", 1, "1"},
+      {"?%s", "a", "", 1, ""},
+      {"*%s", "abc", "", 1, ""},
+      {"*%s*%s", "ab", "s", 1, R"("")"},
+      {"*%s,*%s,*%s", "a,b,c", "s", 1, R"("a")"},
+      {"?%d?%s?%c", "1bc", "ds", 1, R"(1 "b")"},
+  });
+}
+
+TEST(MatchDirectives, TextIsCutToFit) {
+  checkDirectiveRows({
+      {"*%s", "abcdef", "m", 1, R"("abc")"},
+      {"*%s", "abc", "m", 1, R"("abc")"},
+      {"*%s", "ab", "m", 1, R"("ab")"},
+      {"??????%s", "abcdef", "m", 1, R"("abc")"},
+      {"*%s", "abcdef", "o", 1, R"("")"},
+      {"*%s", "abcdef", "z", 1, "~"},
+      {"?%c", "x", "z", 1, "~"},
+      {"?%c", "x", "o", 1, "UNTERMINATED"},
+      {"*%s", "0123456789012345678901234567890123456789", "s", 1,
+       R"("0123456789012345678901234567890")"},
+      {"*%s,*%s", "abcdef,ghijkl", "mm", 1, R"("abc" "ghi")"},
+  });
+}
+
+TEST(MatchDirectives, CharIntoTextWritesOneByteOnly) {
+  char buffer[4] = {'#', '#', '#', '\0'};
+  EXPECT_EQ(matchPattern("?%c", "x", buffer), 1);
+  EXPECT_EQ(std::string(buffer), "x##");
+}
+
+TEST(MatchDirectives, LoneFinalPercentIsLiteral) {
+  checkDirectiveRows({
+      {"%", "%", "", 1, ""},
+      {"%", "", "", 0, ""},
+      {"%", "a", "", 0, ""},
+      {"a%", "a%", "", 1, ""},
+      {"a%", "a", "", 0, ""},
+      {"%%%", "%%", "", 1, ""},
+      {"*%", "abc%", "", 1, ""},
+      {"*%", "%", "", 1, ""},
+      {"*%", "abc", "", 0, ""},
+      {"*%", "", "", 0, ""},
+      {"%:%", "\x05", "", 1, ""},
+      {"?%", "a%", "d", 1, "~"},
+      {"?%d%", "5%", "d", 1, "5"},
+  });
+}
+
+TEST(MatchDirectives, EntryTakesTypedOutputs) {
+  int number = -1;
+  char text[8] = "#";
+  char letter = '#';
+  double real = -1.0;
+  EXPECT_EQ(matchPattern("??%d, *%s, ?%c, *%f", "42, abc, x, 0.5", &number, text, &letter, &real),
+            1);
+  EXPECT_EQ(number, 42);
+  EXPECT_STREQ(text, "abc");
+  EXPECT_EQ(letter, 'x');
+  EXPECT_EQ(real, 0.5);
+
+  // An array is text of its whole size, cut to fit: never a single char.
+  struct {
+    char text[4];
+    char guard[4];
+  } small = {{'#', '#', '#', '#'}, {'#', '#', '#', '\0'}};
+  EXPECT_EQ(matchPattern("*%s", "abcdef", small.text), 1);
+  EXPECT_STREQ(small.text, "abc");
+  EXPECT_STREQ(small.guard, "###");
+
+  std::vector<char> wide(16, '#');
+  std::span<char> view(wide);
+  EXPECT_EQ(matchPattern("*%s", "wxyz", view), 1);
+  EXPECT_STREQ(wide.data(), "wxyz");
+}
+
+// ---------------------------------------------------------------------------------------
+// The model: the plain recursive search the matcher must agree with, written straight from
+// the rules. Each call keeps its own capture; a star's trials recurse, one per split.
+
+bool sameChar(char a, char b, int caseSensitive) {
+  if (a == '\0' || b == '\0') return a == b;
+  const auto difference = static_cast<unsigned char>(a ^ b);
+  return caseSensitive ? difference == 0 : (difference & 0xDF) == 0;
+}
+
+bool isStoringCharacter(char c) {
+  return c != '\0' && std::strchr(":=%*?", c) == nullptr;
+}
+
+// Stores a capture as the matcher must, for the text, char and int outputs the model uses.
+void modelStore(MatchOutputList outputs, std::size_t index, char conversion,
+                const std::string& capture) {
+  if (index >= outputs.count) return;
+  const MatchOutput& output = outputs.items[index];
+  const bool isText = output.kind == MatchOutputKind::Text;
+  const char format[3] = {'%', conversion, '\0'};
+  if (isText && conversion == 's') {
+    if (output.capacity == 0) return;
+    const std::size_t length = std::min(capture.size(), output.capacity - 1);
+    std::memcpy(output.target, capture.data(), length);
+    static_cast<char*>(output.target)[length] = '\0';
+  } else if (conversion == 'c' &&
+             (output.kind == MatchOutputKind::Char || (isText && output.capacity > 0))) {
+    std::sscanf(capture.c_str(), format, static_cast<char*>(output.target));
+  } else if (output.kind == MatchOutputKind::Int && (conversion == 'd' || conversion == 'i')) {
+    std::sscanf(capture.c_str(), format, static_cast<int*>(output.target));
+  }
+}
+
+int modelMatch(const char* pattern, const char* text, int caseSensitive, MatchOutputList outputs,
+               std::size_t next);
+
+int modelStar(const char* pattern, const char* text, int caseSensitive, MatchOutputList outputs,
+              std::size_t next) {
+  if (*pattern == '\0') return 1;
+  const bool storing = pattern[0] == '%' && isStoringCharacter(pattern[1]);
+  const char* rest = storing ? pattern + 2 : pattern;
+  for (std::size_t split = 0;; ++split) {
+    if (modelMatch(rest, text + split, caseSensitive, outputs, storing ? next + 1 : next)) {
+      if (storing) modelStore(outputs, next, pattern[1], std::string(text, split));
+      return 1;
+    }
+    if (text[split] == '\0') return 0;
+  }
+}
+
+int modelMatch(const char* pattern, const char* text, int caseSensitive, MatchOutputList outputs,
+               std::size_t next) {
+  std::string capture;
+  for (;;) {
+    if (*pattern == '\0' && *text == '\0') return 1;
+    if (*pattern == '?') {
+      if (*text == '\0') return 0;
+      capture += *text++;
+      ++pattern;
+      continue;
+    }
+    if (*pattern == '*') return modelStar(pattern + 1, text, caseSensitive, outputs, next);
+    if (*pattern == '%' && (pattern[1] == ':' || pattern[1] == '=')) {
+      caseSensitive = pattern[1] == '=';
+      pattern += 2;
+      continue;
+    }
+    if (*pattern == '%' && isStoringCharacter(pattern[1])) {
+      modelStore(outputs, next++, pattern[1], capture);
+      capture.clear();
+      pattern += 2;
+      continue;
+    }
+    if (*pattern == '%' && pattern[1] != '\0') ++pattern;
+    capture.clear();
+    if (!sameChar(*pattern, *text, caseSensitive)) return 0;
+    ++pattern;
+    ++text;
+  }
+}
+
+// The model itself must reproduce the hand-written rows it can express.
+std::vector<DirectiveRow> modelCheckedRows() {
+  return {
+      {"*?%d", "12a", "d", 1, "2"},
+      {"*?%d?", "1ab", "d", 1, "1"},
+      {"*%s,*", "a,b,c", "s", 1, R"("a")"},
+      {"*%s*%s", "abc", "ss", 1, R"("" "abc")"},
+      {"*%d*%d", "1 2", "dd", 1, "~ 1"},
+      {"*%:%s", "abc", "s", 1, R"("")"},
+      {"?%q?%d", "a5", "dd", 1, "~ 5"},
+      {"?%s?%s", "ab", "cs", 1, R"(~ "b")"},
+      {"*%s", "abcdef", "m", 1, R"("abc")"},
+      {"*%s", "abcdef", "z", 1, "~"},
+      {"?%c", "x", "o", 1, "UNTERMINATED"},
+      {"*%", "abc%", "", 1, ""},
+      {"%:%?", "\x1F", "", 1, ""},
+      {"a ", "a", "", 0, ""},
+      {"*%d ??%d", "12 34", "dd", 1, "12 34"},
+  };
+}
+
+TEST(MatchModel, ReproducesHandWrittenRows) {
+  for (const DirectiveRow& row : modelCheckedRows()) {
+    OutputBank bank(row.kinds);
+    const int result = modelMatch(row.pattern, row.text, row.caseSensitive, bank.list(), 0);
+    EXPECT_EQ(result, row.expected) << "pattern \"" << escaped(row.pattern) << "\"";
+    if (row.expected == 1) {
+      EXPECT_EQ(bank.render(), row.outputs) << escaped(row.pattern);
+    }
+  }
+}
+
+// A small deterministic generator, the same on every platform.
+class Random {
+ public:
+  explicit Random(std::uint64_t seed) : state_(seed) {}
+  std::size_t below(std::size_t bound) {
+    state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<std::size_t>((state_ >> 33) % bound);
+  }
+  template <std::size_t N>
+  const char* pick(const char* const (&choices)[N]) {
+    return choices[below(N)];
+  }
+
+ private:
+  std::uint64_t state_;
+};
+
+std::string randomPattern(Random& random) {
+  // Single elements, and the pairs that capture something, more often.
+  static const char* const TOKENS[] = {
+      "a", "b",  "A",  "1",   "2",   " ",    "0",   "?",   "?",   "*",
+      "*", "%s", "%d", "%c",  "%i",  "%:",   "%=",  "%%",  "%?",  "%*",
+      "%", "%q", "%f", "?%s", "*%s", "??%d", "*%d", "?%c", "*%c", "?%i"};
+  std::string pattern;
+  const std::size_t tokens = random.below(9);
+  for (std::size_t i = 0; i < tokens; ++i) pattern += random.pick(TOKENS);
+  return pattern;
+}
+
+const char* const TEXT_CHARS[] = {"a", "b", "A", "1", "2", " ", "0",
+                                  "a", "1", "2", " ", "%", "?", "*"};
+
+std::string randomText(Random& random) {
+  std::string text;
+  const std::size_t length = random.below(8);
+  for (std::size_t i = 0; i < length; ++i) text += random.pick(TEXT_CHARS);
+  return text;
+}
+
+// A text the pattern is likely to match: each element spelled out, a star as up to three
+// random characters, letters now and then in the other case.
+std::string textFromPattern(Random& random, const std::string& pattern) {
+  std::string text;
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    const char c = pattern[i];
+    if (c == '?') {
+      text += random.pick(TEXT_CHARS);
+    } else if (c == '*') {
+      for (std::size_t n = random.below(4); n > 0; --n) text += random.pick(TEXT_CHARS);
+    } else if (c == '%' && i + 1 < pattern.size()) {
+      const char second = pattern[++i];
+      if (second == '%' || second == '?' || second == '*') text += second;
+    } else {
+      text += random.below(4) == 0 ? static_cast<char>(c ^ 0x20) : c;
+    }
+  }
+  return text.size() > 10 ? text.substr(0, 10) : text;
+}
+
+std::string randomKinds(Random& random) {
+  static const char* const KINDS[] = {"s", "d", "c", "s", "d", "c", "m", "o"};
+  std::string kinds;
+  const std::size_t count = 1 + random.below(4);
+  for (std::size_t i = 0; i < count; ++i) kinds += random.pick(KINDS);
+  return kinds;
+}
+
+TEST(MatchModel, AgreesWithRecursiveSearchOnRandomInputs) {
+  constexpr int CASES = 200000;
+  constexpr int MAX_REPORTED = 10;
+  Random random(20240611);
+  int failures = 0;
+  for (int i = 0; i < CASES && failures < MAX_REPORTED; ++i) {
+    const std::string pattern = randomPattern(random);
+    const std::string text =
+        random.below(2) ? randomText(random) : textFromPattern(random, pattern);
+    const std::string kinds = randomKinds(random);
+    const int caseSensitive = static_cast<int>(random.below(2));
+    OutputBank expected(kinds);
+    OutputBank actual(kinds);
+    const int want = modelMatch(pattern.c_str(), text.c_str(), caseSensitive, expected.list(), 0);
+    const int got = matchPatternCore(pattern.c_str(), text.c_str(), caseSensitive, actual.list());
+    if (got == want && (want == 0 || actual.render() == expected.render())) continue;
+    ++failures;
+    ADD_FAILURE() << "case " << i << ": pattern \"" << escaped(pattern) << "\" text \""
+                  << escaped(text) << "\" outputs " << kinds << " mode " << caseSensitive
+                  << "\n  expected " << want << " [" << expected.render() << "]\n  got      " << got
+                  << " [" << actual.render() << "]";
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+// Many stars and patterns that make a naive backtracker blow its stack or its time.
+
+std::string repeated(std::string_view piece, std::size_t count) {
+  std::string out;
+  out.reserve(piece.size() * count);
+  for (std::size_t i = 0; i < count; ++i) out += piece;
+  return out;
+}
+
+struct LongRow {
+  std::string pattern;
+  std::string text;
+  int expected;
+};
+
+void checkLongRows(const std::vector<LongRow>& rows) {
+  for (const LongRow& row : rows) {
+    const std::string where = "pattern of " + std::to_string(row.pattern.size()) + " bytes \"" +
+                              escaped(row.pattern.substr(0, 40)) + "...\" text of " +
+                              std::to_string(row.text.size()) + " bytes";
+    EXPECT_EQ(matchPattern(row.pattern.c_str(), row.text.c_str()), row.expected) << where;
+  }
+}
+
+TEST(MatchPathological, ManyStars) {
+  for (const std::size_t stars : {std::size_t{10000}, std::size_t{100000}}) {
+    const std::string many = repeated("*", stars);
+    checkLongRows({
+        {many, "", 1},
+        {many, "abc", 1},
+        {many, repeated("x", 1000), 1},
+        {many + "b", "aaaa", 0},
+        {many + "b", "aab", 1},
+        {many + "?", "", 0},
+        {many + "?", "a", 1},
+        {"a" + many + "a", "a", 0},
+        {"a" + many + "a", "aa", 1},
+        {many + "%:B", "aab", 1},
+        {many + "%%", "50%", 1},
+        {many + "%", "50%", 1},
+        {many + "%", "50", 0},
+    });
+  }
+}
+
+TEST(MatchPathological, ManyStarsWithCaptures) {
+  const std::string many = repeated("*", 100000);
+  char text[16] = "#";
+  EXPECT_EQ(matchPattern((many + "%s").c_str(), "hello", text), 1);
+  EXPECT_STREQ(text, "hello");
+
+  int number = -1;
+  EXPECT_EQ(matchPattern((many + "%d").c_str(), "123", &number), 1);
+  EXPECT_EQ(number, 123);
+
+  char first[8] = "#";
+  char second[8] = "#";
+  EXPECT_EQ(matchPattern(repeated("*%s", 10000).c_str(), "abc", first, second), 1);
+  EXPECT_STREQ(first, "");
+  EXPECT_STREQ(second, "");
+
+  EXPECT_EQ(matchPattern((repeated("*%s,", 10000) + "*").c_str(), "a,b,c", first, second), 0);
+  EXPECT_EQ(matchPattern((repeated("*%s,", 3) + "*").c_str(), "a,b,c,d", first, second), 1);
+  EXPECT_STREQ(first, "a");
+  EXPECT_STREQ(second, "b");
+}
+
+TEST(MatchPathological, StarRunsAgainstRepeatedLetters) {
+  for (const std::size_t n :
+       {std::size_t{1}, std::size_t{10}, std::size_t{100}, std::size_t{1000}}) {
+    for (const std::size_t m : {std::size_t{10}, std::size_t{1000}}) {
+      const std::string stars = repeated("a*", n);
+      const std::string letters = repeated("a", m);
+      checkLongRows({
+          {stars + "b", letters, 0},
+          {stars + "b", letters + "b", n <= m ? 1 : 0},
+          {repeated("*a", n) + "*b", letters, 0},
+          {repeated("*a", n) + "*b", letters + "b", n <= m ? 1 : 0},
+          {repeated("*a", n), letters, n <= m ? 1 : 0},
+      });
+    }
+  }
+}
+
+TEST(MatchPathological, AlternatingStarsAndQuestionMarks) {
+  const std::size_t n = 2000;
+  const std::string pattern = repeated("*?", n);
+  checkLongRows({
+      {pattern, repeated("x", n), 1},
+      {pattern, repeated("x", n - 1), 0},
+      {pattern + "*", repeated("x", n + 500), 1},
+      {repeated("?*", n) + "y", repeated("x", 3 * n), 0},
+      {repeated("*-", 30) + "x", repeated("a-", 200), 0},
+      {repeated("*-", 30) + "x", repeated("a-", 200) + "x", 1},
+      {repeated("-*", 20) + "-12-*", "-" + repeated("ab-", 40) + "12-end", 1},
+  });
+}
+
+TEST(MatchPathological, LongTexts) {
+  const std::string longText = repeated("a", 100000);
+  checkLongRows({
+      {"*", longText, 1},
+      {"*b", longText, 0},
+      {"*a", longText, 1},
+      {"a*a", longText, 1},
+      {repeated("?", 100000), longText, 1},
+      {repeated("?", 99999), longText, 0},
+      {"*" ID_ONE, longText + ID_ONE, 1},
+  });
+
+  char small[32] = "#";
+  EXPECT_EQ(matchPattern("*%s", longText.c_str(), small), 1);
+  EXPECT_EQ(std::string(small), repeated("a", 31));
+
+  std::vector<char> whole(longText.size() + 1, '#');
+  EXPECT_EQ(matchPattern("*%s", longText.c_str(), std::span<char>(whole)), 1);
+  EXPECT_EQ(std::string(whole.data()), longText);
+
+  std::vector<char> runs(5001, '#');
+  const std::string pattern = repeated("?", 5000) + "%s";
+  EXPECT_EQ(matchPattern(pattern.c_str(), longText.substr(0, 5000).c_str(), std::span<char>(runs)),
+            1);
+  EXPECT_EQ(std::string(runs.data()), longText.substr(0, 5000));
+
+  int number = -1;
+  EXPECT_EQ(matchPattern("*,%d", (longText + ",77").c_str(), &number), 0);
+  EXPECT_EQ(matchPattern("*,?%d", (longText + ",7").c_str(), &number), 1);
+  EXPECT_EQ(number, 7);
+}
+
+}  // namespace
