@@ -70,7 +70,8 @@ struct PackageCase {
   const char* name;
   std::string bytes;
   bool matches;
-  std::string provider, description;
+  std::string provider = "";
+  std::string description = "";
 };
 
 class DetectorPackages : public DetectorRun, public ::testing::WithParamInterface<PackageCase> {};
@@ -166,7 +167,7 @@ TEST_F(DetectorRun, LongestRecordIsNeverCut) {
   EXPECT_EQ(system.output, BANNER + countLine(0) + PROMPT);
 
   SetUp();
-  system.windowsDirectory = "C:\\" + std::string(251, 'w');
+  system.windowsDirectory = "C:\\" + std::string(246, 'w');  // full path: 259 bytes
   const std::string fits = "[Version]\r\nProvider=%P%\r\nDriverVer=" + longText +
                            "\r\n[Manufacturer]\r\n%MfgName%=M\r\n[M]\r\n%DeviceDesc%=I," +
                            "USB\\VID_0FCE&PID_ADDE\r\n[Strings]\r\nP=" + longText +
