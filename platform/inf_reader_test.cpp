@@ -1,0 +1,673 @@
+#include "platform/inf_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace std::string_literals;
+
+constexpr std::size_t CAPACITY = 260;
+constexpr std::size_t GUARD = 16;
+constexpr unsigned char GUARD_BYTE = 0xA5;
+
+// A source that hands out at most `chunk` bytes per read and counts what it gave.
+struct ChunkedSource {
+  const std::string* bytes;
+  std::size_t chunk;
+  std::size_t offset = 0;
+  std::size_t reads = 0;
+};
+
+std::size_t readChunk(void* context, unsigned char* buffer, std::size_t capacity) {
+  auto* source = static_cast<ChunkedSource*>(context);
+  std::size_t count = source->bytes->size() - source->offset;
+  count = std::min({count, capacity, source->chunk});
+  std::memcpy(buffer, source->bytes->data() + source->offset, count);
+  source->offset += count;
+  ++source->reads;
+  return count;
+}
+
+// Runs one lookup into a buffer with guard bytes after `capacity` and checks the contract
+// that holds for every answer: a terminator at the returned length, within the capacity,
+// and nothing written past it. Returns the answer's bytes.
+std::string lookupChecked(const std::string& file, const char* section, const char* key,
+                          std::size_t capacity = CAPACITY, std::size_t chunk = 0) {
+  std::vector<unsigned char> buffer(capacity + GUARD, GUARD_BYTE);
+  char* destination = reinterpret_cast<char*>(buffer.data());
+  ChunkedSource source{&file, chunk};
+  std::size_t length = chunk == 0
+                           ? inf::lookupProfileStringInMemory(file.data(), file.size(), section,
+                                                              key, destination, capacity)
+                           : inf::lookupProfileString(inf::ByteSource{readChunk, &source}, section,
+                                                      key, destination, capacity);
+  for (std::size_t i = capacity; i < buffer.size(); ++i) {
+    EXPECT_EQ(buffer[i], GUARD_BYTE) << "written past the capacity at " << i;
+  }
+  if (capacity == 0) {
+    EXPECT_EQ(length, 0u);
+    return {};
+  }
+  EXPECT_LT(length, capacity);
+  EXPECT_EQ(destination[length], '\0');
+  return std::string(destination, std::min(length, capacity - 1));
+}
+
+std::string utf16(const std::u16string& text, bool bigEndian, bool withMark = true) {
+  std::string bytes = withMark ? (bigEndian ? "\xFE\xFF" : "\xFF\xFE") : "";
+  for (char16_t unit : text) {
+    char low = static_cast<char>(unit & 0xFF), high = static_cast<char>(unit >> 8);
+    bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+  }
+  return bytes;
+}
+
+std::string utf16le(const std::u16string& text) {
+  return utf16(text, false);
+}
+
+std::string repeated(std::size_t count, char byte) {
+  return std::string(count, byte);
+}
+
+std::string printable(const std::string& bytes) {
+  std::string text;
+  for (unsigned char byte : bytes) {
+    if (byte >= 0x20 && byte < 0x7F && byte != '\\') {
+      text += static_cast<char>(byte);
+    } else {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\x%02x", byte);
+      text += escape;
+    }
+  }
+  return text.size() > 300 ? text.substr(0, 300) + "..." : text;
+}
+
+struct Row {
+  const char* what;
+  std::string file;
+  std::string section;
+  std::string key;
+  std::string expected;
+};
+
+void checkRows(const std::vector<Row>& rows) {
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.what) + ": [" + row.section + "] " + row.key + " in " +
+                 printable(row.file));
+    EXPECT_EQ(printable(lookupChecked(row.file, row.section.c_str(), row.key.c_str())),
+              printable(row.expected));
+  }
+}
+
+// What the detector relies on.
+const std::vector<Row> RELIED_ON = {
+    {"value after =", "[Version]\r\nDriverVer = 06/21/2006,1.0\r\n", "Version", "DriverVer",
+     "06/21/2006,1.0"},
+    {"first section wins", "[Strings]\r\nA=1\r\n[strings]\r\nA=2\r\nB=3\r\n", "Strings", "A", "1"},
+    {"later section ignored", "[Strings]\r\nA=1\r\n[STRINGS]\r\nB=3\r\n", "Strings", "B", ""},
+    {"first key wins, empty", "[S]\r\nk=\r\nk=2\r\n", "S", "k", ""},
+    {"first key wins, no =", "[S]\r\nk\r\nk=2\r\n", "S", "k", ""},
+    {"first key wins, case", "[S]\r\nKEY=1\r\nkey=2\r\n", "S", "key", "1"},
+    {"ASCII folding", "[MaNuFaCtUrEr]\r\n%MFGNAME%=x\r\n", "manufacturer", "%mfgname%", "x"},
+    {"no folding past ASCII", "[S]\r\n\xC9=1\r\n", "S", "\xE9", ""},
+    {"@ is not `", "[S]\r\n@=1\r\n", "S", "`", ""},
+    {"[ is not {", "[S]\r\n[a=1\r\n", "S", "{a", ""},
+    {"percent literal", "[M]\r\n%DeviceDesc%=Inst,USB\\VID_1\r\n", "M", "%DeviceDesc%",
+     "Inst,USB\\VID_1"},
+    {"percent needed", "[M]\r\n%DeviceDesc%=x\r\n", "M", "DeviceDesc", ""},
+    {"quotes dropped", "[S]\r\nP=\"Provider, Inc.\"\r\n", "S", "P", "Provider, Inc."},
+    {"single quotes dropped", "[S]\r\nP=' a '\r\n", "S", "P", " a "},
+    {"mixed quotes kept", "[S]\r\nP='a\"\r\n", "S", "P", "'a\""},
+    {"quote and comment kept", "[S]\r\nP=\"a\" ; c\r\n", "S", "P", "\"a\" ; c"},
+    {"one quote pair only", "[S]\r\nP=\"\"a\"\"\r\n", "S", "P", "\"a\""},
+    {"lone quote", "[S]\r\nP=\"\r\n", "S", "P", "\""},
+    {"empty quotes", "[S]\r\nP=''\r\n", "S", "P", ""},
+    {"cut at 259", "[S]\r\nv=" + repeated(300, 'v') + "\r\n", "S", "v", repeated(259, 'v')},
+    {"exactly 259", "[S]\r\nv=" + repeated(259, 'v') + "\r\n", "S", "v", repeated(259, 'v')},
+    {"quoted 259 whole", "[S]\r\nv=\"" + repeated(259, 'q') + "\"\r\n", "S", "v",
+     repeated(259, 'q')},
+    {"quoted 260 cut", "[S]\r\nv=\"" + repeated(260, 'q') + "\"\r\n", "S", "v", repeated(259, 'q')},
+    {"quoted 258 whole", "[S]\r\nv=\"" + repeated(258, 'q') + "\"\r\n", "S", "v",
+     repeated(258, 'q')},
+    {"cut keeps a blank", "[S]\r\nv=" + repeated(258, 'a') + "  b\r\n", "S", "v",
+     repeated(258, 'a') + " "},
+    {"lines before a header", "%D%=x\r\n[M]\r\n%D%=y\r\n", "", "%D%", "x"},
+    {"[] unreachable", "[A]\r\n[]\r\nk=1\r\n", "", "k", ""},
+    {"empty key", "[Strings]\r\n;c\r\nnoeq\r\n=x\r\n", "Strings", "", "x"},
+    {"; line is an entry", "[S]\r\n;k=1\r\n", "S", ";k", "1"},
+    {"; line is not k", "[S]\r\n;k=1\r\n", "S", "k", ""},
+    {"no trailing comment", "[S]\r\nk=1 ; c\r\n", "S", "k", "1 ; c"},
+    {"text after header", "[Version] ; c\r\nk=1\r\n", "Version", "k", "1"},
+    {"name to last ]", "[S] ; [x]\r\nk=1\r\n", "S] ; [x", "k", "1"},
+    {"blanks in header", "\t[ S ]\x0b\r\nk=1\r\n", "S", "k", "1"},
+    {"[ line without ]", "[A]\r\n[x=3\r\nk=1\r\n", "A", "k", "1"},
+    {"[ entry found", "[A]\r\n[x=3\r\n", "A", "[x", "3"},
+    {"[ line with ] is a header", "[A]\r\n[x=3]\r\nk=1\r\n", "A", "k", ""},
+    {"] in the value: a header", "[A]\r\n[x=3]\r\n", "A", "[x", ""},
+    {"] late in the value", "[A]\r\n[x=\"" + repeated(400, 'v') + "\"]\r\n", "A", "[x", ""},
+    {"] after a NUL", "[A]\r\n[x=v\0]\r\n"s, "A", "[x", ""},
+    {"] after a NUL in name", "[A]\r\n[x\0]=v\r\n"s, "A", "[x", ""},
+    {"[x]=3 is a header", "[A]\r\n[x]=3\r\n", "A", "[x]", ""},
+    {"header ends section", "[A]\r\n[B]\r\nk=1\r\n", "A", "k", ""},
+    {"x[C] no header", "[A]\r\nx[C]\r\nk=1\r\n", "A", "k", "1"},
+    {"blank set", "[S]\r\n\x0b\x0c\x1a\t k \t=\t\x1a v \x0c\r\n", "S", "k", "v"},
+    {"A0 is no blank", "[S]\r\n\xA0k=1\r\n", "S", "k", ""},
+    {"lookup names trimmed", "[S]\r\nk=1\r\n", " \tS\x1a", "\x0b k\x0c", "1"},
+    {"inner blanks exact", "[S]\r\na b=1\r\n", "S", "a\tb", ""},
+    {"CR alone", "[S]\rk=1\rm=2\r", "S", "m", "2"},
+    {"LF alone", "[S]\nk=1\nm=2\n", "S", "m", "2"},
+    {"CR CR LF", "[S]\r\r\nk=1\r\r\nm=2", "S", "m", "2"},
+    {"no final line end", "[S]\r\nk=1", "S", "k", "1"},
+    {"backslash stays", "[S]\r\nk=a\\\r\nm=n\r\n", "S", "k", "a\\"},
+    {"first = splits", "[S]\r\nk = a = b\r\n", "S", "k", "a = b"},
+    {"Ctrl-Z is no end", "[S]\r\nk=1\x1a\r\nm=2\r\n", "S", "m", "2"},
+};
+
+TEST(InfReaderTable, WhatTheDetectorReliesOn) {
+  checkRows(RELIED_ON);
+}
+
+// Bytes no INF file should hold; the answers are the measured ones.
+const std::vector<Row> BAD_INPUT = {
+    {"NUL ends value", "[S]\r\nk=1 \0x\r\n"s, "S", "k", "1 "},
+    {"NUL ends name", "[S]\r\nk\0x=v\r\n"s, "S", "k", "v"},
+    {"NUL after blank in name", "[S]\r\ns \0x=5\r\n"s, "S", "s", ""},
+    {"NUL line shadows =x", "[S]\r\n\0\r\n=x\r\n"s, "S", "", ""},
+    {"blank line does not", "[S]\r\n \t \r\n=x\r\n", "S", "", "x"},
+    {"NUL in header", "[H\0x]\r\nh=3\r\n"s, "H", "h", "3"},
+    {"NUL after blank in header", "[H \0x]\r\nh=3\r\n"s, "H", "h", ""},
+    {"NUL line is no header", "[A]\r\n\0[B]\r\nc=4\r\n"s, "A", "c", "4"},
+    {"blank before NUL", "[S]\r\nq=\"a\" \0x\r\n"s, "S", "q", "\"a\" "},
+    {"quote before NUL", "[S]\r\nr=\"a\0\"\r\n"s, "S", "r", "\"a"},
+    {"NUL value", "[S]\r\nk=\0\r\n"s, "S", "k", ""},
+    {"NUL-only file", "\0\0\0\0"s, "", "", ""},
+    {"empty file", "", "", "", ""},
+    {"only UTF-8 BOM", "\xEF\xBB\xBF", "", "", ""},
+    {"only UTF-16LE BOM", "\xFF\xFE", "", "", ""},
+    {"only UTF-16BE BOM", "\xFE\xFF", "", "", ""},
+    {"FF alone is a byte", "\xFF=1\r\n", "", "\xFF", "1"},
+    {"FE alone is a byte", "\xFE=1\r\n", "", "\xFE", "1"},
+    {"part of a UTF-8 BOM", "\xEF\xBB=1\r\n", "", "\xEF\xBB", "1"},
+    {"UTF-16 without BOM", utf16(u"[A]\r\nk=v\r\n", false, false), "A", "k", ""},
+    {"UTF-16LE odd length", "\xFF\xFE[\0A\0]\0\r\0\n\0z\0=\0e\0n\0d\0A"s, "A", "z", "endA"},
+    {"UTF-16BE odd length", utf16(u"[A]\r\nz=end", true) + "A", "A", "z", "endA"},
+    {"UTF-16 odd byte E9", utf16le(u"[A]\r\nz=end") + "\xE9", "A", "z", "end\xE9"},
+    {"UTF-16 BOM and one byte",
+     "\xFF\xFE=\0"s
+     "1",
+     "", "", "1"},
+    {"long key", "[S]\r\n" + repeated(300, 'K') + "=long\r\n", "S", repeated(300, 'k'), "long"},
+    {"long key, one short", "[S]\r\n" + repeated(300, 'K') + "=long\r\n", "S", repeated(299, 'k'),
+     ""},
+    {"long section", "[" + repeated(400, 's') + "]\r\nk=v\r\n", repeated(400, 'S'), "k", "v"},
+    {"long quoted value", "[S]\r\nv=\"" + repeated(1000, 'q') + "\"\r\n", "S", "v",
+     repeated(259, 'q')},
+    {"long header skipped", "[" + repeated(100000, 'x') + "]\r\n[A]\r\nk=v\r\n", "A", "k", "v"},
+    {"brackets everywhere", repeated(100000, '[') + "\r\n[A]\r\nk=v\r\n", "A", "k", "v"},
+    {"blank brackets", "[A]\r\nk=v\r\n" + std::string(50000, ' ') + "[ [ [ [\r\n", "A", "k", "v"},
+};
+
+TEST(InfReaderTable, BadInput) {
+  checkRows(BAD_INPUT);
+}
+
+// Decoded files: parsed in UTF-16 code units, names widened from 1252, answers narrowed.
+const std::vector<Row> ENCODINGS = {
+    {"UTF-16LE", utf16le(u"[Version]\r\nProvider=caf\u00e9 \u2013 \u4e2d \u0100\r\n"), "Version",
+     "Provider", "caf\xE9 \x96 ? A"},
+    {"UTF-16BE", utf16(u"[Version]\r\nK\u00e9y=v\r\n", true), "Version", "K\xE9y", "v"},
+    {"UTF-8 BOM", "\xEF\xBB\xBF[Version]\r\nK\xC3\xA9y=caf\xC3\xA9\r\n", "Version", "K\xE9y",
+     "caf\xE9"},
+    {"UTF-8 without BOM", "[V]\r\nK\xC3\xA9y=1\r\n", "V", "K\xE9y", ""},
+    {"1252 name widened", utf16le(u"[A]\r\n\u20ac=1\r\n"), "A", "\x80", "1"},
+    {"undefined 1252 byte", utf16le(u"[A]\r\n\u0081=1\r\n"), "A", "\x81", "1"},
+    {"best fit not a name", utf16le(u"[A]\r\n\u0100b=1\r\n"), "A", "Ab", ""},
+    {"folding ASCII only", utf16le(u"[A]\r\n\u0160=1\r\n"), "A", "\x9A", ""},
+    {"outside the BMP", utf16le(u"[A]\r\ns=a\U0001F600b\r\n"), "A", "s", "a??b"},
+    {"lone surrogates",
+     utf16le(u"[A]\r\ns=a\xD800\xDC00\xDC00\xD800"
+             u"b\r\n"),
+     "A", "s", "a????b"},
+    {"U+0000 ends value", utf16le(u"[A]\r\nk=a\0b\r\n"s), "A", "k", "a"},
+    {"fullwidth quotes stay", utf16le(u"[A]\r\nk=\uff02v\uff02\r\n"), "A", "k", "\"v\""},
+    {"fullwidth = no separator", utf16le(u"[A]\r\nk\uff1dv\r\n"), "A", "k", ""},
+    {"fullwidth [ no header", utf16le(u"[A]\r\n\uff3bB]\r\nh=1\r\n"), "A", "h", "1"},
+    {"U+2000 no blank", utf16le(u"[A]\r\nk=\u2000v\r\n"), "A", "k", " v"},
+    {"U+3000 no blank", utf16le(u"[A]\r\n\u3000k=v\r\n"), "A", "k", ""},
+    {"U+FEFF no blank", utf16le(u"\ufeff[A]\r\nk=v\r\n"), "A", "k", ""},
+    {"U+2028 no line end", utf16le(u"[A]\r\nk=a\u2028m=b\r\n"), "A", "m", ""},
+    {"UTF-8 lone continuation", "\xEF\xBB\xBF[A]\r\nk=a\x80\x80z\r\n", "A", "k", "a??z"},
+    {"UTF-8 bad lead", "\xEF\xBB\xBF[A]\r\nk=a\xC0\x80\xF5\xFFz\r\n", "A", "k", "a????z"},
+    {"UTF-8 overlong 3", "\xEF\xBB\xBF[A]\r\nk=a\xE0\x80\x80z\r\n", "A", "k", "a??z"},
+    {"UTF-8 overlong cut", "\xEF\xBB\xBF[A]\r\nk=a\xE0\x9Fz\r\n", "A", "k", "a?z"},
+    {"UTF-8 surrogate", "\xEF\xBB\xBF[A]\r\nk=a\xED\xA0\x80z\r\n", "A", "k", "a??z"},
+    {"UTF-8 past 10FFFF", "\xEF\xBB\xBF[A]\r\nk=a\xF4\x90\x80\x80z\r\n", "A", "k", "a???z"},
+    {"UTF-8 4 bytes", "\xEF\xBB\xBF[A]\r\nk=a\xF0\x9F\x98\x80z\r\n", "A", "k", "a??z"},
+    {"UTF-8 broken by ASCII", "\xEF\xBB\xBF[A]\r\nk=\xE2(\xA1\xF0\x90(\xBCz\r\n", "A", "k",
+     "?(?"
+     "?(?z"},
+    {"UTF-8 broken by lead", "\xEF\xBB\xBF[A]\r\nk=\xE0\xA0\xC3\xA9z\r\n", "A", "k", "?\xE9z"},
+    {"UTF-8 cut at the end",
+     "\xEF\xBB\xBF[A]\r\nk=\xF0"
+     "ab",
+     "A", "k", "?"},
+    {"UTF-8 cut at the end 2", "\xEF\xBB\xBF[A]\r\nk=a\xE1\x80\r", "A", "k", "a?"},
+    {"UTF-8 room at the end",
+     "\xEF\xBB\xBF[A]\r\nk=a\xE0"
+     "bc",
+     "A", "k", "a?bc"},
+    {"UTF-8 fault before CRLF", "\xEF\xBB\xBF[A]\r\nk=a\xF0\r\nm=1\r\n", "A", "m", "1"},
+    {"UTF-8 U+0080", "\xEF\xBB\xBF[A]\r\nk=\xC2\x80\r\n", "A", "k", "?"},
+    {"UTF-8 second BOM", "\xEF\xBB\xBF\xEF\xBB\xBF[A]\r\nk=1\r\n", "A", "k", ""},
+};
+
+TEST(InfReaderTable, Encodings) {
+  checkRows(ENCODINGS);
+}
+
+// Every row must give the same answer however the source splits the bytes: line ends,
+// CR LF pairs, byte-order marks, UTF-8 sequences and UTF-16 units split across reads.
+TEST(InfReaderChunks, EveryRowAnyReadSize) {
+  for (const std::vector<Row>* rows : {&RELIED_ON, &BAD_INPUT, &ENCODINGS}) {
+    for (const Row& row : *rows) {
+      for (std::size_t chunk : {1, 2, 3, 5}) {
+        SCOPED_TRACE(std::string(row.what) + ", read size " + std::to_string(chunk));
+        EXPECT_EQ(printable(lookupChecked(row.file, row.section.c_str(), row.key.c_str(), CAPACITY,
+                                          chunk)),
+                  printable(row.expected));
+      }
+    }
+  }
+}
+
+// The reader's own buffer boundary: the line end, a CR LF pair, a header, a name or a
+// quote falls on each side of it in turn.
+TEST(InfReaderChunks, AcrossTheReadBuffer) {
+  const std::size_t boundary = 64 * 1024;
+  for (std::size_t pad = boundary - 40; pad < boundary + 8; ++pad) {
+    std::string lead = "[Z]\r\np=" + repeated(pad - 7, 'p') + "\r";
+    SCOPED_TRACE("padding " + std::to_string(pad));
+    EXPECT_EQ(lookupChecked(lead + "\n[A]\r\nkey = \"v\" \r\n", "A", "key"), "v");
+    EXPECT_EQ(lookupChecked(lead + "[A]\rkey\r\n", "A", "key"), "");
+    EXPECT_EQ(lookupChecked(lead + "\n[A]\r\nkey\r\nkey=2", "A", "key"), "");
+    EXPECT_EQ(lookupChecked(lead + "\n \t[A] \r\nkey=1", "A", "key"), "1");
+    EXPECT_EQ(lookupChecked(lead + "\n[A]\r\nkey=" + repeated(300, 'w'), "A", "key"),
+              repeated(259, 'w'));
+  }
+}
+
+TEST(InfReaderChunks, DecodedAcrossTheReadBuffer) {
+  for (std::size_t pad = 32 * 1024 - 30; pad < 32 * 1024 + 4; ++pad) {
+    SCOPED_TRACE("UTF-16 padding " + std::to_string(pad));
+    std::u16string lead = u"[Z]\r\np=" + std::u16string(pad, u'p') + u"\r\n";
+    EXPECT_EQ(lookupChecked(utf16le(lead + u"[A]\r\nk=\u00e9\U0001F600\r\n"), "A", "k"), "\xE9??");
+    EXPECT_EQ(lookupChecked(utf16(lead + u"[A]\r\nk=\u00e9\U0001F600\r\n", true), "A", "k"),
+              "\xE9??");
+  }
+  for (std::size_t pad = 64 * 1024 - 40; pad < 64 * 1024 + 4; ++pad) {
+    SCOPED_TRACE("UTF-8 padding " + std::to_string(pad));
+    std::string lead = "\xEF\xBB\xBF[Z]\r\np=" + repeated(pad, 'p') + "\r\n";
+    EXPECT_EQ(lookupChecked(lead + "[A]\r\nk=\xC3\xA9\xF0\x9F\x98\x80\xE0\x80\x80\r\n", "A", "k"),
+              "\xE9????");
+    EXPECT_EQ(lookupChecked(lead + "[A]\r\nk=x\xF0\x9F\x98", "A", "k"), "x?");
+  }
+}
+
+// Lines of 10 MB read with the same fixed buffers; the next line is still found.
+TEST(InfReaderLongLines, TenMegabytes) {
+  const std::string big(10 * 1024 * 1024, 'y');
+  std::string file = "[L]\r\nbig=" + big + "\r\nafter=ok\r\n" + big + "=x\r\nlast=1\r\n";
+  EXPECT_EQ(lookupChecked(file, "L", "big"), repeated(259, 'y'));
+  EXPECT_EQ(lookupChecked(file, "L", "after"), "ok");
+  EXPECT_EQ(lookupChecked(file, "L", "last"), "1");
+  std::string quoted = "[L]\r\nq=\"" + big + "\"\r\n";
+  EXPECT_EQ(lookupChecked(quoted, "L", "q"), repeated(259, 'y'));
+  std::string header = "[" + big + "]\r\n[L]\r\nk=v\r\n";
+  EXPECT_EQ(lookupChecked(header, "L", "k"), "v");
+  std::string crOnly = "[L]\r";
+  for (int i = 0; i < 200000; ++i) crOnly += "k" + std::to_string(i) + "=v\r";
+  EXPECT_EQ(lookupChecked(crOnly + "last=1\r", "L", "last"), "1");
+}
+
+// Produces "[A]\r\nx=", then `length` bytes of "y", then "\r\nk=v\r\n" without holding them.
+struct GeneratedLongLine {
+  std::size_t length;
+  std::size_t offset = 0;
+};
+
+std::size_t readGenerated(void* context, unsigned char* buffer, std::size_t capacity) {
+  auto* line = static_cast<GeneratedLongLine*>(context);
+  const std::string head = "[A]\r\nx=", tail = "\r\nk=v\r\n";
+  const std::size_t size = head.size() + line->length + tail.size();
+  std::size_t count = std::min(capacity, size - line->offset);
+  for (std::size_t i = 0; i < count; ++i) {
+    std::size_t at = line->offset + i;
+    if (at >= head.size() && at < head.size() + line->length) {
+      std::size_t run = std::min(count - i, head.size() + line->length - at);
+      std::memset(buffer + i, 'y', run);
+      i += run - 1;
+    } else {
+      buffer[i] = at < head.size() ? head[at] : tail[at - head.size() - line->length];
+    }
+  }
+  line->offset += count;
+  return count;
+}
+
+TEST(InfReaderLongLines, TwoHundredMegabytesStreamed) {
+  GeneratedLongLine line{200u * 1024 * 1024};
+  char value[CAPACITY];
+  EXPECT_EQ(inf::lookupProfileString({readGenerated, &line}, "A", "k", value, CAPACITY), 1u);
+  EXPECT_STREQ(value, "v");
+}
+
+// Reading stops once the answer is known.
+TEST(InfReaderReads, StopsAtTheAnswer) {
+  const std::string filler = repeated(1024 * 1024, 'f');
+  std::string found = "[A]\r\nk=v\r\n" + filler;
+  ChunkedSource source{&found, 4096};
+  char value[CAPACITY];
+  EXPECT_EQ(inf::lookupProfileString({readChunk, &source}, "A", "k", value, CAPACITY), 1u);
+  EXPECT_EQ(source.reads, 1u);
+
+  std::string ended = "[A]\r\nx=1\r\n[B]\r\n" + filler + "\r\n[A]\r\nk=v\r\n";
+  source = ChunkedSource{&ended, 4096};
+  EXPECT_EQ(inf::lookupProfileString({readChunk, &source}, "A", "k", value, CAPACITY), 0u);
+  EXPECT_EQ(source.reads, 1u);
+
+  std::string leading = "k=1\r\n[A]\r\n" + filler;
+  source = ChunkedSource{&leading, 4096};
+  EXPECT_EQ(inf::lookupProfileString({readChunk, &source}, "", "m", value, CAPACITY), 0u);
+  EXPECT_EQ(source.reads, 1u);
+}
+
+// Small capacities, and nothing written past the capacity whatever the value.
+TEST(InfReaderCapacity, CutsAndGuards) {
+  const std::string file = "[Z]\r\np=abc\r\nq0=\"\"\r\nq3=\"abc\"\r\nmix='abc\"\r\nnul=ab\0c\r\n"s;
+  struct Case {
+    const char* key;
+    std::size_t capacity;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"p", 0, ""},         {"p", 1, ""},     {"p", 2, "a"},    {"p", 3, "ab"},   {"p", 4, "abc"},
+      {"q0", 1, ""},        {"q0", 2, ""},    {"q3", 1, ""},    {"q3", 2, "a"},   {"q3", 3, "ab"},
+      {"q3", 4, "abc"},     {"q3", 5, "abc"}, {"mix", 1, ""},   {"mix", 2, "'"},  {"mix", 3, "'a"},
+      {"mix", 6, "'abc\""}, {"nul", 2, "a"},  {"nul", 3, "ab"}, {"nul", 9, "ab"}, {"none", 1, ""},
+  };
+  for (const Case& row : cases) {
+    SCOPED_TRACE(std::string(row.key) + " at capacity " + std::to_string(row.capacity));
+    EXPECT_EQ(lookupChecked(file, "Z", row.key, row.capacity), row.expected);
+  }
+}
+
+TEST(InfReaderCapacity, ZeroWritesNothing) {
+  char value = 'x';
+  EXPECT_EQ(inf::lookupProfileStringInMemory("[A]\r\nk=v", 8, "A", "k", &value, 0), 0u);
+  EXPECT_EQ(value, 'x');
+}
+
+// The key is taken in full before the value is written over it.
+TEST(InfReaderSameBuffer, KeyAndDestination) {
+  const std::string file =
+      "[Strings]\r\nP=Provider Text\r\nLongKeyName12345=the value is longer than the key\r\n"
+      "[x=\"" +
+      repeated(300, 'q') + "\"\r\n";
+  struct Case {
+    const char* key;
+    std::string expected;
+  };
+  const Case cases[] = {{"P", "Provider Text"},
+                        {"LongKeyName12345", "the value is longer than the key"},
+                        {"  P  ", "Provider Text"},
+                        {"[x", repeated(259, 'q')},
+                        {"Missing", ""}};
+  for (const Case& row : cases) {
+    char buffer[CAPACITY + GUARD];
+    std::memset(buffer, GUARD_BYTE, sizeof buffer);
+    std::snprintf(buffer, CAPACITY, "%s", row.key);
+    std::size_t length = inf::lookupProfileStringInMemory(file.data(), file.size(), "Strings",
+                                                          buffer, buffer, CAPACITY);
+    EXPECT_EQ(std::string(buffer, length), row.expected) << row.key;
+    EXPECT_EQ(buffer[length], '\0');
+    EXPECT_EQ(static_cast<unsigned char>(buffer[CAPACITY]), GUARD_BYTE);
+  }
+}
+
+TEST(InfReaderNames, NullNamesGiveEmpty) {
+  char value[8] = "x";
+  EXPECT_EQ(inf::lookupProfileStringInMemory("[A]\r\nk=v", 8, nullptr, "k", value, 8), 0u);
+  EXPECT_STREQ(value, "");
+  value[0] = 'x';
+  EXPECT_EQ(inf::lookupProfileStringInMemory("[A]\r\nk=v", 8, "A", nullptr, value, 8), 0u);
+  EXPECT_STREQ(value, "");
+}
+
+// Random bytes drawn mostly from the characters that matter, behind each byte-order mark:
+// no crash, the contract holds, and the answer does not depend on how the bytes are read.
+TEST(InfReaderRandom, ContractAndReadSizeIndependence) {
+  const std::string alphabet = "[]=\r\n \t\x0b\x1a\0\"';aAbB\xFF\xFE\xEF\xBB\xBF\xC3\xA9\xF0\x80"s;
+  const char* const marks[] = {"", "\xFF\xFE", "\xFE\xFF", "\xEF\xBB\xBF"};
+  const char* const names[] = {"a", "A", "", "b", "[a", "a]"};
+  std::mt19937 random(12345);
+  for (int round = 0; round < 160; ++round) {
+    std::string file = marks[round % 4];
+    std::size_t length = 1 + random() % 600;
+    for (std::size_t i = 0; i < length; ++i) {
+      file += random() % 4 == 0 ? static_cast<char>(random() % 256)
+                                : alphabet[random() % alphabet.size()];
+    }
+    for (const char* section : names) {
+      for (const char* key : names) {
+        std::string whole = lookupChecked(file, section, key);
+        EXPECT_EQ(lookupChecked(file, section, key, CAPACITY, 1), whole) << printable(file);
+        EXPECT_EQ(lookupChecked(file, section, key, 7, 3), whole.substr(0, 6));
+      }
+    }
+  }
+}
+
+// --- The measured cases -------------------------------------------------------------------
+
+struct CaseLookup {
+  std::string section, key, defaultText;
+  bool nullSection = false, nullKey = false, same = false, wide = false;
+  std::size_t capacity = CAPACITY;
+  long expectedLength = -1;
+  std::string expected;
+};
+
+struct ProfileCase {
+  std::string name, file, encoding, kind;
+  std::vector<CaseLookup> lookups;
+};
+
+int hexDigit(char digit) {
+  if (digit >= '0' && digit <= '9') return digit - '0';
+  return (digit | 0x20) - 'a' + 10;
+}
+
+// The escapes of the cases file: \\ \t \n \r \s \xHH, and in file lines \{N*TEXT}.
+std::string unescape(const std::string& text) {
+  std::string bytes;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\' || i + 1 == text.size()) {
+      bytes += text[i];
+      continue;
+    }
+    char kind = text[++i];
+    if (kind == 'x') {
+      bytes += static_cast<char>(hexDigit(text[i + 1]) * 16 + hexDigit(text[i + 2]));
+      i += 2;
+    } else if (kind == '{') {
+      std::size_t star = text.find('*', i), close = text.find('}', i);
+      std::size_t count = std::stoul(text.substr(i + 1, star - i - 1));
+      std::string unit = unescape(text.substr(star + 1, close - star - 1));
+      for (std::size_t n = 0; n < count; ++n) bytes += unit;
+      i = close;
+    } else {
+      const std::string from = "tnrs\\", to = "\t\n\r \\";
+      std::size_t at = from.find(kind);
+      bytes += at == std::string::npos ? kind : to[at];
+    }
+  }
+  return bytes;
+}
+
+std::u16string decodeUtf8(const std::string& bytes) {
+  std::u16string units;
+  for (std::size_t i = 0; i < bytes.size();) {
+    auto byte = static_cast<unsigned char>(bytes[i]);
+    std::size_t length = byte < 0x80 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
+    std::uint32_t point = length == 1 ? byte : byte & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) point = point << 6 | (bytes[i + k] & 0x3F);
+    if (point >= 0x10000) {
+      units += static_cast<char16_t>(0xD800 + ((point - 0x10000) >> 10));
+      units += static_cast<char16_t>(0xDC00 + ((point - 0x10000) & 0x3FF));
+    } else {
+      units += static_cast<char16_t>(point);
+    }
+    i += length;
+  }
+  return units;
+}
+
+std::string encodeFile(const std::string& text, const std::string& encoding) {
+  if (encoding.empty()) return text;
+  if (encoding == "utf-8-bom") return "\xEF\xBB\xBF" + text;
+  bool bigEndian = encoding.find("be") != std::string::npos;
+  bool withMark = encoding.find("bom") != std::string::npos;
+  return utf16(decodeUtf8(text), bigEndian, withMark);
+}
+
+std::string trimField(const std::string& field) {
+  std::size_t begin = field.find_first_not_of(" \t"), end = field.find_last_not_of(" \t");
+  return begin == std::string::npos ? "" : field.substr(begin, end - begin + 1);
+}
+
+CaseLookup parseGet(const std::string& text) {
+  std::vector<std::string> fields;
+  std::stringstream stream(text);
+  for (std::string field; std::getline(stream, field, '|');) fields.push_back(trimField(field));
+  if (!text.empty() && text.back() == '|') fields.push_back("");
+  CaseLookup lookup;
+  lookup.nullSection = fields.at(0) == "\\N";
+  lookup.nullKey = fields.size() > 1 && fields[1] == "\\N";
+  lookup.section = unescape(fields.at(0));
+  lookup.key = fields.size() > 1 ? unescape(fields[1]) : "";
+  for (std::size_t i = 2; i < fields.size(); ++i) {
+    const std::string& option = fields[i];
+    if (option.rfind("cap=", 0) == 0) lookup.capacity = std::stoul(option.substr(4));
+    if (option.rfind("def=", 0) == 0) lookup.defaultText = unescape(option.substr(4));
+    lookup.same = lookup.same || option == "same";
+    lookup.wide = lookup.wide || option == "wide";
+  }
+  return lookup;
+}
+
+void parseWant(const std::string& text, CaseLookup& lookup) {
+  std::stringstream stream(text);
+  for (std::string field; stream >> field;) {
+    if (field.rfind("ret=", 0) == 0) lookup.expectedLength = std::stol(field.substr(4));
+    if (field.rfind("out=", 0) != 0) continue;
+    for (std::size_t i = 4; i + 1 < field.size(); i += 2) {
+      lookup.expected += static_cast<char>(hexDigit(field[i]) * 16 + hexDigit(field[i + 1]));
+    }
+  }
+}
+
+void parseLine(const std::string& word, const std::string& rest, std::vector<ProfileCase>& cases) {
+  if (word == "case") cases.push_back({rest, "", "", "", {}});
+  if (cases.empty()) return;
+  ProfileCase& current = cases.back();
+  if (word == "file") current.file += unescape(rest);
+  if (word == "encode") current.encoding = rest;
+  if (word == "kind") current.kind = rest;
+  if (word == "get") current.lookups.push_back(parseGet(rest));
+  if (word == "want" && !current.lookups.empty()) parseWant(rest, current.lookups.back());
+}
+
+std::vector<ProfileCase> readCases(std::istream& input) {
+  std::vector<ProfileCase> cases;
+  for (std::string line; std::getline(input, line);) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    if (line.empty() || line[0] == '#') continue;
+    std::size_t space = line.find(' ');
+    std::string word = line.substr(0, space);
+    parseLine(word, space == std::string::npos ? "" : line.substr(space + 1), cases);
+  }
+  for (ProfileCase& profileCase : cases) {
+    profileCase.file = encodeFile(profileCase.file, profileCase.encoding);
+  }
+  return cases;
+}
+
+// Lookups the portable reader is not asked to answer: the file system's cases, listings
+// (a NULL name), the wide function and defaults other than "".
+bool isForThisReader(const ProfileCase& profileCase, const CaseLookup& lookup) {
+  if (!profileCase.kind.empty() || profileCase.name == "nul") return false;
+  return !lookup.nullSection && !lookup.nullKey && !lookup.wide && lookup.defaultText.empty();
+}
+
+// The one deliberate difference: a quoted value whose inner text is exactly capacity - 1
+// bytes comes back whole, where the platform's reader loses its last byte.
+std::string expectedBytes(const ProfileCase& profileCase, const CaseLookup& lookup) {
+  if (profileCase.name == "quotedlengths" && lookup.key == "q259") {
+    return repeated(258, 'x') + "E";
+  }
+  if (profileCase.name == "quotedlengths" && lookup.key == "q3" && lookup.capacity == 4) {
+    return "abc";
+  }
+  return lookup.expected;
+}
+
+std::string runCaseLookup(const ProfileCase& profileCase, const CaseLookup& lookup,
+                          std::size_t chunk) {
+  if (!lookup.same) {
+    return lookupChecked(profileCase.file, lookup.section.c_str(), lookup.key.c_str(),
+                         lookup.capacity, chunk);
+  }
+  std::vector<char> buffer(std::max(lookup.capacity, lookup.key.size() + 1), '\0');
+  std::memcpy(buffer.data(), lookup.key.c_str(), lookup.key.size() + 1);
+  std::size_t length = inf::lookupProfileStringInMemory(
+      profileCase.file.data(), profileCase.file.size(), lookup.section.c_str(), buffer.data(),
+      buffer.data(), lookup.capacity);
+  return std::string(buffer.data(), length);
+}
+
+TEST(InfReaderCases, MatchTheMeasuredReader) {
+  std::ifstream input(PROFILE_READER_CASES, std::ios::binary);
+  if (!input) GTEST_SKIP() << "no cases file at " << PROFILE_READER_CASES;
+  std::vector<ProfileCase> cases = readCases(input);
+  int checked = 0;
+  for (const ProfileCase& profileCase : cases) {
+    for (const CaseLookup& lookup : profileCase.lookups) {
+      if (!isForThisReader(profileCase, lookup)) continue;
+      std::string want = expectedBytes(profileCase, lookup);
+      for (std::size_t chunk : {0, 1}) {
+        SCOPED_TRACE(profileCase.name + ": [" + printable(lookup.section) + "] " +
+                     printable(lookup.key) + " cap=" + std::to_string(lookup.capacity) +
+                     " read size " + std::to_string(chunk));
+        EXPECT_EQ(printable(runCaseLookup(profileCase, lookup, chunk)), printable(want));
+      }
+      if (want == lookup.expected) {
+        EXPECT_EQ(static_cast<long>(want.size()), lookup.expectedLength) << profileCase.name;
+      }
+      ++checked;
+    }
+  }
+  EXPECT_GE(checked, 120) << "the cases file was not read as expected";
+}
+
+}  // namespace
