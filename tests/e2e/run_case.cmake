@@ -1,0 +1,124 @@
+# Runs the detector once over one fixture case and compares its standard output with the
+# case's expected bytes.
+#
+#   cmake -DPROGRAM=<executable> -DCASE_DIR=<fixture folder> -DWORK_DIR=<scratch folder>
+#         [-DWINE=<wine> -DWINE_PREFIX=<prefix>] [-DPREFIX_IN_HOME=ON]
+#         [-DCORPUS_DIR=<folder>] -P run_case.cmake
+#
+# A fixture folder holds:
+#   drive_c/        the case's drive C: (its Windows directory, or whatever stands there)
+#   expected.out    the exact bytes of standard output
+#   stdin           standard input (optional; one empty line, "\r\n", when absent)
+#   generate.cmake  adds what is better made at run time than committed (optional); it
+#                   sees INF_DIR, STDIN_FILE, CASE_DIR, WORK_DIR and CORPUS_DIR, may
+#                   change STDIN_FILE, and sets E2E_SKIP_REASON to skip the case.
+#
+# The case's drive C: is staged under WORK_DIR first, so generated files never land in the
+# source tree. Natively, WINEPREFIX points at the staged tree (or, with PREFIX_IN_HOME,
+# HOME does and WINEPREFIX is unset, so ~/.wine is used). Under Wine, the staged INF
+# folder replaces the INF folder of the shared prefix.
+#
+# The program runs in a scratch current directory that holds a matching package of its
+# own: a run that works in its starting directory instead of the INF directory shows it.
+
+cmake_minimum_required(VERSION 3.20)
+include(${CMAKE_CURRENT_LIST_DIR}/compare_output.cmake)
+
+foreach(required PROGRAM CASE_DIR WORK_DIR)
+  if(NOT DEFINED ${required})
+    message(FATAL_ERROR "run_case.cmake needs -D${required}=...")
+  endif()
+endforeach()
+
+# The package left in the current directory as a decoy.
+set(DECOY_INF
+  "[Version]\r\nProvider=%P%\r\nDriverVer=01/01/2000,0.0.0.1\r\n"
+  "[Manufacturer]\r\n%MfgName%=Models\r\n"
+  "[Models]\r\n%DeviceDesc%=Install, USB\\VID_0BDB&PID_100E\r\n"
+  "[Strings]\r\nP=\"decoy in the current directory\"\r\nDeviceDesc=\"decoy\"\r\n")
+
+function(stage_case staging)
+  file(MAKE_DIRECTORY "${staging}")
+  if(EXISTS "${CASE_DIR}/drive_c")
+    file(COPY "${CASE_DIR}/drive_c" DESTINATION "${staging}")
+  endif()
+endfunction()
+
+# Replaces the shared Wine prefix's INF folder with the staged one (or leaves none).
+function(install_into_wine_prefix staged_inf)
+  set(prefix_inf "${WINE_PREFIX}/drive_c/windows/inf")
+  file(REMOVE_RECURSE "${prefix_inf}")
+  if(EXISTS "${staged_inf}")
+    file(COPY "${staged_inf}" DESTINATION "${WINE_PREFIX}/drive_c/windows")
+  endif()
+endfunction()
+
+function(check_result result error_file)
+  if(NOT result MATCHES "^-?[0-9]+$")
+    message(FATAL_ERROR "the program did not exit normally: ${result}")
+  endif()
+  # The tool writes nothing to standard error; Wine itself may, so only native runs check.
+  file(READ "${error_file}" error_text)
+  if(NOT DEFINED WINE AND NOT error_text STREQUAL "")
+    message(FATAL_ERROR "the program wrote to standard error:\n${error_text}")
+  endif()
+endfunction()
+
+file(REMOVE_RECURSE "${WORK_DIR}")
+file(MAKE_DIRECTORY "${WORK_DIR}/cwd")
+file(WRITE "${WORK_DIR}/cwd/decoy.inf" ${DECOY_INF})
+
+if(PREFIX_IN_HOME)
+  set(staging "${WORK_DIR}/home/.wine")
+else()
+  set(staging "${WORK_DIR}/prefix")
+endif()
+stage_case("${staging}")
+set(INF_DIR "${staging}/drive_c/windows/inf")
+
+if(EXISTS "${CASE_DIR}/stdin")
+  set(STDIN_FILE "${CASE_DIR}/stdin")
+else()
+  set(STDIN_FILE "${WORK_DIR}/stdin")
+  file(WRITE "${STDIN_FILE}" "\r\n")
+endif()
+
+if(EXISTS "${CASE_DIR}/generate.cmake")
+  include("${CASE_DIR}/generate.cmake")
+endif()
+if(DEFINED E2E_SKIP_REASON)
+  # Matched by the test's SKIP_REGULAR_EXPRESSION.
+  message("e2e-skip: ${E2E_SKIP_REASON}")
+  return()
+endif()
+
+# The environment is set here rather than through `cmake -E env`, which would turn a
+# crash into a plain exit status.
+if(DEFINED WINE)
+  install_into_wine_prefix("${INF_DIR}")
+  set(ENV{WINEPREFIX} "${WINE_PREFIX}")
+  set(ENV{WINEDEBUG} "-all")
+  set(ENV{WINEDLLOVERRIDES} "mscoree,mshtml=")
+  # Wine picks the ANSI code page from the locale; the expected bytes are code page 1252.
+  set(ENV{LC_ALL} "C")
+  set(command "${WINE}" "${PROGRAM}")
+elseif(PREFIX_IN_HOME)
+  unset(ENV{WINEPREFIX})
+  set(ENV{HOME} "${WORK_DIR}/home")
+  set(command "${PROGRAM}")
+else()
+  set(ENV{WINEPREFIX} "${staging}")
+  set(command "${PROGRAM}")
+endif()
+
+execute_process(
+  COMMAND ${command}
+  WORKING_DIRECTORY "${WORK_DIR}/cwd"
+  INPUT_FILE "${STDIN_FILE}"
+  OUTPUT_FILE "${WORK_DIR}/stdout"
+  ERROR_FILE "${WORK_DIR}/stderr"
+  RESULT_VARIABLE result
+  TIMEOUT 120)
+
+check_result("${result}" "${WORK_DIR}/stderr")
+e2e_compare_files("${CASE_DIR}/expected.out" "${WORK_DIR}/stdout")
