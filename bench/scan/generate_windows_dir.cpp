@@ -1,0 +1,390 @@
+// Writes a synthetic Windows directory for the scan benchmark: <out>/drive_c/windows/inf
+// with N INF files whose sizes, encodings, line ends and section layout follow the
+// statistics of a corpus of real INF files, a few files of several megabytes with
+// [Strings] at the end, and a handful of driver packages for the two devices the detector
+// looks for. The same seed and count always give the same bytes.
+//
+//   generate_windows_dir --out DIR [--files N] [--seed S] [--file-size BYTES[K|M]]
+//                        [--encoding ascii|utf-8|utf-8-bom|cp1252|utf-16le-bom]
+//
+// --file-size gives every file that size and the layout of the large files (the first of
+// them a driver package for one of the devices), to measure how the detector behaves as a
+// single file grows. --encoding gives every file that encoding. A summary goes to standard output
+// and to <out>/generator-summary.txt.
+#include <array>
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "inf_content.h"
+#include "random.h"
+
+namespace fs = std::filesystem;
+using scan::DriverVersion;
+using scan::Encoding;
+using scan::FilePlan;
+using scan::Kind;
+using scan::LineEnd;
+using scan::Models;
+using scan::Provider;
+using scan::Random;
+
+namespace {
+
+constexpr std::size_t KIB = 1024;
+constexpr std::size_t MIB = 1024 * KIB;
+constexpr std::size_t LARGE_FILE_MIN = 3 * MIB;
+constexpr std::size_t LARGE_FILE_MAX = 17 * MIB;
+constexpr std::size_t FILES_PER_LARGE_FILE = 250;
+constexpr std::size_t FILES_PER_PACKAGE = 400;  // driver packages and near misses each
+constexpr std::size_t FEWEST_FILES_FOR_LARGE = 100;
+constexpr std::size_t FEWEST_FILES_FOR_PACKAGES = 20;
+constexpr std::size_t TINY_FILE_LIMIT = 700;
+
+// Sizes on disk of the corpus's files by rank (parts per million, bytes); a size is drawn
+// by linear interpolation between neighbouring points.
+struct SizePoint {
+  std::uint64_t rank;
+  std::uint64_t bytes;
+};
+constexpr std::array<SizePoint, 26> SIZE_QUANTILES = {{
+    {0, 43},           {50000, 554},    {100000, 1392},  {150000, 1616},   {200000, 1828},
+    {250000, 2038},    {300000, 2167},  {350000, 2260},  {400000, 2378},   {450000, 2574},
+    {500000, 2815},    {550000, 3053},  {600000, 3367},  {650000, 3716},   {700000, 3923},
+    {750000, 4328},    {800000, 5246},  {850000, 8070},  {900000, 11112},  {930000, 12550},
+    {950000, 21214},   {970000, 36123}, {980000, 58935}, {990000, 199218}, {995000, 224581},
+    {1000000, 838064},
+}};
+
+constexpr std::array<std::string_view, 24> NAME_STEMS = {
+    "net",    "usb",   "hdaudio", "disk",    "mdm",      "prn",    "bth",     "wdma",
+    "ks",     "sd",    "machine", "monitor", "keyboard", "mouse",  "battery", "display",
+    "volume", "cdrom", "hidserv", "input",   "camera",   "sensor", "serial",  "c_media"};
+
+struct Options {
+  std::size_t files = 2000;
+  std::uint64_t seed = 1;
+  std::size_t fileSize = 0;          // 0: sizes drawn from the corpus
+  std::optional<Encoding> encoding;  // every file's, instead of the corpus's mix
+  fs::path out;
+};
+
+std::size_t drawSize(Random& random) {
+  const std::uint64_t rank = random.below(SIZE_QUANTILES.back().rank);
+  std::size_t upper = 1;
+  while (SIZE_QUANTILES[upper].rank <= rank) ++upper;
+  const SizePoint low = SIZE_QUANTILES[upper - 1];
+  const SizePoint high = SIZE_QUANTILES[upper];
+  return low.bytes + (high.bytes - low.bytes) * (rank - low.rank) / (high.rank - low.rank);
+}
+
+// About one file in ten is UTF-16LE; most of the 8-bit ones are plain ASCII.
+Encoding drawEncoding(Random& random) {
+  const std::uint64_t draw = random.below(1000);
+  if (draw < 107) return Encoding::utf16LeWithBom;
+  if (draw < 278) return Encoding::utf8;
+  if (draw < 284) return Encoding::utf8WithBom;
+  if (draw < 290) return Encoding::windows1252;
+  return Encoding::ascii;
+}
+
+// Line ends as the corpus has them for each encoding.
+LineEnd drawLineEnd(Random& random, Encoding encoding) {
+  switch (encoding) {
+    case Encoding::ascii:
+      return random.chance(802) ? LineEnd::lf : LineEnd::crlf;
+    case Encoding::utf8:
+      return random.chance(964) ? LineEnd::crlf : LineEnd::lf;
+    case Encoding::utf8WithBom:
+      return random.chance(500) ? LineEnd::crlf : LineEnd::lf;
+    default:
+      return LineEnd::crlf;
+  }
+}
+
+Models drawModels(Random& random) {
+  const std::uint64_t draw = random.below(1000);
+  if (draw < 80) return Models::mfgNameUndecorated;
+  if (draw < 160) return Models::mfgNameDecorated;
+  if (draw < 172) return Models::deviceDescDecorated;
+  if (draw < 240) return Models::none;
+  return Models::otherKey;
+}
+
+void drawVersion(Random& random, FilePlan& plan) {
+  if (plan.kind == Kind::registry) plan.hasVersion = !random.chance(750);
+  if (plan.kind == Kind::tiny) plan.hasVersion = plan.size >= 300 && random.chance(700);
+  if (!plan.hasVersion) {
+    plan.provider = Provider::absent;
+    plan.driverVersion = DriverVersion::absent;
+    return;
+  }
+  const std::uint64_t provider = random.below(1000);
+  plan.provider = provider < 63    ? Provider::absent
+                  : provider < 109 ? Provider::plainWords
+                                   : Provider::token;
+  if (random.chance(143)) {
+    plan.driverVersion = DriverVersion::absent;
+  } else {
+    plan.driverVersion = random.chance(179) ? DriverVersion::unusual : DriverVersion::plain;
+  }
+}
+
+unsigned drawLocaleCount(Random& random, Encoding encoding) {
+  const bool eightBitText = encoding == Encoding::utf8 || encoding == Encoding::utf8WithBom;
+  if (random.chance(eightBitText ? 800 : 30)) return static_cast<unsigned>(random.between(1, 8));
+  return 0;
+}
+
+FilePlan drawOrdinaryFile(Random& random, std::string name) {
+  FilePlan plan;
+  plan.name = std::move(name);
+  plan.size = drawSize(random);
+  plan.encoding = drawEncoding(random);
+  plan.lineEnd = drawLineEnd(random, plan.encoding);
+  if (plan.size < TINY_FILE_LIMIT) {
+    plan.kind = Kind::tiny;
+  } else {
+    plan.kind = random.chance(110) ? Kind::registry : Kind::device;
+  }
+  plan.models = plan.kind == Kind::device ? drawModels(random) : Models::none;
+  drawVersion(random, plan);
+  plan.continuationLines = random.chance(89);
+  plan.duplicateSection = random.chance(9);
+  plan.longValue = random.chance(6);
+  plan.strayLineBeforeFirstSection = random.chance(31);
+  plan.lastLineEnded = !random.chance(119);
+  plan.localeCount = plan.kind == Kind::tiny ? 0 : drawLocaleCount(random, plan.encoding);
+  plan.seed = random.next();
+  return plan;
+}
+
+// Unique names (without regard to case) in the styles of an INF folder: oem<n>.inf for
+// third-party packages, short stems with a number, and a few with blanks.
+class NameMaker {
+ public:
+  std::string next(Random& random) {
+    for (;;) {
+      std::string name = candidate(random);
+      std::string folded = name;
+      for (char& c : folded) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+      if (taken_.insert(folded).second) return name;
+    }
+  }
+
+ private:
+  std::string candidate(Random& random) {
+    const std::uint64_t style = random.below(1000);
+    const std::string number = std::to_string(random.below(10000));
+    const std::string stem(NAME_STEMS[random.below(NAME_STEMS.size())]);
+    if (style < 350) return "oem" + std::to_string(oemNumber_++) + ".inf";
+    if (style < 393) return "Vendor " + stem + " Driver " + number + ".inf";
+    return stem + number + ".inf";
+  }
+
+  std::set<std::string> taken_;
+  std::uint64_t oemNumber_ = 0;
+};
+
+void makeLarge(FilePlan& plan, std::size_t size) {
+  plan.size = size;
+  plan.kind = Kind::device;
+  plan.models = Models::otherKey;
+  plan.hasVersion = true;
+  plan.provider = Provider::token;
+  plan.driverVersion = DriverVersion::plain;
+}
+
+void makePackage(FilePlan& plan, Models models, unsigned variant) {
+  plan.kind = Kind::device;
+  plan.models = models;
+  plan.idVariant = variant;
+  plan.hasVersion = true;
+  plan.provider = Provider::token;
+  plan.driverVersion = DriverVersion::plain;
+  if (plan.size < TINY_FILE_LIMIT) plan.size = TINY_FILE_LIMIT;
+}
+
+std::size_t largeFileCount(const Options& options) {
+  if (options.fileSize != 0 || options.files < FEWEST_FILES_FOR_LARGE) return 0;
+  return std::max<std::size_t>(1, options.files / FILES_PER_LARGE_FILE);
+}
+
+std::size_t packageCount(const Options& options) {
+  if (options.fileSize != 0) return options.files == 0 ? 0 : 1;
+  if (options.files < FEWEST_FILES_FOR_PACKAGES) return 0;
+  return std::max<std::size_t>(1, options.files / FILES_PER_PACKAGE);
+}
+
+// The packages alternate between the two IDs and the two device keys; the first is
+// UTF-16, so a decoded file is always among the records.
+void shapePackage(FilePlan& plan, std::size_t index) {
+  const Models models = index % 3 == 2 ? Models::matchFlash : Models::match;
+  makePackage(plan, models, static_cast<unsigned>(index));
+  if (index == 0) {
+    plan.encoding = Encoding::utf16LeWithBom;
+    plan.lineEnd = LineEnd::crlf;
+  }
+}
+
+std::string_view encodingName(Encoding encoding) {
+  switch (encoding) {
+    case Encoding::ascii:
+      return "ascii";
+    case Encoding::utf8:
+      return "utf-8";
+    case Encoding::utf8WithBom:
+      return "utf-8-bom";
+    case Encoding::windows1252:
+      return "cp1252";
+    default:
+      return "utf-16le-bom";
+  }
+}
+
+// The encoding of that name; false for none.
+bool encodingNamed(std::string_view name, Encoding& encoding) {
+  for (Encoding each : {Encoding::ascii, Encoding::utf8, Encoding::utf8WithBom,
+                        Encoding::windows1252, Encoding::utf16LeWithBom}) {
+    if (encodingName(each) == name) {
+      encoding = each;
+      return true;
+    }
+  }
+  return false;
+}
+
+void forceEncoding(FilePlan& plan, Encoding encoding) {
+  plan.encoding = encoding;
+  if (encoding == Encoding::utf16LeWithBom) plan.lineEnd = LineEnd::crlf;
+}
+
+std::vector<FilePlan> planDirectory(const Options& options) {
+  Random random(options.seed);
+  NameMaker names;
+  const std::size_t large = largeFileCount(options);
+  const std::size_t packages = packageCount(options);
+  const std::size_t nearMisses = options.fileSize != 0 ? 0 : packages;
+  std::vector<FilePlan> plans;
+  for (std::size_t i = 0; i < options.files; ++i) {
+    FilePlan plan = drawOrdinaryFile(random, names.next(random));
+    if (options.fileSize != 0) makeLarge(plan, options.fileSize);
+    if (i < large) makeLarge(plan, random.between(LARGE_FILE_MIN, LARGE_FILE_MAX));
+    const std::size_t package = i - large;
+    if (i >= large && package < packages) shapePackage(plan, package);
+    const std::size_t nearMiss = package - packages;
+    if (i >= large + packages && nearMiss < nearMisses) {
+      makePackage(plan, Models::nearMiss, static_cast<unsigned>(nearMiss));
+    }
+    if (options.encoding) forceEncoding(plan, *options.encoding);
+    plans.push_back(std::move(plan));
+  }
+  return plans;
+}
+
+bool writeBytes(const fs::path& path, const std::string& bytes) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return std::fclose(file) == 0 && written;
+}
+
+bool isPackage(const FilePlan& plan) {
+  return plan.models == Models::match || plan.models == Models::matchFlash;
+}
+
+// Writes every file and the summary; false with a message on the first failure.
+bool writeDirectory(const Options& options, const std::vector<FilePlan>& plans) {
+  const fs::path infDirectory = options.out / "drive_c" / "windows" / "inf";
+  std::error_code error;
+  fs::create_directories(infDirectory, error);
+  if (error || !fs::is_empty(infDirectory, error)) {
+    (void)std::fprintf(stderr, "%s: missing or not empty; give a new directory\n",
+                       infDirectory.c_str());
+    return false;
+  }
+  std::string summary =
+      "files " + std::to_string(plans.size()) + "\nseed " + std::to_string(options.seed) + "\n";
+  if (options.fileSize != 0) summary += "file-size " + std::to_string(options.fileSize) + "\n";
+  if (options.encoding)
+    summary += "encoding " + std::string(encodingName(*options.encoding)) + "\n";
+  std::uint64_t totalBytes = 0;
+  std::size_t records = 0;
+  for (const FilePlan& plan : plans) {
+    const std::string bytes = scan::buildInfFile(plan);
+    if (!writeBytes(infDirectory / plan.name, bytes)) {
+      (void)std::fprintf(stderr, "%s: cannot write\n", (infDirectory / plan.name).c_str());
+      return false;
+    }
+    totalBytes += bytes.size();
+    if (bytes.size() >= MIB)
+      summary += "large " + plan.name + " " + std::to_string(bytes.size()) + "\n";
+    if (isPackage(plan)) {
+      summary += "record " + plan.name + " " + std::string(encodingName(plan.encoding)) + "\n";
+      ++records;
+    }
+  }
+  summary += "bytes " + std::to_string(totalBytes) + "\nrecords " + std::to_string(records) + "\n";
+  (void)std::fputs(summary.c_str(), stdout);
+  return writeBytes(options.out / "generator-summary.txt", summary);
+}
+
+// A count with an optional K (KiB) or M (MiB) suffix.
+bool parseCount(std::string_view text, std::uint64_t& value) {
+  const char* end = text.data() + text.size();
+  const auto [rest, error] = std::from_chars(text.data(), end, value);
+  if (error != std::errc() || rest == text.data()) return false;
+  const std::string_view suffix(rest, static_cast<std::size_t>(end - rest));
+  if (suffix == "K" || suffix == "k") value *= KIB;
+  if (suffix == "M" || suffix == "m") value *= MIB;
+  return suffix.empty() || suffix.size() == 1;
+}
+
+bool parseOptions(int argc, char** argv, Options& options) {
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string_view flag = argv[i];
+    std::uint64_t value = 0;
+    if (flag == "--out") {
+      options.out = argv[i + 1];
+      continue;
+    }
+    if (flag == "--encoding") {
+      Encoding encoding = Encoding::ascii;
+      if (!encodingNamed(argv[i + 1], encoding)) return false;
+      options.encoding = encoding;
+      continue;
+    }
+    if (!parseCount(argv[i + 1], value)) return false;
+    if (flag == "--files")
+      options.files = value;
+    else if (flag == "--seed")
+      options.seed = value;
+    else if (flag == "--file-size")
+      options.fileSize = value;
+    else
+      return false;
+  }
+  return argc % 2 == 1 && !options.out.empty();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (!parseOptions(argc, argv, options)) {
+    (void)std::fputs(
+        "usage: generate_windows_dir --out DIR [--files N] [--seed S] "
+        "[--file-size BYTES[K|M]]\n"
+        "                            [--encoding ascii|utf-8|utf-8-bom|cp1252|utf-16le-bom]\n",
+        stderr);
+    return 2;
+  }
+  return writeDirectory(options, planDirectory(options)) ? 0 : 1;
+}

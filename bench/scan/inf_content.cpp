@@ -1,0 +1,377 @@
+#include "inf_content.h"
+
+#include <array>
+#include <charconv>
+#include <string_view>
+#include <vector>
+
+#include "random.h"
+
+namespace scan {
+
+namespace {
+
+constexpr std::array<std::string_view, 10> VENDORS = {
+    "Arvenco",     "Kestrel Devices", "Norrin Labs", "Tavora",  "Quillon Systems",
+    "Brightwater", "Osterfeld",       "Lumatek",     "Corvane", "Halvik Electronics"};
+constexpr std::array<std::string_view, 16> WORDS = {
+    "Serial", "Bus",    "Adapter", "Controller", "Storage", "Audio", "Port",   "Bridge",
+    "Input",  "Sensor", "Network", "Display",    "Camera",  "Hub",   "Reader", "Interface"};
+constexpr std::array<std::string_view, 8> LOCALES = {"0407", "040c", "0c0a", "0419",
+                                                     "0410", "0415", "0405", "041d"};
+
+// A word of a translated description: as written, folded to ASCII, and whether the
+// written form fits code page 1252.
+struct LocalWord {
+  std::string_view text;
+  std::string_view ascii;
+  bool inWindows1252;
+};
+constexpr std::array<LocalWord, 10> LOCAL_WORDS = {{
+    {"Gerät", "Geraet", true},
+    {"Périphérique", "Peripherique", true},
+    {"Contrôleur", "Controleur", true},
+    {"Conexión", "Conexion", true},
+    {"Speichergerät", "Speichergeraet", true},
+    {"Mémoire", "Memoire", true},
+    {"Schnittstelle", "Schnittstelle", true},
+    {"Устройство", "Ustroistvo", false},
+    {"Контроллер", "Kontroller", false},
+    {"Enhet för lagring", "Enhet for lagring", true},
+}};
+
+// The two IDs the detector looks for, and the lines that must not be taken for them.
+constexpr std::array<std::string_view, 2> MATCHING_IDS = {"USB\\VID_0BDB&PID_100E",
+                                                          "USB\\VID_0FCE&PID_ADDE"};
+constexpr std::array<std::string_view, 4> NEAR_MISS_LINES = {
+    "Install, USB\\VID_0FCE&PID_ADDE, USB\\Class_08&SubClass_06",
+    "Install, usb\\vid_0bdb&pid_100e",
+    "Install, USB\\VID_0FCE&PID_ADDF",
+    "Install, USB\\VID_0BDB&PID_100E ; flash mode",
+};
+
+constexpr std::size_t DEVICES_PER_INSTALL_SECTION = 16;
+constexpr std::size_t VALUES_PER_REGISTRY_SECTION = 24;
+constexpr std::size_t LONG_VALUE_LENGTH = 320;
+constexpr std::size_t TINY_FILE_WITHOUT_HEADER = 300;
+
+std::string hex(std::uint64_t value, int digits) {
+  std::string text(static_cast<std::size_t>(digits), '0');
+  for (int i = digits - 1; i >= 0; --i, value >>= 4) {
+    text[static_cast<std::size_t>(i)] = "0123456789ABCDEF"[value & 0xF];
+  }
+  return text;
+}
+
+std::string decimal(std::uint64_t value) {
+  std::array<char, 24> digits{};
+  const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
+  return std::string(digits.data(), end);
+}
+
+template <std::size_t N>
+std::string_view pick(Random& random, const std::array<std::string_view, N>& words) {
+  return words[random.below(N)];
+}
+
+// Writes the parts of one file in the order they will be joined, tracking the total size.
+class InfWriter {
+ public:
+  explicit InfWriter(const FilePlan& plan);
+  std::string finish();
+
+ private:
+  void writeLeadingLines();
+  void writeVersion();
+  void writeDriverVersion();
+  void writeDeviceFrame();
+  void writeManufacturer();
+  void writeMatchingModels();
+  void writeStringsHeader();
+  void addDevice();
+  void addInstallSection(std::size_t number);
+  void addRegistryValue();
+  void addBinaryValue(EncodedText& part, std::string_view key);
+  void addTinyValue();
+  void addLongValue();
+  void addString(const std::string& key, const std::string& text);
+  std::string deviceId();
+  std::string description();
+  std::string localDescription();
+  std::size_t size() const;
+
+  const FilePlan& plan_;
+  Random random_;
+  std::string vendor_;
+  EncodedText head_, models_, body_, strings_;
+  std::vector<EncodedText> locales_;
+  std::size_t units_ = 0;
+};
+
+InfWriter::InfWriter(const FilePlan& plan)
+    : plan_(plan),
+      random_(plan.seed),
+      head_(plan.encoding, plan.lineEnd),
+      models_(plan.encoding, plan.lineEnd),
+      body_(plan.encoding, plan.lineEnd),
+      strings_(plan.encoding, plan.lineEnd) {
+  vendor_ = pick(random_, VENDORS);
+  for (unsigned i = 0; i < plan.localeCount; ++i) {
+    locales_.emplace_back(plan.encoding, plan.lineEnd);
+    locales_.back().blankLine();
+    locales_.back().line("[Strings." + std::string(LOCALES[i % LOCALES.size()]) + "]");
+  }
+}
+
+std::size_t InfWriter::size() const {
+  std::size_t total = head_.size() + models_.size() + body_.size() + strings_.size();
+  for (const EncodedText& locale : locales_) total += locale.size();
+  return total;
+}
+
+void InfWriter::writeLeadingLines() {
+  if (plan_.size < TINY_FILE_WITHOUT_HEADER) return;
+  const bool eightBit = plan_.encoding != Encoding::ascii;
+  head_.line("; " + plan_.name);
+  head_.line("; Installation file for " + vendor_ + " " + std::string(pick(random_, WORDS)) +
+             " devices");
+  head_.line(eightBit ? "; Copyright © " + vendor_ : "; Copyright (c) " + vendor_);
+  head_.blankLine();
+  if (plan_.strayLineBeforeFirstSection) head_.line("LayoutVersion=2");
+}
+
+void InfWriter::writeDriverVersion() {
+  const std::string date = "0" + decimal(random_.between(1, 9)) + "/" +
+                           decimal(random_.between(10, 28)) + "/" +
+                           decimal(random_.between(2006, 2023));
+  const std::string version = decimal(random_.between(1, 30)) + "." + decimal(random_.below(10)) +
+                              "." + decimal(random_.below(9999)) + "." + decimal(random_.below(99));
+  if (plan_.driverVersion == DriverVersion::plain) {
+    head_.line("DriverVer=" + date + "," + version);
+  } else if (plan_.driverVersion == DriverVersion::unusual) {
+    const std::array<std::string, 3> unusual = {date, date + "," + version + " ; release build",
+                                                " ; set by the build"};
+    head_.line("DriverVer   =" + unusual[random_.below(unusual.size())]);
+  }
+}
+
+void InfWriter::writeVersion() {
+  head_.line("[Version]");
+  head_.line("Signature=\"$Windows NT$\"");
+  if (plan_.kind == Kind::device) {
+    head_.line("Class=" + std::string(pick(random_, WORDS)));
+    head_.line("ClassGuid={" + hex(random_.next(), 8) + "-" + hex(random_.next(), 4) + "-" +
+               hex(random_.next(), 4) + "-" + hex(random_.next(), 4) + "-" +
+               hex(random_.next(), 12) + "}");
+  }
+  if (plan_.provider == Provider::token) head_.line("Provider=%ProviderName%");
+  if (plan_.provider == Provider::plainWords) head_.line("Provider=" + vendor_);
+  writeDriverVersion();
+  if (plan_.kind == Kind::device)
+    head_.line("CatalogFile=" + decimal(random_.next() % 9999) + ".cat");
+  head_.blankLine();
+}
+
+void InfWriter::writeDeviceFrame() {
+  head_.line("[SourceDisksNames]");
+  head_.line("1 = %DiskName%,,,");
+  head_.blankLine();
+  head_.line("[SourceDisksFiles]");
+  head_.line("driver" + decimal(random_.below(1000)) + ".sys = 1");
+  head_.blankLine();
+  head_.line("[DestinationDirs]");
+  head_.line("DefaultDestDir = 12");
+  head_.blankLine();
+}
+
+void InfWriter::writeManufacturer() {
+  if (plan_.models == Models::none) {
+    // A device list that no [Manufacturer] names, so the filler has a section to go in.
+    if (plan_.kind == Kind::device) models_.line("[Devices]");
+    return;
+  }
+  if (plan_.models == Models::match || plan_.models == Models::matchFlash ||
+      plan_.models == Models::nearMiss) {
+    writeMatchingModels();
+    return;
+  }
+  const bool mfgName =
+      plan_.models == Models::mfgNameUndecorated || plan_.models == Models::mfgNameDecorated;
+  head_.line("[Manufacturer]");
+  head_.line(mfgName ? "%MfgName%=DeviceList, NTx86, NTamd64"
+                     : "%ManufacturerName%=Standard,NTamd64");
+  head_.blankLine();
+  if (plan_.models == Models::mfgNameUndecorated) {
+    models_.line("[DeviceList]");
+  } else {
+    models_.line(mfgName ? "[DeviceList.NTamd64]" : "[Standard.NTamd64]");
+  }
+  if (plan_.models == Models::deviceDescDecorated) {
+    models_.line("%DeviceDesc%=Install0, USB\\VID_" + hex(random_.between(0x1000, 0x7FFF), 4) +
+                 "&PID_" + hex(random_.below(0x10000), 4));
+  }
+}
+
+void InfWriter::writeMatchingModels() {
+  const std::string key =
+      plan_.models == Models::matchFlash ? "%DeviceDesc.Flash%" : "%DeviceDesc%";
+  const std::string line =
+      plan_.models == Models::nearMiss
+          ? key + "=" + std::string(NEAR_MISS_LINES[plan_.idVariant % NEAR_MISS_LINES.size()])
+          : key + "=Install, " + std::string(MATCHING_IDS[plan_.idVariant % MATCHING_IDS.size()]);
+  head_.line("[Manufacturer]");
+  head_.line("%MfgName%=Models,NTamd64");
+  head_.blankLine();
+  head_.line("[Models]");
+  head_.line(line);
+  head_.blankLine();
+  head_.line("[Models.NTamd64]");
+  head_.line(line);
+  head_.blankLine();
+  head_.line("[Install]");
+  head_.line("CopyFiles=Install_Files");
+  head_.line("AddReg=Install_AddReg");
+  head_.blankLine();
+  addString(plan_.models == Models::matchFlash ? "DeviceDesc.Flash" : "DeviceDesc",
+            vendor_ + " Flash Device");
+  models_.line("[Models.NTx86]");  // the package's other devices, for the filler
+}
+
+void InfWriter::writeStringsHeader() {
+  strings_.blankLine();
+  strings_.line("[Strings]");
+  if (plan_.provider != Provider::absent) addString("ProviderName", vendor_);
+  if (plan_.kind != Kind::device) return;
+  addString("ManufacturerName", vendor_);
+  addString("MfgName", vendor_ + " Inc.");
+  addString("DiskName", vendor_ + " Installation Disk");
+}
+
+void InfWriter::addString(const std::string& key, const std::string& text) {
+  strings_.line(key + " = \"" + text + "\"");
+}
+
+std::string InfWriter::deviceId() {
+  const std::uint64_t bus = random_.below(4);
+  if (bus == 0) {
+    // Never one of the two IDs the detector looks for.
+    std::uint64_t vendorId = random_.between(0x1000, 0x7FFF);
+    return "USB\\VID_" + hex(vendorId, 4) + "&PID_" + hex(random_.below(0x10000), 4);
+  }
+  if (bus == 1)
+    return "HID\\VID_" + hex(random_.below(0x10000), 4) + "&PID_" + hex(random_.next(), 4);
+  if (bus == 2) return "ACPI\\" + std::string("QVN") + hex(random_.below(0x10000), 4);
+  return "PCI\\VEN_" + hex(random_.below(0x10000), 4) + "&DEV_" + hex(random_.below(0x10000), 4) +
+         "&SUBSYS_" + hex(random_.next(), 8);
+}
+
+std::string InfWriter::description() {
+  return vendor_ + " " + std::string(pick(random_, WORDS)) + " " +
+         std::string(pick(random_, WORDS)) + " " + decimal(random_.below(10000));
+}
+
+std::string InfWriter::localDescription() {
+  const LocalWord& word = LOCAL_WORDS[random_.below(LOCAL_WORDS.size())];
+  const bool asWritten = plan_.encoding == Encoding::utf8 ||
+                         plan_.encoding == Encoding::utf8WithBom ||
+                         plan_.encoding == Encoding::utf16LeWithBom ||
+                         (plan_.encoding == Encoding::windows1252 && word.inWindows1252);
+  return std::string(asWritten ? word.text : word.ascii) + " " + vendor_ + " " +
+         decimal(random_.below(10000));
+}
+
+void InfWriter::addInstallSection(std::size_t number) {
+  const std::string name = "Install" + decimal(number);
+  body_.line("[" + name + ".NT]");
+  body_.line("CopyFiles=" + name + "_Files");
+  body_.line("AddReg=" + name + "_AddReg");
+  body_.blankLine();
+  body_.line("[" + name + "_AddReg]");
+  const std::uint64_t values = random_.between(3, 9);
+  for (std::uint64_t i = 0; i < values; ++i) {
+    body_.line("HKR,Parameters," + std::string(pick(random_, WORDS)) + decimal(i) + ",0x00010001," +
+               decimal(random_.below(65536)));
+  }
+  if (plan_.continuationLines) addBinaryValue(body_, "HKR,Parameters,Table");
+  body_.blankLine();
+}
+
+void InfWriter::addDevice() {
+  const std::size_t number = units_++;
+  const std::string key = "Dev" + decimal(number) + ".DeviceDesc";
+  const std::size_t install = number / DEVICES_PER_INSTALL_SECTION;
+  models_.line("%" + key + "%=Install" + decimal(install) + ", " + deviceId());
+  if (number % DEVICES_PER_INSTALL_SECTION == 0) addInstallSection(install);
+  addString(key, description());
+  for (EncodedText& locale : locales_) locale.line(key + " = \"" + localDescription() + "\"");
+}
+
+void InfWriter::addBinaryValue(EncodedText& part, std::string_view key) {
+  part.line(std::string(key) + ",0x00000001,\\");
+  const std::uint64_t rows = random_.between(2, 6);
+  for (std::uint64_t row = 0; row < rows; ++row) {
+    std::string bytes = "  ";
+    for (int i = 0; i < 16; ++i) bytes += hex(random_.below(256), 2) + ",";
+    part.line(row + 1 == rows ? bytes + "00" : bytes + "\\");
+  }
+}
+
+void InfWriter::addRegistryValue() {
+  const std::size_t number = units_++;
+  if (number % VALUES_PER_REGISTRY_SECTION == 0) {
+    body_.blankLine();
+    body_.line("[" + std::string(pick(random_, WORDS)) + decimal(number) + ".AddReg]");
+  }
+  const std::string path = "\"SOFTWARE\\" + vendor_ + "\\" + std::string(pick(random_, WORDS)) +
+                           "\\" + decimal(number % 97) + "\"";
+  const std::string name = std::string(pick(random_, WORDS)) + decimal(number);
+  if (plan_.continuationLines && number % 7 == 3) {
+    addBinaryValue(body_, "HKLM," + path + ",\"" + name + "\"");
+    return;
+  }
+  body_.line("HKLM," + path + ",\"" + name + "\",0x00000000,\"%" + name + "%\"");
+  addString(name, description());
+  for (EncodedText& locale : locales_) locale.line(name + " = \"" + localDescription() + "\"");
+}
+
+void InfWriter::addTinyValue() {
+  const std::size_t number = units_++;
+  if (number == 0) body_.line("[DefaultInstall]");
+  body_.line(std::string(pick(random_, WORDS)) + decimal(number) + "=" +
+             decimal(random_.below(100000)));
+}
+
+void InfWriter::addLongValue() {
+  std::string text;
+  while (text.size() < LONG_VALUE_LENGTH) text += std::string(pick(random_, WORDS)) + " ";
+  addString("LongText", text);
+}
+
+std::string InfWriter::finish() {
+  writeLeadingLines();
+  if (plan_.hasVersion) writeVersion();
+  if (plan_.kind == Kind::device) writeDeviceFrame();
+  writeStringsHeader();
+  writeManufacturer();
+  if (plan_.longValue) addLongValue();
+  while (size() < plan_.size) {
+    if (plan_.kind == Kind::tiny) addTinyValue();
+    if (plan_.kind == Kind::registry) addRegistryValue();
+    if (plan_.kind == Kind::device) addDevice();
+  }
+  if (plan_.duplicateSection) body_.line(units_ > 0 ? "[Install0.NT]" : "[Version]");
+  if (models_.size() > 0) models_.blankLine();
+  EncodedText whole(plan_.encoding, plan_.lineEnd);
+  for (const EncodedText* part : {&head_, &models_, &body_, &strings_}) whole.append(*part);
+  for (const EncodedText& locale : locales_) whole.append(locale);
+  if (!plan_.lastLineEnded) whole.dropLastLineEnd();
+  return std::string(whole.byteOrderMark()) + whole.bytes();
+}
+
+}  // namespace
+
+std::string buildInfFile(const FilePlan& plan) {
+  return InfWriter(plan).finish();
+}
+
+}  // namespace scan
