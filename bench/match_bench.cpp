@@ -13,89 +13,11 @@
 #include <vector>
 
 #include "match/match.h"
+#include "tests/recursive_model.h"
 
 namespace {
 
-// ---------------------------------------------------------------------------------------
-// The plain recursive matcher: one nested call per split of every star, its capture in a
-// string of its own. Stores into text, char and int outputs only.
-
-bool sameChar(char a, char b, int caseSensitive) {
-  if (a == '\0' || b == '\0') return a == b;
-  const auto difference = static_cast<unsigned char>(a ^ b);
-  return caseSensitive ? difference == 0 : (difference & 0xDF) == 0;
-}
-
-bool isStoringCharacter(char c) {
-  return c != '\0' && std::strchr(":=%*?", c) == nullptr;
-}
-
-void recursiveStore(MatchOutputList outputs, std::size_t index, char conversion,
-                    const std::string& capture) {
-  if (index >= outputs.count) return;
-  const MatchOutput& output = outputs.items[index];
-  const bool isText = output.kind == MatchOutputKind::Text;
-  const char format[3] = {'%', conversion, '\0'};
-  if (isText && conversion == 's') {
-    if (output.capacity == 0) return;
-    const std::size_t length = std::min(capture.size(), output.capacity - 1);
-    std::memcpy(output.target, capture.data(), length);
-    static_cast<char*>(output.target)[length] = '\0';
-  } else if (conversion == 'c' &&
-             (output.kind == MatchOutputKind::Char || (isText && output.capacity > 0))) {
-    std::sscanf(capture.c_str(), format, static_cast<char*>(output.target));
-  } else if (output.kind == MatchOutputKind::Int && (conversion == 'd' || conversion == 'i')) {
-    std::sscanf(capture.c_str(), format, static_cast<int*>(output.target));
-  }
-}
-
-int recursiveMatch(const char* pattern, const char* text, int caseSensitive,
-                   MatchOutputList outputs, std::size_t next);
-
-int recursiveStar(const char* pattern, const char* text, int caseSensitive, MatchOutputList outputs,
-                  std::size_t next) {
-  if (*pattern == '\0') return 1;
-  const bool storing = pattern[0] == '%' && isStoringCharacter(pattern[1]);
-  const char* rest = storing ? pattern + 2 : pattern;
-  for (std::size_t split = 0;; ++split) {
-    if (recursiveMatch(rest, text + split, caseSensitive, outputs, storing ? next + 1 : next)) {
-      if (storing) recursiveStore(outputs, next, pattern[1], std::string(text, split));
-      return 1;
-    }
-    if (text[split] == '\0') return 0;
-  }
-}
-
-int recursiveMatch(const char* pattern, const char* text, int caseSensitive,
-                   MatchOutputList outputs, std::size_t next) {
-  std::string capture;
-  for (;;) {
-    if (*pattern == '\0' && *text == '\0') return 1;
-    if (*pattern == '?') {
-      if (*text == '\0') return 0;
-      capture += *text++;
-      ++pattern;
-      continue;
-    }
-    if (*pattern == '*') return recursiveStar(pattern + 1, text, caseSensitive, outputs, next);
-    if (*pattern == '%' && (pattern[1] == ':' || pattern[1] == '=')) {
-      caseSensitive = pattern[1] == '=';
-      pattern += 2;
-      continue;
-    }
-    if (*pattern == '%' && isStoringCharacter(pattern[1])) {
-      recursiveStore(outputs, next++, pattern[1], capture);
-      capture.clear();
-      pattern += 2;
-      continue;
-    }
-    if (*pattern == '%' && pattern[1] != '\0') ++pattern;
-    capture.clear();
-    if (!sameChar(*pattern, *text, caseSensitive)) return 0;
-    ++pattern;
-    ++text;
-  }
-}
+using recursive_model::modelMatch;
 
 // ---------------------------------------------------------------------------------------
 // Inputs.
@@ -107,7 +29,7 @@ int matchWithMatcher(const char* pattern, const char* text, MatchOutputList outp
 }
 
 int matchRecursively(const char* pattern, const char* text, MatchOutputList outputs) {
-  return recursiveMatch(pattern, text, 1, outputs, 0);
+  return modelMatch(pattern, text, 1, outputs, 0);
 }
 
 constexpr const char* ID_PATTERNS[] = {"*USB\\VID_0BDB&PID_100E", "*USB\\VID_0FCE&PID_ADDE"};

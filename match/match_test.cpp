@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/recursive_model.h"
+
 namespace {
 
 // Printable form of a pattern, text or output: other bytes as \xNN.
@@ -704,86 +706,9 @@ TEST(MatchDirectives, EntryTakesTypedOutputs) {
 }
 
 // ---------------------------------------------------------------------------------------
-// The model: the plain recursive search the matcher must agree with, written straight from
-// the rules. Each call keeps its own capture; a star's trials recurse, one per split.
+// The model: the plain recursive search the matcher must agree with.
 
-bool sameChar(char a, char b, int caseSensitive) {
-  if (a == '\0' || b == '\0') return a == b;
-  const auto difference = static_cast<unsigned char>(a ^ b);
-  return caseSensitive ? difference == 0 : (difference & 0xDF) == 0;
-}
-
-bool isStoringCharacter(char c) {
-  return c != '\0' && std::strchr(":=%*?", c) == nullptr;
-}
-
-// Stores a capture as the matcher must, for the text, char and int outputs the model uses.
-void modelStore(MatchOutputList outputs, std::size_t index, char conversion,
-                const std::string& capture) {
-  if (index >= outputs.count) return;
-  const MatchOutput& output = outputs.items[index];
-  const bool isText = output.kind == MatchOutputKind::Text;
-  const char format[3] = {'%', conversion, '\0'};
-  if (isText && conversion == 's') {
-    if (output.capacity == 0) return;
-    const std::size_t length = std::min(capture.size(), output.capacity - 1);
-    std::memcpy(output.target, capture.data(), length);
-    static_cast<char*>(output.target)[length] = '\0';
-  } else if (conversion == 'c' &&
-             (output.kind == MatchOutputKind::Char || (isText && output.capacity > 0))) {
-    std::sscanf(capture.c_str(), format, static_cast<char*>(output.target));
-  } else if (output.kind == MatchOutputKind::Int && (conversion == 'd' || conversion == 'i')) {
-    std::sscanf(capture.c_str(), format, static_cast<int*>(output.target));
-  }
-}
-
-int modelMatch(const char* pattern, const char* text, int caseSensitive, MatchOutputList outputs,
-               std::size_t next);
-
-int modelStar(const char* pattern, const char* text, int caseSensitive, MatchOutputList outputs,
-              std::size_t next) {
-  if (*pattern == '\0') return 1;
-  const bool storing = pattern[0] == '%' && isStoringCharacter(pattern[1]);
-  const char* rest = storing ? pattern + 2 : pattern;
-  for (std::size_t split = 0;; ++split) {
-    if (modelMatch(rest, text + split, caseSensitive, outputs, storing ? next + 1 : next)) {
-      if (storing) modelStore(outputs, next, pattern[1], std::string(text, split));
-      return 1;
-    }
-    if (text[split] == '\0') return 0;
-  }
-}
-
-int modelMatch(const char* pattern, const char* text, int caseSensitive, MatchOutputList outputs,
-               std::size_t next) {
-  std::string capture;
-  for (;;) {
-    if (*pattern == '\0' && *text == '\0') return 1;
-    if (*pattern == '?') {
-      if (*text == '\0') return 0;
-      capture += *text++;
-      ++pattern;
-      continue;
-    }
-    if (*pattern == '*') return modelStar(pattern + 1, text, caseSensitive, outputs, next);
-    if (*pattern == '%' && (pattern[1] == ':' || pattern[1] == '=')) {
-      caseSensitive = pattern[1] == '=';
-      pattern += 2;
-      continue;
-    }
-    if (*pattern == '%' && isStoringCharacter(pattern[1])) {
-      modelStore(outputs, next++, pattern[1], capture);
-      capture.clear();
-      pattern += 2;
-      continue;
-    }
-    if (*pattern == '%' && pattern[1] != '\0') ++pattern;
-    capture.clear();
-    if (!sameChar(*pattern, *text, caseSensitive)) return 0;
-    ++pattern;
-    ++text;
-  }
-}
+using recursive_model::modelMatch;
 
 // The model itself must reproduce the hand-written rows it can express.
 std::vector<DirectiveRow> modelCheckedRows() {
