@@ -557,13 +557,21 @@ std::size_t readMemory(void* context, unsigned char* buffer, std::size_t capacit
   return count;
 }
 
+// Windows answers the default for a section or key name of 32,767 bytes or more, counted
+// before blanks are trimmed (measured under Wine: 32,766 still finds its line).
+constexpr std::size_t NAME_LIMIT = 32767;
+
+bool isAcceptedName(const char* name) {
+  return name != nullptr && std::strlen(name) < NAME_LIMIT;
+}
+
 }  // namespace
 
 std::size_t lookupProfileString(ByteSource source, const char* section, const char* key,
                                 char* destination, std::size_t capacity) {
   if (capacity == 0) return 0;
   std::size_t length = 0;
-  if (section != nullptr && key != nullptr) {
+  if (isAcceptedName(section) && isAcceptedName(key)) {
     Lookup lookup{trimmedName(section), trimmedName(key), destination, capacity};
     unsigned char bytes[READ_CAPACITY];
     ByteReader reader{source, bytes};

@@ -1,0 +1,680 @@
+#include "inf_generator.h"
+
+#include <string_view>
+#include <utility>
+
+namespace parity {
+
+std::uint64_t Random::next() {
+  state_ += 0x9E3779B97F4A7C15ULL;
+  std::uint64_t mixed = state_;
+  mixed = (mixed ^ (mixed >> 30)) * 0xBF58476D1CE4E5B9ULL;
+  mixed = (mixed ^ (mixed >> 27)) * 0x94D049BB133111EBULL;
+  return mixed ^ (mixed >> 31);
+}
+
+namespace {
+
+// Text is built as code points and encoded at the end; in a single-byte file every code
+// point is one byte.
+using Text = std::u32string;
+
+// Code points from here on stand for one raw byte in a UTF-8 file: invalid sequences.
+constexpr char32_t RAW_BYTE = 0x110000;
+
+enum class Encoding {
+  ANSI,
+  UTF8_BOM,
+  UTF8_PLAIN,  // UTF-8 without a mark: read as single bytes
+  UTF16LE_BOM,
+  UTF16BE_BOM,
+  UTF16LE_PLAIN,  // UTF-16 without a mark: read as single bytes, NULs and all
+};
+
+enum class LineEnd { CRLF, LF, CR, MIXED };
+
+constexpr char32_t BLANKS[] = {U' ', U' ', U' ', U'\t', U'\t', 0x0B, 0x0C, 0x1A};
+// Bytes and characters that look blank but are not trimmed, or are questionable.
+constexpr char32_t NEAR_BLANKS_ANSI[] = {0xA0, 0x1B, 0x1F, 0x7F, 0x08};
+constexpr char32_t NEAR_BLANKS_UNICODE[] = {0xA0, 0x3000, 0x2003, 0x85, 0xFEFF, 0x1F};
+constexpr char32_t HIGH_ANSI[] = {0xC4, 0xE4, 0xE9, 0xC9, 0xA0, 0x96, 0xFF, 0x81, 0x8D,
+                                  0xC0, 0xE0, 0xDF, 0x9F, 0x80, 0xB5, 0x8A, 0x9A};
+constexpr char32_t HIGH_UNICODE[] = {0xE9,   0xC9,   0xC4,   0xE4,    0xA0,   0x2013, 0x20AC,
+                                     0x4E2D, 0x0100, 0x0101, 0x1F600, 0x81,   0x212A, 0x0131,
+                                     0x0130, 0xFF,   0x178,  0xFFFD,  0x2028, 0x0160, 0x0161};
+constexpr char32_t HIGH_UTF16_ONLY[] = {0xD800, 0xDC00, 0xDBFF, 0xFFFE, 0xFFFF};
+// Invalid UTF-8: overlong forms (C0 80 is an overlong NUL), a surrogate, a code point
+// beyond U+10FFFF, a five-byte form, cut sequences. Each ends at its first 0.
+constexpr unsigned char BAD_UTF8[][6] = {{0xC0, 0x80},
+                                         {0xE0, 0x80, 0x80},
+                                         {0xED, 0xB0, 0x80},
+                                         {0xF4, 0x90, 0x80, 0x80},
+                                         {0xF0, 0x9F, 0x98},
+                                         {0xF8, 0x88, 0x80, 0x80, 0x80},
+                                         {0xC3},
+                                         {0xE2, 0x80}};
+constexpr char32_t HIGH_UTF8_ONLY[] = {RAW_BYTE + 0xFF, RAW_BYTE + 0x80, RAW_BYTE + 0xC3,
+                                       RAW_BYTE + 0xE2, 0xD800};
+
+// Code page 1252 at 0x80-0x9F; 0 where the page has no character (the byte then maps to
+// the control character of the same value).
+constexpr char32_t CP1252_HIGH[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+const std::u32string_view SECTION_NAMES[] = {
+    U"Version",         U"Strings",        U"Manufacturer",
+    U"Models",          U"Models.NTamd64", U"SourceDisksNames",
+    U"DestinationDirs", U"Install",        U"Install.Services",
+    U"Other",           U"Strings.0409",   U"A"};
+const std::u32string_view KEY_NAMES[] = {U"Signature",
+                                         U"Class",
+                                         U"ClassGuid",
+                                         U"Provider",
+                                         U"DriverVer",
+                                         U"CatalogFile",
+                                         U"%MfgName%",
+                                         U"%DeviceDesc%",
+                                         U"%DeviceDesc.Flash%",
+                                         U"DeviceDesc",
+                                         U"DeviceDesc.Flash",
+                                         U"P",
+                                         U"MfgName",
+                                         U"DiskName",
+                                         U"HKR",
+                                         U"AddReg",
+                                         U"CopyFiles",
+                                         U"1",
+                                         U"k",
+                                         U"ServiceBinary"};
+const std::u32string_view PLAIN_VALUES[] = {
+    U"%P%",
+    U"Models,NTamd64",
+    U"Models",
+    U"Install, USB\\VID_0BDB&PID_100E",
+    U"Install,USB\\VID_0FCE&PID_ADDE",
+    U"06/21/2006,6.1.7600.16385",
+    U"\"$Windows NT$\"",
+    U"{36fc9e60-c465-11cf-8056-444553540000}",
+    U"abc",
+    U"a  b",
+    U"1 ; comment",
+    U"a=b=c",
+    U"\"a\"b\"",
+    U"'x'",
+    U"'abc\"",
+    U"\"abc",
+    U"abc\"",
+    U"\"",
+    U"'",
+    U"''",
+    U"\"\"",
+    U"\"\"USB\"\"",
+    U"\" abc \"x",
+    U"\"USB \"\"Flash\"\" Drive\"",
+    U"\"abc\" ; c",
+    U"%P%r%",
+    U"%%",
+    U"\"%P%\"",
+    U"a\\",
+    U"HKR,,DeviceCharacteristics,0x10001,0x100",
+    U"1 = %DiskName%,,,\"\"",
+    U"; not a comment",
+    U"[x]",
+};
+const std::u32string_view DEVICE_IDS[] = {U"USB\\VID_0BDB&PID_100E", U"USB\\VID_0FCE&PID_ADDE"};
+
+Text text(std::u32string_view view) {
+  return Text(view);
+}
+
+// Letters above 0x7F in their other case (Latin-1 and a few others), which the Windows
+// reader does not fold.
+Text otherCaseAboveAscii(Text name) {
+  for (char32_t& c : name) {
+    if ((c >= 0xC0 && c <= 0xDE && c != 0xD7) || c == 0x100 || c == 0x160) {
+      c += c >= 0x100 ? 1 : 0x20;
+    } else if ((c >= 0xE0 && c <= 0xFE && c != 0xF7) || c == 0x101 || c == 0x161) {
+      c -= c >= 0x100 ? 1 : 0x20;
+    } else if (c == 0x8A || c == 0x9A) {
+      c ^= 0x10;  // the two cases of S with caron in code page 1252
+    }
+  }
+  return name;
+}
+
+// Characters outside code page 1252 spelled with the ASCII letter they resemble.
+Text lookalikeSpelling(Text name) {
+  constexpr std::pair<char32_t, char32_t> LOOKALIKES[] = {
+      {0x212A, U'K'}, {0x0130, U'I'}, {0x0131, U'i'}, {0x0100, U'A'}, {0x0101, U'a'}};
+  for (char32_t& c : name) {
+    for (const auto& [from, to] : LOOKALIKES) {
+      if (c == from) c = to;
+    }
+  }
+  return name;
+}
+
+char32_t lowerAscii(char32_t c) {
+  return c >= U'A' && c <= U'Z' ? c + 0x20 : c;
+}
+
+char32_t upperAscii(char32_t c) {
+  return c >= U'a' && c <= U'z' ? c - 0x20 : c;
+}
+
+// The byte code page 1252 gives a character; '?' where it has none.
+std::string ansiBytes(char32_t c) {
+  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return std::string(1, static_cast<char>(c));
+  if (c >= 0x80 && c <= 0x9F && CP1252_HIGH[c - 0x80] == 0) {
+    return std::string(1, static_cast<char>(c));
+  }
+  for (unsigned i = 0; i < 32; ++i) {
+    if (CP1252_HIGH[i] == c) return std::string(1, static_cast<char>(0x80 + i));
+  }
+  return c >= 0x10000 && c < RAW_BYTE ? "??" : "?";
+}
+
+void appendUtf8(std::string& out, char32_t c) {
+  if (c >= RAW_BYTE) {
+    out += static_cast<char>(c - RAW_BYTE);
+  } else if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+void appendUnit(std::string& out, char32_t unit, bool bigEndian) {
+  const char high = static_cast<char>((unit >> 8) & 0xFF);
+  const char low = static_cast<char>(unit & 0xFF);
+  out += bigEndian ? high : low;
+  out += bigEndian ? low : high;
+}
+
+void appendUtf16(std::string& out, char32_t c, bool bigEndian) {
+  if (c >= 0x10000 && c < RAW_BYTE) {
+    const char32_t offset = c - 0x10000;
+    appendUnit(out, 0xD800 + (offset >> 10), bigEndian);
+    appendUnit(out, 0xDC00 + (offset & 0x3FF), bigEndian);
+    return;
+  }
+  appendUnit(out, c >= RAW_BYTE ? c - RAW_BYTE : c, bigEndian);
+}
+
+std::string encode(const Text& content, Encoding encoding) {
+  std::string out;
+  if (encoding == Encoding::UTF8_BOM) out = "\xEF\xBB\xBF";
+  if (encoding == Encoding::UTF16LE_BOM) out = "\xFF\xFE";
+  if (encoding == Encoding::UTF16BE_BOM) out = "\xFE\xFF";
+  const bool wide = encoding == Encoding::UTF16LE_BOM || encoding == Encoding::UTF16BE_BOM ||
+                    encoding == Encoding::UTF16LE_PLAIN;
+  for (const char32_t c : content) {
+    if (wide) {
+      appendUtf16(out, c, encoding == Encoding::UTF16BE_BOM);
+    } else if (encoding == Encoding::ANSI) {
+      out += static_cast<char>(c & 0xFF);
+    } else {
+      appendUtf8(out, c);
+    }
+  }
+  return out;
+}
+
+// The bytes a caller passes to look up a name written in the file: names end at a NUL,
+// and decoded files are matched in code page 1252.
+std::string lookupName(const Text& name, Encoding encoding) {
+  const Text kept = name.substr(0, name.find(U'\0'));
+  std::string bytes;
+  for (const char32_t c : kept) {
+    if (encoding == Encoding::ANSI) {
+      bytes += static_cast<char>(c & 0xFF);
+    } else if (encoding == Encoding::UTF8_PLAIN) {
+      appendUtf8(bytes, c);
+    } else {
+      bytes += ansiBytes(c);
+    }
+  }
+  return bytes;
+}
+
+Encoding pickEncoding(Random& random) {
+  const std::size_t roll = random.below(100);
+  if (roll < 55) return Encoding::ANSI;
+  if (roll < 67) return Encoding::UTF16LE_BOM;
+  if (roll < 77) return Encoding::UTF8_BOM;
+  if (roll < 85) return Encoding::UTF16BE_BOM;
+  if (roll < 95) return Encoding::UTF8_PLAIN;
+  return Encoding::UTF16LE_PLAIN;
+}
+
+LineEnd pickLineEnd(Random& random) {
+  const std::size_t roll = random.below(100);
+  if (roll < 45) return LineEnd::CRLF;
+  if (roll < 65) return LineEnd::LF;
+  if (roll < 75) return LineEnd::CR;
+  return LineEnd::MIXED;
+}
+
+// Builds one file line by line and remembers the lookups worth making on it.
+class InfBuilder {
+ public:
+  InfBuilder(Random& random, Encoding encoding)
+      : random_(random),
+        encoding_(encoding),
+        lineEnd_(pickLineEnd(random)),
+        tame_(random.percent(35)) {}
+
+  Text blanks();
+  Text oddBlank();
+  char32_t highChar();
+  Text highText();
+  Text mangled(Text name);
+  Text sectionName();
+  Text keyName();
+  Text longText(std::size_t length);
+  Text value();
+  void header(const Text& name);
+  void entry(const Text& key, const Text& value);
+  void noiseLine();
+  void raw(const Text& line) { lines_.push_back(line); }
+  void probe(const Text& section, const Text& key);
+  void probeVariants(const Text& section, const Text& key);
+  GeneratedFile finish();
+
+  Random& random() { return random_; }
+  // A hostile feature: a quarter as likely in the tamer files, which look like real ones.
+  bool rare(unsigned chance) { return random_.percent(tame_ ? chance / 4 : chance); }
+  // While careful, headers and entries come out as written, and noise starts no section:
+  // for the lines a package needs to be found.
+  void setCareful(bool careful) { careful_ = careful; }
+  bool unicode() const { return encoding_ != Encoding::ANSI; }
+
+ private:
+  Text lineEnd();
+
+  Random& random_;
+  Encoding encoding_;
+  LineEnd lineEnd_;
+  bool tame_;
+  bool careful_ = false;
+  std::vector<Text> lines_;
+  Text section_;
+  std::vector<LookupProbe> probes_;
+};
+
+// Mostly nothing or one blank; now and then a run of mixed ones.
+Text InfBuilder::blanks() {
+  const std::size_t roll = random_.below(10);
+  if (roll < 5) return Text();
+  Text run(1, random_.pick(BLANKS));
+  for (std::size_t extra = roll < 8 ? 0 : random_.below(4); extra > 0; --extra) {
+    run += random_.pick(BLANKS);
+  }
+  return run;
+}
+
+Text InfBuilder::oddBlank() {
+  return Text(1, unicode() ? random_.pick(NEAR_BLANKS_UNICODE) : random_.pick(NEAR_BLANKS_ANSI));
+}
+
+char32_t InfBuilder::highChar() {
+  if (!unicode()) return random_.pick(HIGH_ANSI);
+  if (random_.percent(85)) return random_.pick(HIGH_UNICODE);
+  const bool wide = encoding_ != Encoding::UTF8_BOM && encoding_ != Encoding::UTF8_PLAIN;
+  return wide ? random_.pick(HIGH_UTF16_ONLY) : random_.pick(HIGH_UTF8_ONLY);
+}
+
+// One character above 0x7F or, in UTF-8, now and then an invalid sequence.
+Text InfBuilder::highText() {
+  const bool utf8 = encoding_ == Encoding::UTF8_BOM || encoding_ == Encoding::UTF8_PLAIN;
+  if (!utf8 || !random_.percent(15)) return Text(1, highChar());
+  Text sequence;
+  for (const unsigned char byte : random_.pick(BAD_UTF8)) {
+    if (byte == 0) break;
+    sequence += static_cast<char32_t>(RAW_BYTE + byte);
+  }
+  return sequence;
+}
+
+// A name in another case, or with a byte above 0x7F, a blank or a NUL inside.
+Text InfBuilder::mangled(Text name) {
+  if (random_.percent(25)) {
+    for (char32_t& c : name) c = random_.percent(50) ? lowerAscii(c) : upperAscii(c);
+  }
+  if (rare(12)) name.insert(random_.below(name.size() + 1), highText());
+  if (rare(4)) name.insert(random_.below(name.size() + 1), 1, U' ');
+  if (rare(4)) name.insert(random_.below(name.size() + 1), oddBlank());
+  if (rare(4)) name.insert(random_.below(name.size() + 1), 1, U'\0');
+  if (rare(4)) name += longText(250 + random_.below(60));
+  return name;
+}
+
+Text InfBuilder::sectionName() {
+  Text name = mangled(text(random_.pick(SECTION_NAMES)));
+  const std::size_t roll = random_.below(100);
+  if (roll < 3) return Text();
+  if (roll < 6) return name + U"]";
+  if (roll < 8) return U"[" + name;
+  return name;
+}
+
+Text InfBuilder::keyName() {
+  Text name = mangled(text(random_.pick(KEY_NAMES)));
+  const std::size_t roll = random_.below(100);
+  if (roll < 4) return Text();
+  if (roll < 10) return U";" + name;
+  if (roll < 12) return U"[" + name;
+  if (roll < 14) return U"#" + name;
+  return name;
+}
+
+// A run of one repeated character, or of varied ones.
+Text InfBuilder::longText(std::size_t length) {
+  if (random_.percent(50)) return Text(length, random_.percent(50) ? U'x' : highChar());
+  Text run;
+  for (std::size_t i = 0; i < length; ++i) {
+    run += random_.percent(10) ? highChar() : static_cast<char32_t>(U'a' + random_.below(26));
+  }
+  return run;
+}
+
+// Values around the 259-byte capacity, quoted or not, and the long tail beyond it.
+Text longValue(InfBuilder& builder) {
+  Random& random = builder.random();
+  constexpr std::size_t LENGTHS[] = {255, 256, 257, 258, 259, 260, 261, 262, 300, 1024, 70000};
+  std::size_t length = random.pick(LENGTHS);
+  if (length == 70000 && random.percent(80)) length = 4000;
+  Text inner = builder.longText(length);
+  if (random.percent(30)) inner.back() = U' ';
+  if (random.percent(50)) return inner;
+  const char32_t quote = random.percent(80) ? U'"' : U'\'';
+  return quote + inner + quote;
+}
+
+Text quotedValue(InfBuilder& builder) {
+  Random& random = builder.random();
+  const char32_t quote = random.percent(75) ? U'"' : U'\'';
+  Text inner = builder.blanks() + text(random.pick(PLAIN_VALUES)) + builder.blanks();
+  const std::size_t roll = random.below(10);
+  if (roll < 6) return quote + inner + quote;
+  if (roll < 8) return quote + inner;
+  return inner + quote;
+}
+
+Text InfBuilder::value() {
+  std::size_t roll = random_.below(100);
+  if (roll >= 68 && roll < 76 && !rare(100)) roll = 0;  // NULs are for hostile files
+  Text plain = text(random_.pick(PLAIN_VALUES));
+  if (roll < 35) return plain;
+  if (roll < 50) return quotedValue(*this);
+  if (roll < 60) return longValue(*this);
+  if (roll < 68) return plain.insert(random_.below(plain.size() + 1), highText());
+  if (roll < 73) return plain.insert(random_.below(plain.size() + 1), 1, U'\0');
+  if (roll < 76) return plain + blanks() + U'\0' + plain;
+  if (roll < 80) return Text();
+  if (roll < 85) return plain + oddBlank();
+  if (roll < 90) return blanks() + plain + U" ; comment" + blanks();
+  return plain + blanks() + plain;
+}
+
+void InfBuilder::probe(const Text& section, const Text& key) {
+  probes_.push_back({lookupName(section, encoding_), lookupName(key, encoding_)});
+}
+
+// The name as written and a few spellings that should (or should not) reach it.
+void InfBuilder::probeVariants(const Text& section, const Text& key) {
+  probe(section, key);
+  if (random_.percent(40)) probe(mangled(section), key);
+  if (random_.percent(40)) probe(section, mangled(key));
+  if (random_.percent(20)) probe(blanks() + section + blanks(), U"\t" + key + U" ");
+  if (random_.percent(10)) probe(section, key + oddBlank());
+  if (random_.percent(10) && !key.empty()) probe(section, key.substr(0, key.size() - 1));
+  if (random_.percent(10)) probe(Text(), key);
+  if (random_.percent(3)) probe(section, key + U"=");
+  for (const Text& spelling : {otherCaseAboveAscii(key), lookalikeSpelling(key)}) {
+    if (spelling != key) probe(section, spelling);
+  }
+  const Text sectionSpelling = otherCaseAboveAscii(section);
+  if (sectionSpelling != section) probe(sectionSpelling, key);
+}
+
+void InfBuilder::header(const Text& name) {
+  section_ = name;
+  const Text body = blanks() + U"[" + blanks() + name + blanks() + U"]";
+  constexpr std::u32string_view TAILS[] = {U"",  U"",           U"",  U" ; comment",
+                                           U"]", U" ; see [x]", U"x", U"\t"};
+  if (careful_) {
+    raw(body + (random_.percent(20) ? U" ; comment" : U""));
+    return;
+  }
+  const std::size_t roll = rare(100) ? random_.below(100) : 100;
+  if (roll < 4) {
+    raw(blanks() + U"[" + name);  // no closing bracket: an ordinary line
+  } else if (roll < 6) {
+    raw(U'\0' + body);
+  } else if (roll < 8) {
+    raw(U"x" + body);
+  } else {
+    raw(body + text(random_.pick(TAILS)));
+  }
+}
+
+void InfBuilder::entry(const Text& key, const Text& value) {
+  const std::size_t roll = careful_ ? 100 : random_.below(100);
+  if (roll < 5) {
+    raw(blanks() + key + blanks());  // a name without a value
+  } else {
+    raw(blanks() + key + blanks() + U"=" + blanks() + value + blanks());
+  }
+  probeVariants(section_, key);
+}
+
+void InfBuilder::noiseLine() {
+  constexpr std::u32string_view NOISE[] = {U"",
+                                           U"; a comment line",
+                                           U";Provider=commented",
+                                           U"=emptyname",
+                                           U"=",
+                                           U"[",
+                                           U"]",
+                                           U"\\",
+                                           U"noequals",
+                                           U"[]",
+                                           U"[ \t ]",
+                                           U";",
+                                           U"#d=4",
+                                           U"  ;c=3"};
+  const std::size_t roll = random_.below(100);
+  const Text noise = text(random_.pick(NOISE));
+  if (careful_ && noise.find(U']') != Text::npos) return;
+  if (roll < 70) {
+    raw(noise);
+  } else if (roll < 80) {
+    raw(blanks() + oddBlank() + blanks());
+  } else if (roll < 90) {
+    raw(Text(1, U'\0') + keyName() + U"=" + value());
+  } else {
+    raw(longText(300 + random_.below(400)));
+  }
+  probe(section_, U";Provider");
+  probe(section_, U"");
+}
+
+Text InfBuilder::lineEnd() {
+  constexpr std::u32string_view ENDS[] = {U"\r\n", U"\n", U"\r", U"\r\r\n", U"\n\r"};
+  switch (lineEnd_) {
+    case LineEnd::CRLF:
+      return U"\r\n";
+    case LineEnd::LF:
+      return U"\n";
+    case LineEnd::CR:
+      return U"\r";
+    default:
+      return text(random_.pick(ENDS));
+  }
+}
+
+GeneratedFile InfBuilder::finish() {
+  Text content;
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    content += lines_[i];
+    if (i + 1 < lines_.size() || random_.percent(85)) content += lineEnd();
+  }
+  std::string bytes = encode(content, encoding_);
+  // No odd byte counts in UTF-16: the Windows reader under Wine turns the lone last byte
+  // into a character whose other half is whatever its buffer held before, so its answer
+  // changes from run to run ("A", "?", "L" were seen for 0x41).
+  probe(U"Version", U"Provider");
+  probe(U"", U"");
+  probe(U"Strings", U"");
+  probe(U"No such section", U"k");
+  return {std::move(bytes), std::move(probes_)};
+}
+
+void hostileSection(InfBuilder& builder) {
+  Random& random = builder.random();
+  builder.header(builder.sectionName());
+  for (std::size_t lines = random.below(9); lines > 0; --lines) {
+    if (random.percent(75)) {
+      builder.entry(builder.keyName(), builder.value());
+    } else {
+      builder.noiseLine();
+    }
+  }
+}
+
+// Names around the longest the Windows reader takes (32766 bytes), and the lookups of them.
+void longestNames(InfBuilder& builder) {
+  const Text name(32765 + builder.random().below(4), U'n');
+  builder.header(name);
+  builder.entry(U"k", U"v");
+  builder.entry(name, U"w");
+}
+
+void hostileContent(InfBuilder& builder) {
+  Random& random = builder.random();
+  if (random.percent(2)) longestNames(builder);
+  if (random.percent(30)) {
+    for (std::size_t lines = 1 + random.below(3); lines > 0; --lines) {
+      builder.entry(builder.keyName(), builder.value());
+    }
+  }
+  for (std::size_t sections = 1 + random.below(7); sections > 0; --sections) {
+    hostileSection(builder);
+  }
+}
+
+// Noise between the lines a match needs; it never starts a section.
+void sprinkle(InfBuilder& builder) {
+  if (builder.random().percent(25)) builder.noiseLine();
+  const Text key = builder.keyName();
+  if (builder.random().percent(10) && key.find(U'[') == Text::npos) {
+    builder.entry(key, builder.value());
+  }
+}
+
+// [Version] and [Manufacturer]; returns the models section's name.
+Text matchingHead(InfBuilder& builder) {
+  Random& random = builder.random();
+  constexpr std::u32string_view PROVIDERS[] = {U"%P%",   U"\"%P%\"", U" %P% ",
+                                               U"%P%r%", U"P",       U"%Provider Name%"};
+  constexpr std::u32string_view MANUFACTURERS[] = {
+      U"Models", U"Models,NTamd64", U"Models ,NTamd64.10.0", U"\"Models\"", U"Models NTx86"};
+  builder.header(U"Version");
+  builder.entry(U"Signature", U"\"$Windows NT$\"");
+  sprinkle(builder);
+  builder.entry(U"Provider", text(random.pick(PROVIDERS)));
+  builder.entry(U"DriverVer", random.percent(80) ? U"06/21/2006,6.1.7600.16385" : builder.value());
+  sprinkle(builder);
+  builder.header(U"Manufacturer");
+  builder.entry(U"%MfgName%", text(random.pick(MANUFACTURERS)));
+  sprinkle(builder);
+  return random.percent(30) ? U"MODELS" : U"Models";
+}
+
+void matchingModels(InfBuilder& builder, const Text& models) {
+  Random& random = builder.random();
+  const Text id = text(random.pick(DEVICE_IDS));
+  const bool flash = random.percent(30);
+  builder.header(models);
+  if (flash && random.percent(50)) builder.entry(U"%DeviceDesc%", Text());
+  if (random.percent(20)) builder.entry(U"%Other%", U"Install, " + id);
+  Text line = U"Install" + builder.blanks() + U"," + builder.blanks();
+  if (random.percent(20)) line += U"USB\\VID_1234&PID_0001, ";
+  line += id;
+  if (random.percent(10)) line += U" ";
+  builder.entry(flash ? U"%DeviceDesc.Flash%" : U"%DeviceDesc%", line);
+  sprinkle(builder);
+}
+
+void matchingStrings(InfBuilder& builder) {
+  Random& random = builder.random();
+  constexpr std::u32string_view KEYS[] = {U"P", U"Pr", U"Provider Name"};
+  builder.header(U"Strings");
+  for (const std::u32string_view key : KEYS) {
+    const Text name = random.percent(20) ? builder.mangled(text(key)) : text(key);
+    builder.entry(name, random.percent(50) ? quotedValue(builder) : builder.value());
+  }
+  sprinkle(builder);
+  builder.entry(U"DeviceDesc", random.percent(60) ? quotedValue(builder) : builder.value());
+  builder.entry(U"DeviceDesc.Flash", builder.value());
+  if (random.percent(30)) builder.entry(U"MfgName", builder.value());
+}
+
+void matchingContent(InfBuilder& builder) {
+  builder.setCareful(true);
+  const Text models = matchingHead(builder);
+  matchingModels(builder, models);
+  builder.setCareful(false);
+  if (builder.random().percent(50)) hostileSection(builder);
+  builder.setCareful(true);
+  matchingStrings(builder);
+  builder.setCareful(false);
+  if (builder.random().percent(30)) hostileSection(builder);
+}
+
+// The few files whose whole content is special: empty, a mark alone.
+bool specialFile(Random& random, GeneratedFile& file) {
+  using namespace std::string_view_literals;  // some hold NULs
+  constexpr std::string_view SPECIAL[] = {""sv,
+                                          "\xFF\xFE"sv,
+                                          "\xFE\xFF"sv,
+                                          "\xEF\xBB\xBF"sv,
+                                          "\xFF\xFE[\0A\0]\0\r\0\n\0z\0=\0e\0n\0d\0"sv,
+                                          "\xEF\xBB\xBF[A]\nz=\xC3"sv,
+                                          "[A]\r\nz=end\x1A"sv};
+  if (!random.percent(4)) return false;
+  file.bytes = std::string(random.pick(SPECIAL));
+  file.probes = {{"A", "z"}, {"A", "k"}, {"", ""}};
+  return true;
+}
+
+}  // namespace
+
+GeneratedFile generateInf(std::uint64_t seed, std::uint64_t index, FileShape shape) {
+  Random random(seed * 0x100000001B3ULL + index);
+  random.next();
+  GeneratedFile file;
+  if (shape == FileShape::HOSTILE && specialFile(random, file)) return file;
+  InfBuilder builder(random, pickEncoding(random));
+  if (shape == FileShape::HOSTILE) {
+    hostileContent(builder);
+  } else {
+    matchingContent(builder);
+  }
+  return builder.finish();
+}
+
+}  // namespace parity

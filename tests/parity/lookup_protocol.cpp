@@ -1,0 +1,151 @@
+#include "lookup_protocol.h"
+
+#include <cstring>
+#include <fstream>
+#include <iostream>
+
+namespace parity {
+
+namespace {
+
+// Bytes past the capacity that are watched for stray writes.
+constexpr std::size_t GUARD_SIZE = 64;
+constexpr unsigned char GUARD_BYTE = 0xA5;
+constexpr char HEX_DIGITS[] = "0123456789abcdef";
+
+int hexValue(char digit) {
+  if (digit >= '0' && digit <= '9') return digit - '0';
+  if (digit >= 'a' && digit <= 'f') return digit - 'a' + 10;
+  if (digit >= 'A' && digit <= 'F') return digit - 'A' + 10;
+  return -1;
+}
+
+// One lookup through a guarded buffer, written as its answer line.
+std::string answerLookup(const LookupBackend& backend, const std::string& path,
+                         const std::string& section, const std::string& key, bool sameBuffer,
+                         std::size_t capacity) {
+  std::string buffer(capacity + GUARD_SIZE, static_cast<char>(GUARD_BYTE));
+  char* destination = buffer.data();
+  const char* keyName = key.c_str();
+  if (sameBuffer) {
+    std::memcpy(destination, key.c_str(), key.size() + 1);
+    keyName = destination;
+  }
+  const std::size_t length = backend.lookUp(path, section.c_str(), keyName, destination, capacity);
+  const std::size_t shown = length < capacity ? length : capacity;
+  std::string line = std::to_string(length) + "\t" + toHex({destination, shown});
+  if (length >= capacity || destination[length] != '\0') line += "\tunterminated";
+  for (std::size_t i = capacity; i < buffer.size(); ++i) {
+    if (static_cast<unsigned char>(buffer[i]) != GUARD_BYTE) return line + "\toverrun";
+  }
+  return line;
+}
+
+void answerListing(const LookupBackend& backend, const std::string& path, std::ostream& answers) {
+  KeyList keys;
+  if (backend.list != nullptr) backend.list(path, keys);
+  for (const auto& [section, key] : keys) {
+    answers << "K\t" << toHex(section) << '\t' << toHex(key) << '\n';
+  }
+  answers << "E\n";
+}
+
+// Decodes the hex fields after the kind; false when one is malformed or holds a NUL.
+bool decodeFields(const std::vector<std::string>& fields, std::vector<std::string>& decoded) {
+  decoded.assign(fields.size() - 1, std::string());
+  for (std::size_t i = 1; i < fields.size(); ++i) {
+    if (!fromHex(fields[i], decoded[i - 1])) return false;
+    if (decoded[i - 1].find('\0') != std::string::npos) return false;
+  }
+  return true;
+}
+
+bool answerRequest(const std::string& line, std::ostream& answers, const LookupBackend& backend) {
+  const std::vector<std::string> fields = splitFields(line);
+  std::vector<std::string> values;
+  if (fields.empty() || !decodeFields(fields, values)) return false;
+  const std::string& kind = fields[0];
+  if (kind == "P" && values.empty()) {
+    answers << "P\t" << backend.codePage() << '\n';
+    return true;
+  }
+  if (kind == "L" && values.size() == 1) {
+    answerListing(backend, values[0], answers);
+    return true;
+  }
+  if ((kind == "Q" || kind == "S" || kind == "W") && values.size() == 3) {
+    if (kind == "S" && values[2].size() >= LOOKUP_CAPACITY) return false;
+    const std::size_t capacity = kind == "W" ? LOOKUP_CAPACITY + 1 : LOOKUP_CAPACITY;
+    answers << answerLookup(backend, values[0], values[1], values[2], kind == "S", capacity)
+            << '\n';
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string toHex(std::string_view bytes) {
+  std::string hex;
+  hex.reserve(bytes.size() * 2);
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    hex += HEX_DIGITS[byte >> 4];
+    hex += HEX_DIGITS[byte & 0x0F];
+  }
+  return hex;
+}
+
+bool fromHex(std::string_view hex, std::string& bytes) {
+  if (hex.size() % 2 != 0) return false;
+  bytes.clear();
+  for (std::size_t i = 0; i < hex.size(); i += 2) {
+    const int high = hexValue(hex[i]);
+    const int low = hexValue(hex[i + 1]);
+    if (high < 0 || low < 0) return false;
+    bytes += static_cast<char>(high * 16 + low);
+  }
+  return true;
+}
+
+std::vector<std::string> splitFields(std::string_view line) {
+  std::vector<std::string> fields;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t tab = line.find('\t', start);
+    fields.emplace_back(line.substr(start, tab == std::string_view::npos ? tab : tab - start));
+    if (tab == std::string_view::npos) return fields;
+    start = tab + 1;
+  }
+}
+
+bool answerRequests(std::istream& requests, std::ostream& answers, const LookupBackend& backend) {
+  std::string line;
+  std::size_t number = 0;
+  while (std::getline(requests, line)) {
+    ++number;
+    if (!answerRequest(line, answers, backend)) {
+      std::cerr << "malformed request on line " << number << '\n';
+      return false;
+    }
+  }
+  return true;
+}
+
+int runLookupProgram(const std::vector<std::string>& arguments, const LookupBackend& backend) {
+  if (arguments.size() != 2) {
+    std::cerr << "usage: <lookup program> <request file> <answer file>\n";
+    return 2;
+  }
+  std::ifstream requests(arguments[0], std::ios::binary);
+  std::ofstream answers(arguments[1], std::ios::binary);
+  if (!requests || !answers) {
+    std::cerr << "cannot open " << arguments[0] << " or " << arguments[1] << '\n';
+    return 2;
+  }
+  if (!answerRequests(requests, answers, backend)) return 1;
+  answers.flush();
+  return answers ? 0 : 1;
+}
+
+}  // namespace parity

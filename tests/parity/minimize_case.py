@@ -1,0 +1,140 @@
+#!/usr/bin/env python3
+"""Shrinks an INF file on which the two profile readers disagree about one lookup.
+
+    minimize_case.py --wine WINE --prefix PREFIX --windows-lookup EXE --native-lookup PROGRAM
+                     FILE SECTION KEY
+
+SECTION and KEY may hold \\xHH escapes. The file is cut down, whole lines first and then
+(in files of at most 4 KB) byte pairs and single bytes, as long as the Windows reader
+under Wine and the POSIX reader still give different answers. Every round of candidates
+goes to one Wine process. Prints the smallest file found and both answers, escaped.
+"""
+
+import argparse
+import os
+import subprocess
+import sys
+import tempfile
+
+LARGEST_BYTE_BY_BYTE = 4096
+
+
+def unescape(text):
+    return text.encode("latin-1").decode("unicode_escape").encode("latin-1")
+
+
+def escape(data):
+    out = []
+    for byte in data:
+        char = chr(byte)
+        if char in "\r\n\t\\":
+            out.append({"\r": "\\r", "\n": "\\n", "\t": "\\t", "\\": "\\\\"}[char])
+        elif 0x20 <= byte < 0x7F:
+            out.append(char)
+        else:
+            out.append("\\x%02x" % byte)
+    return "".join(out)
+
+
+class Readers:
+    def __init__(self, options, work):
+        self.options = options
+        self.work = work
+        self.environment = dict(os.environ, WINEPREFIX=options.prefix, WINEDEBUG="-all",
+                                WINEDLLOVERRIDES="mscoree,mshtml=", LC_ALL="C")
+
+    def _answers(self, command, requests, name):
+        request_path = os.path.join(self.work, name + ".req")
+        answer_path = os.path.join(self.work, name + ".ans")
+        with open(request_path, "w") as handle:
+            handle.write(requests)
+        subprocess.run(command + [request_path, answer_path], env=self.environment,
+                       check=True)
+        with open(answer_path) as handle:
+            return handle.read().splitlines()
+
+    def answer(self, candidates, section, key):
+        """(Windows answer, native answer) for each candidate's bytes."""
+        requests = ""
+        for index, data in enumerate(candidates):
+            path = os.path.join(self.work, "candidate-%d.inf" % index)
+            with open(path, "wb") as handle:
+                handle.write(data)
+            requests += "Q\t%s\t%s\t%s\n" % (path.encode().hex(), section.hex(), key.hex())
+        windows = self._answers([self.options.wine, self.options.windows_lookup], requests,
+                                "windows")
+        native = self._answers([self.options.native_lookup], requests, "native")
+        return list(zip(windows, native))
+
+
+def first_still_disagreeing(readers, candidates, section, key):
+    if not candidates:
+        return None
+    for data, (windows, native) in zip(candidates, readers.answer(candidates, section, key)):
+        if windows != native:
+            return data
+    return None
+
+
+def split_lines(data):
+    pieces, start = [], 0
+    for index, byte in enumerate(data):
+        if byte == 0x0A or (byte == 0x0D and data[index + 1:index + 2] != b"\n"):
+            pieces.append(data[start:index + 1])
+            start = index + 1
+    if start < len(data):
+        pieces.append(data[start:])
+    return pieces
+
+
+def shrink_lines(readers, data, section, key):
+    while True:
+        lines = split_lines(data)
+        candidates = [b"".join(lines[:i] + lines[i + 1:]) for i in range(len(lines))]
+        smaller = first_still_disagreeing(readers, candidates, section, key)
+        if smaller is None:
+            return data
+        data = smaller
+
+
+def shrink_bytes(readers, data, section, key, width):
+    while True:
+        candidates = [data[:i] + data[i + width:] for i in range(0, len(data), width)]
+        smaller = first_still_disagreeing(readers, candidates, section, key)
+        if smaller is None:
+            return data
+        data = smaller
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    for name in ("--wine", "--prefix", "--windows-lookup", "--native-lookup"):
+        parser.add_argument(name, required=True)
+    parser.add_argument("file")
+    parser.add_argument("section")
+    parser.add_argument("key")
+    options = parser.parse_args()
+    # Wine wants an absolute prefix, and the programs run from another directory.
+    for name in ("prefix", "windows_lookup", "native_lookup"):
+        setattr(options, name, os.path.abspath(getattr(options, name)))
+    section, key = unescape(options.section), unescape(options.key)
+    with open(options.file, "rb") as handle:
+        data = handle.read()
+    with tempfile.TemporaryDirectory() as work:
+        readers = Readers(options, work)
+        if first_still_disagreeing(readers, [data], section, key) is None:
+            sys.exit("the readers agree on this lookup")
+        data = shrink_lines(readers, data, section, key)
+        # One candidate per byte: beyond a few kilobytes a round would write too much.
+        if len(data) <= LARGEST_BYTE_BY_BYTE:
+            data = shrink_bytes(readers, data, section, key, 2)
+            data = shrink_bytes(readers, data, section, key, 1)
+        windows, native = readers.answer([data], section, key)[0]
+    print("file    %s" % escape(data))
+    print("lookup  [%s] %s" % (escape(section), escape(key)))
+    print("Windows %s" % windows)
+    print("reader  %s" % native)
+
+
+if __name__ == "__main__":
+    main()

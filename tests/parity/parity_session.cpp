@@ -1,0 +1,445 @@
+#include "parity_session.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <ostream>
+#include <set>
+#include <sstream>
+
+#include "child_process.h"
+#include "lookup_protocol.h"
+
+namespace parity {
+
+namespace {
+
+enum class Origin { TOOL, LISTED, PROBE };
+constexpr const char* ORIGIN_NAMES[] = {"tool", "listed", "probe"};
+constexpr std::size_t ORIGIN_COUNT = 3;
+// Disagreements printed in the report; all of them go to a file beside the answers.
+constexpr std::size_t DISAGREEMENTS_SHOWN = 25;
+// A crashed Wine program leaves a long dump on standard error; its start is enough.
+constexpr std::size_t ERROR_TEXT_SHOWN = 2000;
+
+struct Lookup {
+  std::string section;
+  std::string key;
+  std::size_t file;
+  Origin origin;
+  char kind;  // 'Q', or 'S' for the key in the destination buffer
+};
+
+// What the Windows reader said about one file before the comparison.
+struct FileFacts {
+  KeyList listed;
+  std::string provider;
+  std::string manufacturer;
+};
+
+struct Answer {
+  std::string length;
+  std::string bytes;
+  std::string flags;
+};
+
+struct Tally {
+  std::size_t lookups[ORIGIN_COUNT] = {};
+  std::size_t agreed[ORIGIN_COUNT] = {};
+  std::size_t pinned = 0;
+  std::size_t disagreed = 0;
+};
+
+std::string requestLine(char kind, const std::string& path, const std::string& section,
+                        const std::string& key) {
+  return std::string(1, kind) + '\t' + toHex(path) + '\t' + toHex(section) + '\t' + toHex(key);
+}
+
+std::vector<std::string> readLines(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(file, line);) lines.push_back(line);
+  return lines;
+}
+
+bool runWineLookups(const Programs& programs, const std::string& requests,
+                    const std::string& answers, std::ostream& report) {
+  ChildRun run;
+  run.command = {programs.wine, programs.windowsLookup, requests, answers};
+  run.environment = wineEnvironment(programs.winePrefix);
+  run.errorPath = answers + ".stderr";
+  const int status = runChild(run);
+  if (status == 0) return true;
+  report << "the Windows lookup program failed (status " << status
+         << "): " << readWholeFile(run.errorPath).substr(0, ERROR_TEXT_SHOWN) << '\n';
+  return false;
+}
+
+bool runNativeLookups(const Programs& programs, std::size_t chunk, const std::string& requests,
+                      const std::string& answers, std::ostream& report) {
+  ChildRun run;
+  run.command = {programs.nativeLookup};
+  if (chunk != 0) run.command.insert(run.command.end(), {"--chunk", std::to_string(chunk)});
+  run.command.insert(run.command.end(), {requests, answers});
+  run.errorPath = answers + ".stderr";
+  const int status = runChild(run);
+  if (status == 0) return true;
+  report << "the native lookup program failed (status " << status
+         << "): " << readWholeFile(run.errorPath).substr(0, ERROR_TEXT_SHOWN) << '\n';
+  return false;
+}
+
+// Everything after the "P" answer: a listing ("K" lines up to "E") and three answers per
+// file, in the order they were asked.
+// One "K <section> <key>" line of a listing.
+bool parseListed(const std::string& line, KeyList& listed) {
+  const std::vector<std::string> fields = splitFields(line);
+  std::string section;
+  std::string key;
+  if (fields.size() != 3 || !fromHex(fields[1], section) || !fromHex(fields[2], key)) {
+    return false;
+  }
+  listed.emplace_back(section, key);
+  return true;
+}
+
+bool parseFacts(const std::vector<std::string>& lines, std::size_t fileCount,
+                std::vector<FileFacts>& facts) {
+  std::size_t next = 1;
+  facts.assign(fileCount, FileFacts());
+  for (FileFacts& file : facts) {
+    for (; next < lines.size() && lines[next] != "E"; ++next) {
+      if (!parseListed(lines[next], file.listed)) return false;
+    }
+    if (next + 3 >= lines.size()) return false;
+    const std::vector<std::string> provider = splitFields(lines[next + 2]);
+    const std::vector<std::string> manufacturer = splitFields(lines[next + 3]);
+    if (provider.size() < 2 || !fromHex(provider[1], file.provider)) return false;
+    if (manufacturer.size() < 2 || !fromHex(manufacturer[1], file.manufacturer)) return false;
+    next += 4;
+  }
+  return next == lines.size();
+}
+
+// The Windows reader's listings and the values the tool's later lookups are built from.
+bool gatherFacts(const Programs& programs, const std::vector<FileUnderTest>& files,
+                 const std::string& stem, std::vector<FileFacts>& facts, std::ostream& report) {
+  std::ostringstream requests;
+  requests << "P\n";
+  for (const FileUnderTest& file : files) {
+    requests << "L\t" << toHex(file.path) << '\n'
+             << requestLine('Q', file.path, "Version", "DriverVer") << '\n'
+             << requestLine('Q', file.path, "Version", "Provider") << '\n'
+             << requestLine('Q', file.path, "Manufacturer", "%MfgName%") << '\n';
+  }
+  if (!writeWholeFile(stem + ".facts.req", requests.str())) return false;
+  if (!runWineLookups(programs, stem + ".facts.req", stem + ".facts.ans", report)) return false;
+  const std::vector<std::string> lines = readLines(stem + ".facts.ans");
+  if (lines.empty() || lines[0] != "P\t1252") {
+    report << "the Windows reader's code page is not 1252: "
+           << (lines.empty() ? "no answer" : lines[0]) << '\n';
+    return false;
+  }
+  if (parseFacts(lines, files.size(), facts)) return true;
+  report << "cannot read the Windows reader's listing in " << stem << ".facts.ans\n";
+  return false;
+}
+
+std::string withoutPercent(const std::string& text) {
+  std::string kept;
+  for (const char c : text) {
+    if (c != '%') kept += c;
+  }
+  return kept;
+}
+
+// The lookups the tool makes on a file, the fallback ones included.
+void addToolLookups(std::size_t index, const FileFacts& facts, std::vector<Lookup>& lookups) {
+  const std::string models = facts.manufacturer.substr(0, facts.manufacturer.find_first_of(" ,"));
+  const Lookup toolLookups[] = {
+      {"Version", "DriverVer", index, Origin::TOOL, 'Q'},
+      {"Version", "Provider", index, Origin::TOOL, 'Q'},
+      {"Strings", withoutPercent(facts.provider), index, Origin::TOOL, 'S'},
+      {"Manufacturer", "%MfgName%", index, Origin::TOOL, 'Q'},
+      {models, "%DeviceDesc%", index, Origin::TOOL, 'Q'},
+      {models, "%DeviceDesc.Flash%", index, Origin::TOOL, 'Q'},
+      {"Strings", "DeviceDesc", index, Origin::TOOL, 'Q'},
+      {"Strings", "DeviceDesc.Flash", index, Origin::TOOL, 'Q'},
+  };
+  lookups.insert(lookups.end(), std::begin(toolLookups), std::end(toolLookups));
+}
+
+// Appends the lookups not asked before on the same file.
+void appendDistinct(const std::vector<Lookup>& candidates, std::vector<Lookup>& lookups) {
+  std::set<std::string> seen;
+  for (const Lookup& lookup : candidates) {
+    if (seen.insert(requestLine(lookup.kind, "", lookup.section, lookup.key)).second) {
+      lookups.push_back(lookup);
+    }
+  }
+}
+
+std::vector<Lookup> buildLookups(const std::vector<FileUnderTest>& files,
+                                 const std::vector<FileFacts>& facts) {
+  std::vector<Lookup> lookups;
+  for (std::size_t index = 0; index < files.size(); ++index) {
+    std::vector<Lookup> candidates;
+    addToolLookups(index, facts[index], candidates);
+    for (const auto& [section, key] : facts[index].listed) {
+      candidates.push_back({section, key, index, Origin::LISTED, 'Q'});
+    }
+    for (const LookupProbe& probe : files[index].probes) {
+      candidates.push_back({probe.section, probe.key, index, Origin::PROBE, 'Q'});
+    }
+    appendDistinct(candidates, lookups);
+  }
+  return lookups;
+}
+
+Answer parseAnswer(const std::string& line) {
+  const std::vector<std::string> fields = splitFields(line);
+  Answer answer;
+  answer.length = fields[0];
+  if (fields.size() < 2 || !fromHex(fields[1], answer.bytes)) answer.flags = "malformed answer";
+  for (std::size_t i = 2; i < fields.size(); ++i) answer.flags += " " + fields[i];
+  return answer;
+}
+
+std::string describe(const Answer& answer) {
+  return "ret=" + answer.length + " \"" + escapeBytes(answer.bytes) + "\"" + answer.flags;
+}
+
+// What the deliberate difference looks like: 259 bytes inside quotes come back whole, where
+// the Windows reader loses the last one. It is confirmed by asking the Windows reader again
+// with one byte more of capacity, which returns the whole 259.
+bool looksPinned(const Answer& windows, const Answer& native) {
+  return windows.length == "258" && native.length == "259" && windows.flags.empty() &&
+         native.flags.empty() && native.bytes.compare(0, 258, windows.bytes) == 0;
+}
+
+std::string describeLookup(const Lookup& lookup, const std::vector<FileUnderTest>& files) {
+  return files[lookup.file].path + "\n    [" + escapeBytes(lookup.section) + "] " +
+         escapeBytes(lookup.key) + (lookup.kind == 'S' ? " (key in the destination)" : "") + " (" +
+         ORIGIN_NAMES[static_cast<int>(lookup.origin)] + ")";
+}
+
+void printTally(const Tally& tally, std::size_t fileCount, const std::string& heading,
+                std::ostream& report) {
+  std::size_t lookups = 0;
+  std::size_t agreed = 0;
+  for (std::size_t origin = 0; origin < ORIGIN_COUNT; ++origin) {
+    lookups += tally.lookups[origin];
+    agreed += tally.agreed[origin];
+  }
+  report << heading << ": " << fileCount << " files, " << lookups << " lookups\n";
+  for (std::size_t origin = 0; origin < ORIGIN_COUNT; ++origin) {
+    report << "  " << ORIGIN_NAMES[origin] << ": " << tally.agreed[origin] << " of "
+           << tally.lookups[origin] << " agreed\n";
+  }
+  report << "  agreed " << agreed << ", pinned difference " << tally.pinned << ", disagreed "
+         << tally.disagreed << "\n";
+}
+
+struct Comparison {
+  const std::vector<Lookup>& lookups;
+  const std::vector<FileUnderTest>& files;
+  const std::vector<std::string>& windowsLines;
+  // The Windows reader's answers with capacity 261, for the lookups that looked pinned.
+  const std::map<std::size_t, std::string>& widerAnswers;
+
+  bool isPinned(std::size_t index, const std::string& native) const {
+    const auto wider = widerAnswers.find(index);
+    return wider != widerAnswers.end() && wider->second == native &&
+           looksPinned(parseAnswer(windowsLines[index + 1]), parseAnswer(native));
+  }
+};
+
+// Compares one native run's answers with the Windows reader's.
+bool compareAnswers(const Comparison& comparison, const std::vector<std::string>& nativeLines,
+                    const std::string& heading, const std::string& stem, std::ostream& report) {
+  if (nativeLines.size() != comparison.windowsLines.size()) {
+    report << heading << ": " << nativeLines.size() << " answers, expected "
+           << comparison.windowsLines.size() << '\n';
+    return false;
+  }
+  Tally tally;
+  std::ofstream all(stem + ".disagreements.txt", std::ios::binary);
+  // The first answer is the code page; the lookups' answers follow.
+  for (std::size_t i = 0; i < comparison.lookups.size(); ++i) {
+    const Lookup& lookup = comparison.lookups[i];
+    const std::string& windows = comparison.windowsLines[i + 1];
+    const auto origin = static_cast<std::size_t>(lookup.origin);
+    ++tally.lookups[origin];
+    if (windows == nativeLines[i + 1]) {
+      ++tally.agreed[origin];
+      continue;
+    }
+    if (comparison.isPinned(i, nativeLines[i + 1])) {
+      ++tally.pinned;
+      continue;
+    }
+    const std::string text = describeLookup(lookup, comparison.files) + "\n    Windows " +
+                             describe(parseAnswer(windows)) + "\n    reader  " +
+                             describe(parseAnswer(nativeLines[i + 1])) + "\n";
+    all << text;
+    if (tally.disagreed++ < DISAGREEMENTS_SHOWN) report << "DISAGREE " << text;
+  }
+  printTally(tally, comparison.files.size(), heading, report);
+  return tally.disagreed == 0;
+}
+
+std::string writeRequests(const std::vector<Lookup>& lookups, const std::vector<std::size_t>& which,
+                          const std::vector<FileUnderTest>& files, char kind) {
+  std::ostringstream requests;
+  requests << "P\n";
+  for (const std::size_t index : which) {
+    const Lookup& lookup = lookups[index];
+    requests << requestLine(kind == 0 ? lookup.kind : kind, files[lookup.file].path, lookup.section,
+                            lookup.key)
+             << '\n';
+  }
+  return requests.str();
+}
+
+// The lookups whose answers differ only as the deliberate difference does, in some run.
+std::vector<std::size_t> pinnedCandidates(const std::vector<std::string>& windowsLines,
+                                          const std::vector<std::vector<std::string>>& native) {
+  std::vector<std::size_t> candidates;
+  for (std::size_t i = 0; i + 1 < windowsLines.size(); ++i) {
+    const Answer windows = parseAnswer(windowsLines[i + 1]);
+    const bool pinned = std::any_of(native.begin(), native.end(), [&](const auto& lines) {
+      return looksPinned(windows, parseAnswer(lines[i + 1]));
+    });
+    if (pinned) candidates.push_back(i);
+  }
+  return candidates;
+}
+
+// Asks the Windows reader again, with capacity 261, about the candidates.
+bool askWider(const Programs& programs, const std::vector<Lookup>& lookups,
+              const std::vector<std::size_t>& candidates, const std::vector<FileUnderTest>& files,
+              const std::string& stem, std::map<std::size_t, std::string>& wider,
+              std::ostream& report) {
+  if (candidates.empty()) return true;
+  if (!writeWholeFile(stem + ".wider.req", writeRequests(lookups, candidates, files, 'W'))) {
+    return false;
+  }
+  if (!runWineLookups(programs, stem + ".wider.req", stem + ".wider.ans", report)) return false;
+  const std::vector<std::string> lines = readLines(stem + ".wider.ans");
+  if (lines.size() != candidates.size() + 1) return false;
+  for (std::size_t i = 0; i < candidates.size(); ++i) wider[candidates[i]] = lines[i + 1];
+  return true;
+}
+
+std::string nativeHeading(const std::string& runName, std::size_t chunk) {
+  if (chunk == 0) return runName;
+  return runName + " (reader fed " + std::to_string(chunk) + " byte(s) per read)";
+}
+
+}  // namespace
+
+std::vector<std::pair<std::string, std::string>> wineEnvironment(const std::string& prefix) {
+  // No Mono or Gecko; the C locale gives the ANSI code page 1252.
+  return {{"WINEPREFIX", prefix},
+          {"WINEDEBUG", "-all"},
+          {"WINEDLLOVERRIDES", "mscoree,mshtml="},
+          {"LC_ALL", "C"}};
+}
+
+std::string escapeBytes(const std::string& bytes) {
+  std::string text;
+  for (std::size_t i = 0; i < bytes.size();) {
+    std::size_t run = 1;
+    while (i + run < bytes.size() && bytes[i + run] == bytes[i]) ++run;
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    std::string shown;
+    if (byte == '\r' || byte == '\n' || byte == '\t' || byte == '\\') {
+      shown = byte == '\r' ? "\\r" : byte == '\n' ? "\\n" : byte == '\t' ? "\\t" : "\\\\";
+    } else if (byte >= 0x20 && byte < 0x7F && byte != '"') {
+      shown = std::string(1, static_cast<char>(byte));
+    } else {
+      char hex[8];
+      (void)std::snprintf(hex, sizeof hex, "\\x%02x", byte);
+      shown = hex;
+    }
+    if (run > 8) {
+      text += "\\{" + std::to_string(run) + "*" + shown + "}";
+      i += run;
+    } else {
+      text += shown;
+      ++i;
+    }
+  }
+  return text;
+}
+
+bool compareReaders(const Programs& programs, const std::vector<FileUnderTest>& files,
+                    const std::string& runName, std::ostream& report) {
+  const std::string stem = programs.workDirectory + "/" + runName;
+  std::vector<FileFacts> facts;
+  if (!gatherFacts(programs, files, stem, facts, report)) return false;
+  const std::vector<Lookup> lookups = buildLookups(files, facts);
+  std::vector<std::size_t> all(lookups.size());
+  for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
+  const std::string requestPath = stem + ".req";
+  if (!writeWholeFile(requestPath, writeRequests(lookups, all, files, 0))) return false;
+  if (!runWineLookups(programs, requestPath, stem + ".windows.ans", report)) return false;
+  const std::vector<std::string> windowsLines = readLines(stem + ".windows.ans");
+  std::vector<std::vector<std::string>> nativeLines;
+  for (const std::size_t chunk : programs.chunkSizes) {
+    const std::string answers = stem + ".native" + std::to_string(chunk) + ".ans";
+    if (!runNativeLookups(programs, chunk, requestPath, answers, report)) return false;
+    nativeLines.push_back(readLines(answers));
+    if (nativeLines.back().size() != lookups.size() + 1 ||
+        windowsLines.size() != lookups.size() + 1) {
+      report << "missing answers in " << answers << " or " << stem << ".windows.ans\n";
+      return false;
+    }
+  }
+  std::map<std::size_t, std::string> wider;
+  const std::vector<std::size_t> candidates = pinnedCandidates(windowsLines, nativeLines);
+  if (!askWider(programs, lookups, candidates, files, stem, wider, report)) return false;
+  bool agreed = true;
+  for (std::size_t run = 0; run < nativeLines.size(); ++run) {
+    const std::size_t chunk = programs.chunkSizes[run];
+    agreed = compareAnswers({lookups, files, windowsLines, wider}, nativeLines[run],
+                            nativeHeading(runName, chunk), stem + ".native" + std::to_string(chunk),
+                            report) &&
+             agreed;
+  }
+  return agreed;
+}
+
+bool checkRowsAgainstWindows(const Programs& programs, const std::string& rowsPath,
+                             std::ostream& report) {
+  const std::vector<std::string> rows = readLines(rowsPath);
+  std::string requests = "P\n";
+  for (const std::string& row : rows) {
+    const std::vector<std::string> fields = splitFields(row);
+    if (fields.size() != 4) return false;
+    requests += "Q\t" + fields[0] + '\t' + fields[1] + '\t' + fields[2] + '\n';
+  }
+  const std::string stem = programs.workDirectory + "/cases";
+  if (!writeWholeFile(stem + ".req", requests)) return false;
+  if (!runWineLookups(programs, stem + ".req", stem + ".windows.ans", report)) return false;
+  const std::vector<std::string> answers = readLines(stem + ".windows.ans");
+  if (answers.size() != rows.size() + 1) return false;
+  std::size_t agreed = 0;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const std::vector<std::string> fields = splitFields(rows[i]);
+    const Answer windows = parseAnswer(answers[i + 1]);
+    std::string path;
+    std::string expected;
+    if (fromHex(fields[3], expected) && windows.flags.empty() && windows.bytes == expected) {
+      ++agreed;
+    } else if (fromHex(fields[0], path)) {
+      report << "TABLE " << path << "\n    expected \"" << escapeBytes(expected)
+             << "\"\n    Windows  " << describe(windows) << '\n';
+    }
+  }
+  report << "table: Windows gave " << agreed << " of " << rows.size() << " expected answers\n";
+  return agreed == rows.size() && !rows.empty();
+}
+
+}  // namespace parity

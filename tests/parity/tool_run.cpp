@@ -1,0 +1,128 @@
+#include "tool_run.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <ostream>
+
+#include "child_process.h"
+
+namespace parity {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool hasInfExtension(const fs::path& path) {
+  std::string extension = path.extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+  return extension == ".inf";
+}
+
+// Copies the corpus into the folder, each name prefixed with its subfolders so that equal
+// names from two sources do not collide. Returns how many.
+std::size_t copyCorpus(const std::string& corpus, const fs::path& infFolder) {
+  std::size_t copied = 0;
+  for (const std::string& file : findInfFiles(corpus)) {
+    std::string flat = fs::relative(file, corpus).generic_string();
+    std::replace(flat.begin(), flat.end(), '/', '_');
+    fs::copy_file(file, infFolder / flat, fs::copy_options::overwrite_existing);
+    ++copied;
+  }
+  return copied;
+}
+
+std::size_t writeGeneratedPackages(const ToolRun& run, const fs::path& infFolder) {
+  std::size_t written = 0;
+  for (const std::uint64_t seed : run.seeds) {
+    for (std::size_t index = 0; index < run.count; ++index) {
+      const GeneratedFile file = generateInf(seed, index, FileShape::MATCHING);
+      const std::string name =
+          "package-" + std::to_string(seed) + "-" + std::to_string(index) + ".inf";
+      if (writeWholeFile((infFolder / name).string(), file.bytes)) ++written;
+    }
+  }
+  return written;
+}
+
+// The line of `text` that holds byte `offset`, escaped.
+std::string lineAround(const std::string& text, std::size_t offset) {
+  const std::size_t start = text.rfind('\n', offset == 0 ? 0 : offset - 1);
+  const std::size_t begin = start == std::string::npos ? 0 : start + 1;
+  const std::size_t end = std::min(text.find('\n', offset), text.size());
+  return escapeBytes(text.substr(begin, end - begin));
+}
+
+void reportDifference(const std::string& native, const std::string& windows, std::ostream& report) {
+  const auto parting = std::mismatch(native.begin(), native.end(), windows.begin(), windows.end());
+  const auto offset = static_cast<std::size_t>(parting.first - native.begin());
+  const auto line =
+      std::count(native.begin(), native.begin() + static_cast<std::ptrdiff_t>(offset), '\n') + 1;
+  report << "DISAGREE the outputs part at byte " << offset << " (line " << line << "; native "
+         << native.size() << " bytes, Windows " << windows.size() << " bytes)\n"
+         << "    native  " << lineAround(native, offset) << "\n"
+         << "    Windows " << lineAround(windows, offset) << "\n";
+}
+
+// The "found N drivers" line of an output, for the report.
+std::string foundLine(const std::string& output) {
+  const std::size_t found = output.rfind("found ");
+  if (found == std::string::npos) return "no count line";
+  return output.substr(found, output.find('\r', found) - found);
+}
+
+int runTool(const std::vector<std::string>& command, const std::string& prefix,
+            const fs::path& root, const std::string& name, bool underWine) {
+  ChildRun child;
+  child.command = command;
+  child.environment =
+      underWine ? wineEnvironment(prefix)
+                : std::vector<std::pair<std::string, std::string>>{{"WINEPREFIX", prefix}};
+  child.inputPath = (root / "stdin").string();
+  child.outputPath = (root / (name + ".out")).string();
+  child.errorPath = (root / (name + ".err")).string();
+  child.workingDirectory = (root / "cwd").string();
+  return runChild(child);
+}
+
+}  // namespace
+
+std::vector<std::string> findInfFiles(const std::string& directory) {
+  std::vector<std::string> files;
+  std::error_code error;
+  for (fs::recursive_directory_iterator it(directory, error), end; !error && it != end;
+       it.increment(error)) {
+    if (it->is_regular_file() && hasInfExtension(it->path())) files.push_back(it->path());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+bool compareToolRuns(const Programs& programs, const ToolRun& run, std::ostream& report) {
+  const fs::path root = fs::path(programs.workDirectory) / "tool-run";
+  const fs::path infFolder = root / "prefix/drive_c/windows/inf";
+  fs::remove_all(root);
+  fs::create_directories(infFolder);
+  fs::create_directories(root / "cwd");
+  writeWholeFile((root / "stdin").string(), "\r\n");
+  const std::size_t corpusFiles =
+      run.corpusDirectory.empty() ? 0 : copyCorpus(run.corpusDirectory, infFolder);
+  const std::size_t generated = writeGeneratedPackages(run, infFolder);
+  // A fresh prefix holds Wine's own INF files: the folder must hold ours alone.
+  const fs::path wineInf = fs::path(programs.winePrefix) / "drive_c/windows/inf";
+  fs::remove_all(wineInf);
+  fs::copy(infFolder, wineInf, fs::copy_options::recursive);
+  const int nativeStatus =
+      runTool({run.nativeTool}, (root / "prefix").string(), root, "native", false);
+  const int windowsStatus =
+      runTool({programs.wine, run.windowsTool}, programs.winePrefix, root, "windows", true);
+  const std::string native = readWholeFile((root / "native.out").string());
+  const std::string windows = readWholeFile((root / "windows.out").string());
+  report << "tool run over " << corpusFiles << " corpus files and " << generated
+         << " generated packages: native status " << nativeStatus << ", " << foundLine(native)
+         << "; Windows status " << windowsStatus << ", " << foundLine(windows) << "\n";
+  if (native != windows) reportDifference(native, windows, report);
+  return native == windows && nativeStatus == 0 && windowsStatus == 0;
+}
+
+}  // namespace parity
