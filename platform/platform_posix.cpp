@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -84,23 +85,40 @@ bool resolveComponent(char* path, const char* name, std::size_t length) {
 // The host folder that stands for a drive's root.
 bool driveRoot(char letter, char* path) {
   const char* prefix = std::getenv("WINEPREFIX");
-  std::string root;
-  if (prefix != nullptr && *prefix != '\0') {
-    root = prefix;
-  } else {
-    const char* home = std::getenv("HOME");
-    if (home == nullptr) return false;
-    root = std::string(home) + "/.wine";
-  }
+  const char* home = std::getenv("HOME");
+  const bool hasPrefix = prefix != nullptr && *prefix != '\0';
+  if (!hasPrefix && home == nullptr) return false;
   const char drive = static_cast<char>(upperAscii(letter) - 'A' + 'a');
-  root += drive == 'c' ? std::string("/drive_c") : std::string("/dosdevices/") + drive + ':';
-  if (root.size() >= HOST_PATH_CAPACITY) return false;
-  std::memcpy(path, root.c_str(), root.size() + 1);
-  return true;
+  char otherDrive[] = "/dosdevices/?:";
+  otherDrive[12] = drive;
+  const char* folder = drive == 'c' ? "/drive_c" : otherDrive;
+  const int length = hasPrefix
+                         ? std::snprintf(path, HOST_PATH_CAPACITY, "%s%s", prefix, folder)
+                         : std::snprintf(path, HOST_PATH_CAPACITY, "%s/.wine%s", home, folder);
+  return length > 0 && static_cast<std::size_t>(length) < HOST_PATH_CAPACITY;
 }
 
+// Characters Windows never allows in a file name. A host name holding one (a line end,
+// say) cannot be reached through a Windows path, so a path through it finds nothing.
+bool isForbiddenInName(unsigned char c) {
+  return (c >= 0x01 && c <= 0x1F) || std::strchr("\"*<>?|", c) != nullptr;
+}
+
+bool hasForbiddenCharacter(const char* name, std::size_t length) {
+  for (std::size_t i = 0; i < length; ++i) {
+    if (isForbiddenInName(static_cast<unsigned char>(name[i]))) return true;
+  }
+  return false;
+}
+
+// How a DOS path's components become host path components.
+enum class Spelling {
+  AsWritten,      // byte for byte: the usual case, and one system call to open
+  AsFoundOnDisk,  // each component looked up without regard to ASCII case
+};
+
 // Maps a DOS path ("C:\windows\inf\x.inf", "\windows", "inf\x.inf") to a host path.
-bool toHostPath(const char* dosPath, char* hostPath) {
+bool toHostPath(const char* dosPath, Spelling spelling, char* hostPath) {
   const char* rest = dosPath;
   hostPath[0] = '\0';
   if (rest[0] != '\0' && rest[1] == ':') {
@@ -111,13 +129,31 @@ bool toHostPath(const char* dosPath, char* hostPath) {
   }
   while (*rest != '\0') {
     const std::size_t length = std::strcspn(rest, "\\/");
+    if (hasForbiddenCharacter(rest, length)) return false;
     const bool skip = length == 0 || (length == 1 && rest[0] == '.');
-    if (!skip && !resolveComponent(hostPath, rest, length)) return false;
+    if (!skip) {
+      const bool appended = spelling == Spelling::AsWritten
+                                ? appendComponent(hostPath, rest, length)
+                                : resolveComponent(hostPath, rest, length);
+      if (!appended) return false;
+    }
     rest += length;
     if (*rest != '\0') ++rest;
   }
   if (hostPath[0] == '\0') std::memcpy(hostPath, ".", 2);
   return true;
+}
+
+// Runs `attempt` on the host path as written and, when some component was not found that
+// way, once more on the path as found on disk. `attempt` returns false and leaves errno
+// set when it fails.
+template <typename Attempt>
+bool onHostPath(const char* dosPath, Attempt attempt) {
+  char hostPath[HOST_PATH_CAPACITY];
+  if (!toHostPath(dosPath, Spelling::AsWritten, hostPath)) return false;
+  if (attempt(hostPath)) return true;
+  if (errno != ENOENT && errno != ENOTDIR) return false;
+  return toHostPath(dosPath, Spelling::AsFoundOnDisk, hostPath) && attempt(hostPath);
 }
 
 bool isDirectory(const char* hostPath) {
@@ -155,17 +191,19 @@ bool comesBefore(const std::string& a, const std::string& b) {
   });
 }
 
-std::vector<std::string> listMatchingNames(const char* hostDirectory, const char* namePattern) {
-  std::vector<std::string> names;
+// The names in a host folder that match `namePattern`, in NTFS order. False, with errno
+// set, when the folder cannot be read.
+bool listMatchingNames(const char* hostDirectory, const char* namePattern,
+                       std::vector<std::string>& names) {
   DIR* listing = opendir(hostDirectory);
-  if (listing == nullptr) return names;
+  if (listing == nullptr) return false;
   while (const dirent* entry = readdir(listing)) {
     const bool fits = std::strlen(entry->d_name) < FILE_NAME_CAPACITY;
     if (fits && nameMatches(namePattern, entry->d_name)) names.emplace_back(entry->d_name);
   }
   closedir(listing);
   std::sort(names.begin(), names.end(), comesBefore);
-  return names;
+  return true;
 }
 
 void fillEntry(const std::string& name, DirectoryEntry& entry) {
@@ -203,6 +241,7 @@ int openRegularFile(const char* hostPath) {
   struct stat status;
   if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
     close(descriptor);
+    errno = EISDIR;  // found, but not a file: another spelling would find the same
     return -1;
   }
   return descriptor;
@@ -224,17 +263,18 @@ std::size_t getWindowsDirectory(char* buffer, std::size_t capacity) {
 }
 
 bool setCurrentDirectory(const char* path) {
-  char hostPath[HOST_PATH_CAPACITY];
-  return path[0] != '\0' && toHostPath(path, hostPath) && chdir(hostPath) == 0;
+  return path[0] != '\0' &&
+         onHostPath(path, [](const char* hostPath) { return chdir(hostPath) == 0; });
 }
 
 DirectorySearch* findFirstFile(const char* pattern, DirectoryEntry& entry) {
   const char* lastSeparator = std::strrchr(pattern, '\\');
   const char* namePattern = lastSeparator == nullptr ? pattern : lastSeparator + 1;
   const std::string dosDirectory(pattern, static_cast<std::size_t>(namePattern - pattern));
-  char hostDirectory[HOST_PATH_CAPACITY];
-  if (!toHostPath(dosDirectory.c_str(), hostDirectory)) return nullptr;
-  auto* search = new DirectorySearch{listMatchingNames(hostDirectory, namePattern)};
+  auto* search = new DirectorySearch;
+  onHostPath(dosDirectory.c_str(), [&](const char* hostDirectory) {
+    return listMatchingNames(hostDirectory, namePattern, search->names);
+  });
   if (search->names.empty()) {
     delete search;
     return nullptr;
@@ -255,9 +295,13 @@ void findClose(DirectorySearch* search) {
 
 std::size_t readProfileString(const char* section, const char* key, char* destination,
                               std::size_t capacity, const char* path) {
-  char hostPath[HOST_PATH_CAPACITY];
   int descriptor = -1;
-  if (!isDeviceName(path) && toHostPath(path, hostPath)) descriptor = openRegularFile(hostPath);
+  if (!isDeviceName(path)) {
+    onHostPath(path, [&](const char* hostPath) {
+      descriptor = openRegularFile(hostPath);
+      return descriptor >= 0;
+    });
+  }
   if (descriptor < 0) {
     if (capacity > 0) destination[0] = '\0';
     return 0;

@@ -1,0 +1,114 @@
+// The detector as a process whose standard streams are closed, at their end, a terminal,
+// or a pipe nobody reads: each run must end by itself, with exit status 0 and nothing on
+// standard error (where a sanitizer or the C++ runtime would report a crash).
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+
+#include "tests/hostile/child_process.h"
+#include "tests/hostile/inf_files.h"
+
+namespace hostile {
+namespace {
+
+constexpr std::chrono::seconds RUN_LIMIT{120};
+
+// What the test checks of the run's output.
+enum class Expect {
+  ExactOutput,    // the bytes of one record, count and prompt
+  TerminalText,   // the same as a terminal shows it (CR LF turned into CR CR LF)
+  NothingToRead,  // the output goes where this test cannot read it
+};
+
+struct StreamCase {
+  const char* name;
+  Stream input, output, errors;
+  Expect expect;
+  const char* locale;          // LANG for the run
+  std::string terminalRecord;  // for TerminalText: the record's provider line as shown
+};
+
+// The provider line of the one record, as a terminal shows it: the tree bytes as they
+// are, or as the box-drawing characters they stand for in code page 437.
+const std::string RAW_PROVIDER_LINE = "\xC3\xC4provider: Quellmark\r\r\n";
+const std::string DRAWN_PROVIDER_LINE = "\xE2\x94\x9C\xE2\x94\x80provider: Quellmark\r\r\n";
+
+const StreamCase CASES[] = {
+    {"input_line", Stream::Pipe, Stream::Pipe, Stream::Pipe, Expect::ExactOutput, "C", ""},
+    {"input_closed", Stream::Closed, Stream::Pipe, Stream::Pipe, Expect::ExactOutput, "C", ""},
+    {"input_at_end", Stream::DevNull, Stream::Pipe, Stream::Pipe, Expect::ExactOutput, "C", ""},
+    {"terminal_enter", Stream::Terminal, Stream::Terminal, Stream::Pipe, Expect::TerminalText, "C",
+     RAW_PROVIDER_LINE},
+    {"terminal_enter_utf8", Stream::Terminal, Stream::Terminal, Stream::Pipe, Expect::TerminalText,
+     "C.UTF-8", DRAWN_PROVIDER_LINE},
+    {"output_closed", Stream::DevNull, Stream::Closed, Stream::Pipe, Expect::NothingToRead, "C",
+     ""},
+    {"output_reader_gone", Stream::DevNull, Stream::ReaderGone, Stream::Pipe, Expect::NothingToRead,
+     "C", ""},
+    {"output_at_null", Stream::DevNull, Stream::DevNull, Stream::Pipe, Expect::NothingToRead, "C",
+     ""},
+    {"input_and_output_closed", Stream::Closed, Stream::Closed, Stream::Pipe, Expect::NothingToRead,
+     "C", ""},
+    {"terminal_input_reader_gone", Stream::Terminal, Stream::ReaderGone, Stream::Pipe,
+     Expect::NothingToRead, "C", ""},
+    {"all_closed", Stream::Closed, Stream::Closed, Stream::Closed, Expect::NothingToRead, "C", ""},
+};
+
+// A failing row names itself.
+void PrintTo(const StreamCase& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class StandardStreams : public ::testing::TestWithParam<StreamCase> {};
+
+// Lets the run reach its prompt and answers it the way its input allows: Enter on a
+// terminal, a line and the end on a pipe, nothing otherwise.
+void answerPrompt(ChildProcess& child, const StreamCase& row) {
+  if (row.input == Stream::Terminal) {
+    if (row.expect == Expect::TerminalText) {
+      child.collectUntilOutputEndsWith("press enter\r\r\n", RUN_LIMIT);
+    }
+    child.sendInput("\r");
+  } else if (row.input == Stream::Pipe) {
+    child.sendInput("\n");
+    child.closeInput();
+  }
+}
+
+TEST_P(StandardStreams, RunEndsWithStatusZero) {
+  const StreamCase& row = GetParam();
+  const std::string prefix = std::string(WORK_DIRECTORY) + "/streams/" + row.name;
+  std::string expected;
+  ASSERT_TRUE(makeOnePackagePrefix(prefix, expected));
+
+  ChildProcess child;
+  const ChildSetup setup{
+      {"WINEPREFIX=" + prefix, std::string("LANG=") + row.locale, "LC_ALL=", "LC_CTYPE="},
+      row.input,
+      row.output,
+      row.errors};
+  ASSERT_TRUE(child.start(DETECTOR, setup)) << child.failure();
+  answerPrompt(child, row);
+  const ChildOutcome outcome = child.wait(RUN_LIMIT);
+
+  EXPECT_TRUE(exitedCleanly(outcome)) << describe(outcome);
+  EXPECT_EQ(child.errors(), "");
+  if (row.expect == Expect::ExactOutput) {
+    EXPECT_EQ(child.output(), expected);
+  }
+  if (row.expect == Expect::TerminalText) {
+    EXPECT_NE(child.output().find(row.terminalRecord), std::string::npos) << child.output();
+    EXPECT_NE(child.output().find("\r\r\nfound 1 drivers\r\r\npress enter\r\r\n"),
+              std::string::npos)
+        << child.output();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, StandardStreams, ::testing::ValuesIn(CASES),
+                         [](const ::testing::TestParamInfo<StreamCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+}  // namespace
+}  // namespace hostile
