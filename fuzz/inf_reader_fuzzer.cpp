@@ -1,0 +1,133 @@
+// Feeds one profile lookup over arbitrary file bytes to the INF reader and checks that the
+// answer stays inside its buffer, ends in a terminator at the length returned, and does
+// not depend on how the bytes arrive, on the capacity (beyond the cut) or on whether the
+// key shares the destination.
+//
+// Input: two bytes of capacity (little-endian, modulo 600), one byte choosing the size of
+// the pieces a byte source hands out, the section name and the key name, each ended by a
+// NUL, then the file's bytes.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/inf_reader.h"
+
+namespace {
+
+constexpr std::size_t CAPACITY_RANGE = 600;
+constexpr std::size_t FULL_CAPACITY = 1 << 13;  // more than the cut capacities
+constexpr std::size_t GUARD_BYTES = 32;
+constexpr unsigned char GUARD = 0xA5;
+
+struct Lookup {
+  std::size_t capacity;
+  std::size_t pieceSize;
+  std::string section;
+  std::string key;
+  const std::uint8_t* file;
+  std::size_t fileSize;
+};
+
+// Takes bytes up to the next NUL as a name; false when there is none.
+bool takeName(const std::uint8_t*& data, std::size_t& size, std::string& name) {
+  const void* end = std::memchr(data, '\0', size);
+  if (end == nullptr) return false;
+  const std::size_t length = static_cast<std::size_t>(static_cast<const std::uint8_t*>(end) - data);
+  name.assign(reinterpret_cast<const char*>(data), length);
+  data += length + 1;
+  size -= length + 1;
+  return true;
+}
+
+bool parse(const std::uint8_t* data, std::size_t size, Lookup& lookup) {
+  if (size < 3) return false;
+  lookup.capacity = (data[0] | std::size_t{data[1]} << 8) % CAPACITY_RANGE;
+  lookup.pieceSize = 1 + data[2] % 64;
+  data += 3;
+  size -= 3;
+  if (!takeName(data, size, lookup.section) || !takeName(data, size, lookup.key)) return false;
+  lookup.file = data;
+  lookup.fileSize = size;
+  return true;
+}
+
+void require(bool condition) {
+  if (!condition) std::abort();
+}
+
+// Hands the file out in pieces of at most `pieceSize` bytes.
+struct PieceSource {
+  const std::uint8_t* bytes;
+  std::size_t size;
+  std::size_t pieceSize;
+  std::size_t offset = 0;
+};
+
+std::size_t readPiece(void* context, unsigned char* buffer, std::size_t capacity) {
+  auto& source = *static_cast<PieceSource*>(context);
+  const std::size_t part = std::min({capacity, source.pieceSize, source.size - source.offset});
+  std::memcpy(buffer, source.bytes + source.offset, part);
+  source.offset += part;
+  return part;
+}
+
+// The answer in a buffer with guard bytes on both sides; checks the guards, the length
+// and the terminator, and returns the text.
+std::string lookUpGuarded(const Lookup& lookup, std::size_t capacity) {
+  std::vector<unsigned char> buffer(GUARD_BYTES + capacity + GUARD_BYTES, GUARD);
+  char* destination = reinterpret_cast<char*>(buffer.data() + GUARD_BYTES);
+  const std::size_t length =
+      inf::lookupProfileStringInMemory(lookup.file, lookup.fileSize, lookup.section.c_str(),
+                                       lookup.key.c_str(), destination, capacity);
+  for (std::size_t i = 0; i < GUARD_BYTES; ++i) {
+    require(buffer[i] == GUARD && buffer[GUARD_BYTES + capacity + i] == GUARD);
+  }
+  if (capacity == 0) {
+    require(length == 0);
+    return {};
+  }
+  require(length < capacity && destination[length] == '\0');
+  require(std::strlen(destination) == length);  // a NUL ends every value
+  return std::string(destination, length);
+}
+
+// The answer through a byte source, into a buffer of exactly `capacity` bytes.
+std::string lookUpInPieces(const Lookup& lookup) {
+  std::vector<char> destination(lookup.capacity);
+  PieceSource source{lookup.file, lookup.fileSize, lookup.pieceSize};
+  const std::size_t length =
+      inf::lookupProfileString({readPiece, &source}, lookup.section.c_str(), lookup.key.c_str(),
+                               destination.data(), lookup.capacity);
+  require(length == 0 || length < lookup.capacity);
+  return std::string(destination.data(), length);
+}
+
+// The answer with the key in the destination buffer itself.
+std::string lookUpInPlace(const Lookup& lookup) {
+  std::vector<char> buffer(lookup.capacity);
+  std::memcpy(buffer.data(), lookup.key.c_str(), lookup.key.size() + 1);
+  const std::size_t length =
+      inf::lookupProfileStringInMemory(lookup.file, lookup.fileSize, lookup.section.c_str(),
+                                       buffer.data(), buffer.data(), lookup.capacity);
+  require(length < lookup.capacity && buffer[length] == '\0');
+  return std::string(buffer.data(), length);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  Lookup lookup;
+  if (!parse(data, size, lookup)) return 0;
+  const std::string full = lookUpGuarded(lookup, FULL_CAPACITY);
+  const std::string answer = lookUpGuarded(lookup, lookup.capacity);
+  // A smaller buffer gets the same answer, cut to fit.
+  const std::size_t kept = lookup.capacity == 0 ? 0 : lookup.capacity - 1;
+  require(answer == full.substr(0, kept));
+  require(lookUpInPieces(lookup) == answer);
+  if (lookup.capacity > lookup.key.size()) require(lookUpInPlace(lookup) == answer);
+  return 0;
+}
