@@ -247,6 +247,13 @@ const std::vector<Row> ENCODINGS = {
     {"U+3000 no blank", utf16le(u"[A]\r\n\u3000k=v\r\n"), "A", "k", ""},
     {"U+FEFF no blank", utf16le(u"\ufeff[A]\r\nk=v\r\n"), "A", "k", ""},
     {"U+2028 no line end", utf16le(u"[A]\r\nk=a\u2028m=b\r\n"), "A", "m", ""},
+    // Units that hold the byte of "[", LF or CR without being one.
+    {"U+5B00 is no [", utf16le(u"[A]\r\n\u5b00B]\r\nh=1\r\n"), "A", "h", "1"},
+    {"U+5B00 is no [ (BE)", utf16(u"[A]\r\n\u5b00B]\r\nh=1\r\n", true), "A", "h", "1"},
+    {"U+015B is no [", utf16le(u"[A]\r\n\u015bB]\r\nh=1\r\n"), "A", "h", "1"},
+    {"U+0A00 and U+0D00 no line end", utf16le(u"[A]\r\nk=a\u0a00\u0d00m=b\r\n"), "A", "m", ""},
+    {"U+0A0D no line end (BE)", utf16(u"[A]\r\nk=a\u0a0dm=b\r\n", true), "A", "m", ""},
+    {"[ after U+5B5B", utf16le(u"\u5b5b\r\n[A]\r\nk=v\r\n"), "A", "k", "v"},
     {"UTF-8 lone continuation", "\xEF\xBB\xBF[A]\r\nk=a\x80\x80z\r\n", "A", "k", "a??z"},
     {"UTF-8 bad lead", "\xEF\xBB\xBF[A]\r\nk=a\xC0\x80\xF5\xFFz\r\n", "A", "k", "a????z"},
     {"UTF-8 overlong 3", "\xEF\xBB\xBF[A]\r\nk=a\xE0\x80\x80z\r\n", "A", "k", "a??z"},
