@@ -42,14 +42,14 @@ bool sameNameIgnoringCase(const char* a, const char* b, std::size_t bLength) {
   return a[bLength] == '\0';
 }
 
-// Appends "/" and `name` (of `length` bytes) to the host path in `path`. False when it
-// does not fit.
+// Appends `name` (of `length` bytes) to the host path in `path`, after a "/" unless the
+// path is empty (relative). False when it does not fit.
 bool appendComponent(char* path, const char* name, std::size_t length) {
-  const std::size_t used = std::strlen(path);
+  std::size_t used = std::strlen(path);
   if (used + 1 + length >= HOST_PATH_CAPACITY) return false;
-  path[used] = '/';
-  std::memcpy(path + used + 1, name, length);
-  path[used + 1 + length] = '\0';
+  if (used != 0) path[used++] = '/';
+  std::memcpy(path + used, name, length);
+  path[used + length] = '\0';
   return true;
 }
 
@@ -117,18 +117,13 @@ enum class Spelling {
   AsFoundOnDisk,  // each component looked up without regard to ASCII case
 };
 
-// Maps a DOS path ("C:\windows\inf\x.inf", "\windows", "inf\x.inf") to a host path.
-bool toHostPath(const char* dosPath, Spelling spelling, char* hostPath) {
-  const char* rest = dosPath;
-  hostPath[0] = '\0';
-  if (rest[0] != '\0' && rest[1] == ':') {
-    if (!driveRoot(rest[0], hostPath)) return false;
-    rest += 2;
-  } else if (rest[0] == '\\' || rest[0] == '/') {
-    if (!driveRoot('C', hostPath)) return false;
-  }
-  while (*rest != '\0') {
-    const std::size_t length = std::strcspn(rest, "\\/");
+// Appends the components of the DOS path `rest` to the host path. "." and empty components
+// are dropped.
+bool appendComponents(const char* rest, std::size_t restLength, Spelling spelling, char* hostPath) {
+  const char* const end = rest + restLength;
+  while (rest < end) {
+    std::size_t length = std::strcspn(rest, "\\/");
+    if (rest + length > end) length = static_cast<std::size_t>(end - rest);
     if (hasForbiddenCharacter(rest, length)) return false;
     const bool skip = length == 0 || (length == 1 && rest[0] == '.');
     if (!skip) {
@@ -138,22 +133,88 @@ bool toHostPath(const char* dosPath, Spelling spelling, char* hostPath) {
       if (!appended) return false;
     }
     rest += length;
-    if (*rest != '\0') ++rest;
+    if (rest < end) ++rest;
   }
+  return true;
+}
+
+// The part of a DOS path that names its root: "C:", "\" or nothing (relative).
+std::size_t rootLength(const char* dosPath) {
+  if (dosPath[0] != '\0' && dosPath[1] == ':') return 2;
+  return dosPath[0] == '\\' || dosPath[0] == '/' ? 1 : 0;
+}
+
+// Maps the first `length` bytes of a DOS path ("C:\windows\inf\x.inf", "\windows",
+// "inf\x.inf") to a host path.
+bool toHostPath(const char* dosPath, std::size_t length, Spelling spelling, char* hostPath) {
+  hostPath[0] = '\0';
+  const std::size_t root = std::min(rootLength(dosPath), length);
+  if (root == 2 && !driveRoot(dosPath[0], hostPath)) return false;
+  if (root == 1 && !driveRoot('C', hostPath)) return false;
+  if (!appendComponents(dosPath + root, length - root, spelling, hostPath)) return false;
   if (hostPath[0] == '\0') std::memcpy(hostPath, ".", 2);
   return true;
 }
 
+bool isNotFound(int error) {
+  return error == ENOENT || error == ENOTDIR;
+}
+
+// The folder of the last path that had to be found without regard to case, and where it
+// is on disk. The detector looks up file after file in one folder; on a mounted Windows
+// installation ("Windows/INF") each of them would otherwise search the folders again.
+struct ResolvedFolder {
+  char dosFolder[HOST_PATH_CAPACITY] = "";
+  std::size_t dosLength = 0;
+  char hostFolder[HOST_PATH_CAPACITY] = "";
+  bool valid = false;
+
+  bool holds(const char* dosPath, std::size_t length) const {
+    return valid && dosLength == length && std::memcmp(dosFolder, dosPath, length) == 0;
+  }
+  void resolve(const char* dosPath, std::size_t length) {
+    valid = length < HOST_PATH_CAPACITY &&
+            toHostPath(dosPath, length, Spelling::AsFoundOnDisk, hostFolder);
+    if (!valid) return;
+    std::memcpy(dosFolder, dosPath, length);
+    dosLength = length;
+  }
+  // The host path of `name` (the rest of a DOS path) inside this folder.
+  bool pathOf(const char* name, char* hostPath) const {
+    std::memcpy(hostPath, hostFolder, std::strlen(hostFolder) + 1);
+    return appendComponents(name, std::strlen(name), Spelling::AsFoundOnDisk, hostPath);
+  }
+};
+
+ResolvedFolder resolvedFolder;
+
+// The length of the folder part of a DOS path, up to and including its last separator.
+std::size_t folderLength(const char* dosPath) {
+  std::size_t folder = rootLength(dosPath);
+  for (std::size_t i = folder; dosPath[i] != '\0'; ++i) {
+    if (dosPath[i] == '\\' || dosPath[i] == '/') folder = i + 1;
+  }
+  return folder;
+}
+
 // Runs `attempt` on the host path as written and, when some component was not found that
-// way, once more on the path as found on disk. `attempt` returns false and leaves errno
-// set when it fails.
+// way, on the path as found on disk: in the folder found last time when it is the same
+// folder, else (or if that fails too) after searching the folders afresh. `attempt`
+// returns false and leaves errno set when it fails.
 template <typename Attempt>
 bool onHostPath(const char* dosPath, Attempt attempt) {
   char hostPath[HOST_PATH_CAPACITY];
-  if (!toHostPath(dosPath, Spelling::AsWritten, hostPath)) return false;
+  if (!toHostPath(dosPath, std::strlen(dosPath), Spelling::AsWritten, hostPath)) return false;
   if (attempt(hostPath)) return true;
-  if (errno != ENOENT && errno != ENOTDIR) return false;
-  return toHostPath(dosPath, Spelling::AsFoundOnDisk, hostPath) && attempt(hostPath);
+  if (!isNotFound(errno)) return false;
+  const std::size_t folder = folderLength(dosPath);
+  const char* name = dosPath + folder;
+  if (resolvedFolder.holds(dosPath, folder)) {
+    if (resolvedFolder.pathOf(name, hostPath) && attempt(hostPath)) return true;
+    if (!isNotFound(errno)) return false;
+  }
+  resolvedFolder.resolve(dosPath, folder);
+  return resolvedFolder.valid && resolvedFolder.pathOf(name, hostPath) && attempt(hostPath);
 }
 
 bool isDirectory(const char* hostPath) {
