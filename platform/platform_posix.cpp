@@ -101,7 +101,17 @@ bool driveRoot(char letter, char* path) {
 // Characters Windows never allows in a file name. A host name holding one (a line end,
 // say) cannot be reached through a Windows path, so a path through it finds nothing.
 bool isForbiddenInName(unsigned char c) {
-  return (c >= 0x01 && c <= 0x1F) || std::strchr("\"*<>?|", c) != nullptr;
+  switch (c) {
+    case '"':
+    case '*':
+    case '<':
+    case '>':
+    case '?':
+    case '|':
+      return true;
+    default:
+      return c >= 0x01 && c <= 0x1F;
+  }
 }
 
 bool hasForbiddenCharacter(const char* name, std::size_t length) {
