@@ -190,9 +190,9 @@ struct ResolvedFolder {
     dosLength = length;
   }
   // The host path of `name` (the rest of a DOS path) inside this folder.
-  bool pathOf(const char* name, char* hostPath) const {
+  bool pathOf(const char* name, Spelling spelling, char* hostPath) const {
     std::memcpy(hostPath, hostFolder, std::strlen(hostFolder) + 1);
-    return appendComponents(name, std::strlen(name), Spelling::AsFoundOnDisk, hostPath);
+    return appendComponents(name, std::strlen(name), spelling, hostPath);
   }
 };
 
@@ -207,24 +207,29 @@ std::size_t folderLength(const char* dosPath) {
   return folder;
 }
 
-// Runs `attempt` on the host path as written and, when some component was not found that
-// way, on the path as found on disk: in the folder found last time when it is the same
-// folder, else (or if that fails too) after searching the folders afresh. `attempt`
-// returns false and leaves errno set when it fails.
+// Runs `attempt` on the host path of a DOS path. The path is tried as written, except in
+// the folder found last time without regard to case, where the name is tried as written
+// and then as found on disk; when all that finds nothing, the folders are searched afresh.
+// `attempt` returns false and leaves errno set when it fails.
 template <typename Attempt>
 bool onHostPath(const char* dosPath, Attempt attempt) {
   char hostPath[HOST_PATH_CAPACITY];
-  if (!toHostPath(dosPath, std::strlen(dosPath), Spelling::AsWritten, hostPath)) return false;
-  if (attempt(hostPath)) return true;
-  if (!isNotFound(errno)) return false;
   const std::size_t folder = folderLength(dosPath);
   const char* name = dosPath + folder;
   if (resolvedFolder.holds(dosPath, folder)) {
-    if (resolvedFolder.pathOf(name, hostPath) && attempt(hostPath)) return true;
+    for (const Spelling spelling : {Spelling::AsWritten, Spelling::AsFoundOnDisk}) {
+      if (!resolvedFolder.pathOf(name, spelling, hostPath)) return false;
+      if (attempt(hostPath)) return true;
+      if (!isNotFound(errno)) return false;
+    }
+  } else {
+    if (!toHostPath(dosPath, std::strlen(dosPath), Spelling::AsWritten, hostPath)) return false;
+    if (attempt(hostPath)) return true;
     if (!isNotFound(errno)) return false;
   }
   resolvedFolder.resolve(dosPath, folder);
-  return resolvedFolder.valid && resolvedFolder.pathOf(name, hostPath) && attempt(hostPath);
+  return resolvedFolder.valid && resolvedFolder.pathOf(name, Spelling::AsFoundOnDisk, hostPath) &&
+         attempt(hostPath);
 }
 
 bool isDirectory(const char* hostPath) {
