@@ -387,7 +387,10 @@ def scan_timings(found, prefix, runs, empty_prefix):
                        chunked(["grep", "-l", "-F", SECOND_ID], names), cwd=directory)
     startup = Measurement("detector on an empty INF folder (start-up)",
                           [[str(found["detector"])]], detector_environment(empty_prefix))
-    measurements = [detector, cat, grep, startup]
+    mounted = Measurement("detector on the same files as `Windows/INF` (a mounted installation)",
+                          [[str(found["detector"])]],
+                          detector_environment(make_mounted_prefix(prefix)))
+    measurements = [detector, cat, grep, startup, mounted]
     measure_round_robin(measurements, runs)
     return measurements, cat, names
 
@@ -401,6 +404,20 @@ def scaling_row(found, label, prefix, runs):
     counts = count_allocations(found["detector"], found["shim"], prefix) if found["shim"] else None
     return {"label": label, "files": len(names), "bytes": directory_bytes(directory),
             "counts": counts, "peak": detector.peak, "detector": detector.wall, "cat": cat.wall}
+
+
+def make_mounted_prefix(prefix):
+    """A prefix whose INF folder is spelled as on a Windows disk, Windows/INF, among 100 other
+    folders: every path the detector opens then misses as written."""
+    mounted = prefix.parent / f"{prefix.name}-mounted"
+    windows = mounted / "drive_c" / "Windows"
+    windows.mkdir(parents=True, exist_ok=True)
+    for index in range(100):
+        (windows / f"Folder{index:03}").mkdir(exist_ok=True)
+    link = windows / "INF"
+    if not link.is_symlink():
+        link.symlink_to(inf_directory(prefix).resolve())
+    return mounted
 
 
 def make_empty_prefix(work):
