@@ -567,12 +567,13 @@ std::size_t readMemory(void* context, unsigned char* buffer, std::size_t capacit
   return count;
 }
 
-// Windows answers the default for a section or key name of 32,767 bytes or more, counted
-// before blanks are trimmed (measured under Wine: 32,766 still finds its line).
+// Names of 32,767 bytes or more, counted before blanks are trimmed, do not reach Windows'
+// reader whole (measured under Wine; 32,766 still finds its line): such a section finds
+// nothing, and such a key is taken as the empty name, so it finds a line "=value".
 constexpr std::size_t NAME_LIMIT = 32767;
 
-bool isAcceptedName(const char* name) {
-  return name != nullptr && std::strlen(name) < NAME_LIMIT;
+bool isTooLong(const char* name) {
+  return std::strlen(name) >= NAME_LIMIT;
 }
 
 }  // namespace
@@ -581,8 +582,9 @@ std::size_t lookupProfileString(ByteSource source, const char* section, const ch
                                 char* destination, std::size_t capacity) {
   if (capacity == 0) return 0;
   std::size_t length = 0;
-  if (isAcceptedName(section) && isAcceptedName(key)) {
-    Lookup lookup{trimmedName(section), trimmedName(key), destination, capacity};
+  if (section != nullptr && key != nullptr && !isTooLong(section)) {
+    Lookup lookup{trimmedName(section), trimmedName(isTooLong(key) ? "" : key), destination,
+                  capacity};
     unsigned char bytes[READ_CAPACITY];
     ByteReader reader{source, bytes};
     while (reader.count < 3 && reader.readMore()) {

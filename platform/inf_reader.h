@@ -22,8 +22,8 @@ struct ByteSource {
 
 // The value of `key` in `section` with an empty default: at most capacity - 1 bytes and a
 // terminator in `destination`, and the number of bytes copied. A missing section or key,
-// a key without "=", an empty file, or a section or key name of 32,767 bytes or more gives
-// "" (0). With capacity 0 nothing is written.
+// a key without "=", an empty file, or a section name of 32,767 bytes or more gives "" (0);
+// a key name that long is taken as the empty name. With capacity 0 nothing is written.
 // `key` and `destination` may be the same buffer. Files in UTF-16 (LE or BE, with a
 // byte-order mark) or UTF-8 with a byte-order mark are decoded, and the answer comes back
 // in code page 1252; any other file is taken byte for byte.

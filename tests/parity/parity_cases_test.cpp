@@ -56,8 +56,9 @@ std::string utf8WithMark(std::string_view text) {
   return "\xEF\xBB\xBF" + std::string(text);
 }
 
-// Section and key names from LONGEST_NAME + 1 bytes on give the default on Windows, found
-// or not: the reader cannot take them. Nothing in the tool passes a name that long.
+// Section and key names from LONGEST_NAME + 1 bytes on do not reach the Windows reader
+// whole: such a section finds nothing, and such a key is taken as the empty name, which
+// finds a line "=value". Nothing in the tool passes a name that long.
 std::vector<ParityCase> disagreements() {
   const std::string longKey(LONGEST_NAME + 1, 'k');
   const std::string padded = "k" + std::string(LONGEST_NAME, ' ');
@@ -68,6 +69,15 @@ std::vector<ParityCase> disagreements() {
       {"section_padded_to_32767_bytes", "[A]\r\nk=v\r\n", "A" + padded.substr(1), "k", ""},
       {"key_of_32767_bytes_in_utf16",
        utf16le(u"[A]\r\n" + std::u16string(LONGEST_NAME + 1, u'k') + u"=v\r\n"), "A", longKey, ""},
+      {"key_of_32767_bytes_finds_the_empty_key", "[A]\r\n=empty\r\nk=v\r\n", "A", longKey, "empty"},
+      {"key_of_65536_bytes_finds_the_empty_key", "[A]\r\n\t=empty\r\n", "A",
+       std::string(65536, 'k'), "empty"},
+      {"key_padded_to_32767_bytes_finds_the_empty_key", "[A]\r\nk=v\r\n=empty\r\n", "A", padded,
+       "empty"},
+      {"section_of_32767_bytes_is_not_the_empty_section", "k=top\r\n=top\r\n[A]\r\nk=v\r\n",
+       std::string(LONGEST_NAME + 1, 'A'), "k", ""},
+      {"long_section_and_key", "=top\r\n[A]\r\n=empty\r\n", std::string(LONGEST_NAME + 1, 'A'),
+       longKey, ""},
   };
 }
 
