@@ -19,6 +19,7 @@
 
 #include "platform/inf_reader.h"
 #include "platform/platform.h"
+#include "platform/windows_names.h"
 
 namespace platform {
 
@@ -137,9 +138,12 @@ bool appendComponents(const char* rest, std::size_t restLength, Spelling spellin
     if (hasForbiddenCharacter(rest, length)) return false;
     const bool skip = length == 0 || (length == 1 && rest[0] == '.');
     if (!skip) {
+      char name[HOST_PATH_CAPACITY] = "";
+      if (!windows_names::appendHostName(rest, length, name, sizeof name)) return false;
+      const std::size_t nameLength = std::strlen(name);
       const bool appended = spelling == Spelling::AsWritten
-                                ? appendComponent(hostPath, rest, length)
-                                : resolveComponent(hostPath, rest, length);
+                                ? appendComponent(hostPath, name, nameLength)
+                                : resolveComponent(hostPath, name, nameLength);
       if (!appended) return false;
     }
     rest += length;
@@ -267,18 +271,23 @@ bool comesBefore(const std::string& a, const std::string& b) {
   });
 }
 
-// The names in a host folder that match `namePattern`, in NTFS order. False, with errno
-// set, when the folder cannot be read.
+// The ANSI names of a host folder's entries that match `namePattern`, in NTFS order (which
+// the host names' UTF-8 bytes keep). False, with errno set, when the folder cannot be read.
 bool listMatchingNames(const char* hostDirectory, const char* namePattern,
                        std::vector<std::string>& names) {
   DIR* listing = opendir(hostDirectory);
   if (listing == nullptr) return false;
+  std::vector<std::pair<std::string, std::string>> found;  // host name, ANSI name
+  char windowsName[FILE_NAME_CAPACITY];
   while (const dirent* entry = readdir(listing)) {
-    const bool fits = std::strlen(entry->d_name) < FILE_NAME_CAPACITY;
-    if (fits && nameMatches(namePattern, entry->d_name)) names.emplace_back(entry->d_name);
+    const bool fits = windows_names::fromHostName(entry->d_name, windowsName, sizeof windowsName);
+    if (fits && nameMatches(namePattern, windowsName))
+      found.emplace_back(entry->d_name, windowsName);
   }
   closedir(listing);
-  std::sort(names.begin(), names.end(), comesBefore);
+  std::sort(found.begin(), found.end(),
+            [](const auto& a, const auto& b) { return comesBefore(a.first, b.first); });
+  for (auto& name : found) names.push_back(std::move(name.second));
   return true;
 }
 
@@ -332,7 +341,7 @@ std::size_t getWindowsDirectory(char* buffer, std::size_t capacity) {
   std::string onDisk;
   if (!driveRoot('C', hostPath) || !findNameIgnoringCase(hostPath, "windows", 7, onDisk)) return 0;
   if (!appendComponent(hostPath, onDisk.c_str(), onDisk.size()) || !isDirectory(hostPath)) return 0;
-  const std::string windowsDirectory = "C:\\" + onDisk;
+  const std::string windowsDirectory = "C:\\" + onDisk;  // only ASCII letters match "windows"
   if (windowsDirectory.size() >= capacity) return 0;
   std::memcpy(buffer, windowsDirectory.c_str(), windowsDirectory.size() + 1);
   return windowsDirectory.size();

@@ -99,8 +99,9 @@ if(DEFINED WINE)
   set(ENV{WINEPREFIX} "${WINE_PREFIX}")
   set(ENV{WINEDEBUG} "-all")
   set(ENV{WINEDLLOVERRIDES} "mscoree,mshtml=")
-  # Wine picks the ANSI code page from the locale; the expected bytes are code page 1252.
-  set(ENV{LC_ALL} "C")
+  # Wine picks the ANSI code page from the locale (1252 for C), and reads host file names
+  # in the locale's character set, which the native build takes to be UTF-8.
+  set(ENV{LC_ALL} "C.UTF-8")
   set(command "${WINE}" "${PROGRAM}")
 elseif(PREFIX_IN_HOME)
   unset(ENV{WINEPREFIX})
