@@ -345,7 +345,8 @@ TEST(HostileDirectory, RecordsExactlyTheMatchingFilesInBoundedMemory) {
 // characters " * < > ? |. Wine (8.0, measured) enumerates such names but its profile
 // reader reads nothing through them, so they give no record; printed as they are, a CR
 // LF in a name would break the record's lines and could forge a count line. A blank
-// and ":" are read as usual.
+// and ":" are read as usual. Bytes that are not UTF-8 are no characters at all: such a
+// name is listed with "?" and gives no record either.
 TEST(HostileDirectory, NamesWindowsCannotOpenGiveNoRecord) {
   const std::string prefix = std::string(WORK_DIRECTORY) + "/names/prefix";
   const std::string folder = infFolder(prefix);
@@ -362,7 +363,11 @@ TEST(HostileDirectory, NamesWindowsCannotOpenGiveNoRecord) {
                                    "less<.inf",
                                    "greater>.inf",
                                    "question?.inf",
-                                   "pipe|.inf"};
+                                   "pipe|.inf",
+                                   "latin1\xE9.inf",
+                                   "cut\xC3.inf",
+                                   "overlong\xC0\xAE.inf",
+                                   "surrogate\xED\xA0\x80.inf"};
   for (const std::string& name : forbidden) {
     ASSERT_TRUE(writeFile(folder + "/" + name, packageText(package))) << name;
   }
