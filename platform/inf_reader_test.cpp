@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/utf16_text.h"
+
 namespace {
 
 using namespace std::string_literals;
@@ -62,18 +64,8 @@ std::string lookupChecked(const std::string& file, const char* section, const ch
   return std::string(destination, std::min(length, capacity - 1));
 }
 
-std::string utf16(const std::u16string& text, bool bigEndian, bool withMark = true) {
-  std::string bytes = withMark ? (bigEndian ? "\xFE\xFF" : "\xFF\xFE") : "";
-  for (char16_t unit : text) {
-    char low = static_cast<char>(unit & 0xFF), high = static_cast<char>(unit >> 8);
-    bytes += bigEndian ? std::string{high, low} : std::string{low, high};
-  }
-  return bytes;
-}
-
-std::string utf16le(const std::u16string& text) {
-  return utf16(text, false);
-}
+using test_text::utf16;
+using test_text::utf16le;
 
 std::string repeated(std::size_t count, char byte) {
   return std::string(count, byte);

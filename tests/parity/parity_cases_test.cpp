@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/inf_reader.h"
+#include "tests/utf16_text.h"
 
 namespace {
 
@@ -37,24 +38,9 @@ void PrintTo(const ParityCase& row, std::ostream* out) {
   *out << row.name;
 }
 
-std::string utf16(std::u16string_view text, bool bigEndian) {
-  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-  for (const char16_t unit : text) {
-    const char high = static_cast<char>(unit >> 8);
-    const char low = static_cast<char>(unit & 0xFF);
-    bytes += bigEndian ? high : low;
-    bytes += bigEndian ? low : high;
-  }
-  return bytes;
-}
-
-std::string utf16le(std::u16string_view text) {
-  return utf16(text, false);
-}
-
-std::string utf8WithMark(std::string_view text) {
-  return "\xEF\xBB\xBF" + std::string(text);
-}
+using test_text::utf16;
+using test_text::utf16le;
+using test_text::utf8WithMark;
 
 // Section and key names from LONGEST_NAME + 1 bytes on do not reach the Windows reader
 // whole: such a section finds nothing, and such a key is taken as the empty name, which
