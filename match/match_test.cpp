@@ -28,7 +28,7 @@ std::string escaped(std::string_view bytes) {
       continue;
     }
     char hex[8];
-    std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+    (void)std::snprintf(hex, sizeof hex, "\\x%02X", byte);
     out += hex;
   }
   return out;

@@ -24,8 +24,8 @@ namespace inf {
 namespace {
 
 // Bytes read from the source at a time, and code units decoded from them at a time.
-constexpr std::size_t READ_CAPACITY = 64 * 1024;
-constexpr std::size_t UNIT_CAPACITY = 16 * 1024;
+constexpr std::size_t READ_CAPACITY = std::size_t{64} * 1024;
+constexpr std::size_t UNIT_CAPACITY = std::size_t{16} * 1024;
 
 constexpr char16_t REPLACEMENT_CHARACTER = 0xFFFD;
 

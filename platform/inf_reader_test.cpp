@@ -78,7 +78,7 @@ std::string printable(const std::string& bytes) {
       text += static_cast<char>(byte);
     } else {
       char escape[8];
-      std::snprintf(escape, sizeof escape, "\\x%02x", byte);
+      (void)std::snprintf(escape, sizeof escape, "\\x%02x", byte);
       text += escape;
     }
   }
@@ -293,7 +293,7 @@ TEST(InfReaderChunks, EveryRowAnyReadSize) {
 // The reader's own buffer boundary: the line end, a CR LF pair, a header, a name or a
 // quote falls on each side of it in turn.
 TEST(InfReaderChunks, AcrossTheReadBuffer) {
-  const std::size_t boundary = 64 * 1024;
+  const std::size_t boundary = std::size_t{64} * 1024;
   for (std::size_t pad = boundary - 40; pad < boundary + 8; ++pad) {
     std::string lead = "[Z]\r\np=" + repeated(pad - 7, 'p') + "\r";
     SCOPED_TRACE("padding " + std::to_string(pad));
@@ -325,7 +325,7 @@ TEST(InfReaderChunks, DecodedAcrossTheReadBuffer) {
 
 // Lines of 10 MB read with the same fixed buffers; the next line is still found.
 TEST(InfReaderLongLines, TenMegabytes) {
-  const std::string big(10 * 1024 * 1024, 'y');
+  const std::string big(std::size_t{10} * 1024 * 1024, 'y');
   std::string file = "[L]\r\nbig=" + big + "\r\nafter=ok\r\n" + big + "=x\r\nlast=1\r\n";
   EXPECT_EQ(lookupChecked(file, "L", "big"), repeated(259, 'y'));
   EXPECT_EQ(lookupChecked(file, "L", "after"), "ok");
@@ -365,7 +365,7 @@ std::size_t readGenerated(void* context, unsigned char* buffer, std::size_t capa
 }
 
 TEST(InfReaderLongLines, TwoHundredMegabytesStreamed) {
-  GeneratedLongLine line{200u * 1024 * 1024};
+  GeneratedLongLine line{std::size_t{200} * 1024 * 1024};
   char value[CAPACITY];
   EXPECT_EQ(inf::lookupProfileString({readGenerated, &line}, "A", "k", value, CAPACITY), 1u);
   EXPECT_STREQ(value, "v");
@@ -373,7 +373,7 @@ TEST(InfReaderLongLines, TwoHundredMegabytesStreamed) {
 
 // Reading stops once the answer is known.
 TEST(InfReaderReads, StopsAtTheAnswer) {
-  const std::string filler = repeated(1024 * 1024, 'f');
+  const std::string filler = repeated(std::size_t{1024} * 1024, 'f');
   std::string found = "[A]\r\nk=v\r\n" + filler;
   ChunkedSource source{&found, 4096};
   char value[CAPACITY];
@@ -435,7 +435,7 @@ TEST(InfReaderSameBuffer, KeyAndDestination) {
   for (const Case& row : cases) {
     char buffer[CAPACITY + GUARD];
     std::memset(buffer, GUARD_BYTE, sizeof buffer);
-    std::snprintf(buffer, CAPACITY, "%s", row.key);
+    (void)std::snprintf(buffer, CAPACITY, "%s", row.key);
     std::size_t length = inf::lookupProfileStringInMemory(file.data(), file.size(), "Strings",
                                                           buffer, buffer, CAPACITY);
     EXPECT_EQ(std::string(buffer, length), row.expected) << row.key;

@@ -36,7 +36,7 @@ constexpr std::size_t RANDOM_FILE_BYTES = MEGABYTE;
 constexpr std::size_t FOLDER_PATH_LENGTH = 15;  // "C:\windows\inf\"
 constexpr std::size_t TEXT_LIMIT = 259;         // characters a text buffer holds
 // Peak memory a run may use beyond that of a run over an empty INF folder.
-constexpr long MEMORY_ALLOWANCE_KILOBYTES = 16 * 1024;
+constexpr long MEMORY_ALLOWANCE_KILOBYTES = 16L * 1024;
 // Generous: a run over the largest directory takes seconds; the limit only stops a hang.
 constexpr std::chrono::seconds RUN_LIMIT{1800};
 
@@ -55,7 +55,7 @@ std::string fillerBlock() {
     block += "Key" + number + " \t=  value " + number + " \"quoted\"  \t\r\n";
     block += "a=b=c=d\rLF only\n[unclosed " + number + "\r\n\r\n";
   }
-  block += std::string(64 * 1024, 'f') + "\r\n";
+  block += std::string(std::size_t{64} * 1024, 'f') + "\r\n";
   block += "[models]\r\n%DeviceDesc%=" + std::string(FIRST_ID_LINE) + "\r\n";
   return block;
 }
@@ -141,7 +141,7 @@ const Package LONG_LINE_MATCH{FIRST_ID_LINE, "Long Line Provider", "Long Line De
                               std::string(LONG_LINE_BYTES, 'v')};
 const Package CR_ONLY_MATCH{SECOND_ID_LINE, "CR Provider", "CR Device", "1.2.3.4"};
 
-std::string crOnly(std::string text) {
+std::string crOnly(const std::string& text) {
   std::string result;
   for (char c : text) {
     if (c != '\n') result += c;
@@ -164,7 +164,7 @@ bool writeOddFiles(const std::string& folder) {
 
 std::string smallName(int index) {
   char name[32];
-  std::snprintf(name, sizeof name, "small-%05d.inf", index);
+  (void)std::snprintf(name, sizeof name, "small-%05d.inf", index);
   return name;
 }
 
@@ -212,7 +212,7 @@ bool makeSocket(const std::string& folder, const char* name) {
   const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
-  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", name);
+  (void)std::snprintf(address.sun_path, sizeof address.sun_path, "%s", name);
   const bool made = here >= 0 && listener >= 0 && chdir(folder.c_str()) == 0 &&
                     bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
   if (here >= 0 && fchdir(here) != 0) std::perror("fchdir");
@@ -301,7 +301,7 @@ DetectorRun runDetectorOver(const std::string& prefix) {
 void report(const char* label, const DetectorRun& run) {
   std::printf("hostile: %-34s peak %6ld kB (VmHWM at the prompt), ru_maxrss %6ld kB, %.2f s\n",
               label, run.peakKilobytes, run.outcome.maxResidentKilobytes, run.outcome.seconds);
-  std::fflush(stdout);
+  (void)std::fflush(stdout);
 }
 
 void expectCleanRun(const DetectorRun& run, const std::string& expected, long memoryBound) {
@@ -337,8 +337,8 @@ TEST(HostileDirectory, RecordsExactlyTheMatchingFilesInBoundedMemory) {
     expectCleanRun(run, expected, memoryBound);
   }
   // The large files are gone again; the rest stays for a look after a failure.
-  std::remove((folder + "/huge.inf").c_str());
-  std::remove((folder + "/large-match.inf").c_str());
+  (void)std::remove((folder + "/huge.inf").c_str());
+  (void)std::remove((folder + "/large-match.inf").c_str());
 }
 
 // Names a POSIX file system allows and Windows does not: bytes 0x01 to 0x1F and the
