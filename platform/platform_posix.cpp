@@ -83,19 +83,45 @@ bool resolveComponent(char* path, const char* name, std::size_t length) {
   return appendComponent(path, onDisk.c_str(), onDisk.size());
 }
 
+// The Wine prefix: $WINEPREFIX, or ~/.wine without it; empty when neither is set or the
+// path does not fit. A relative path is taken from the directory the run starts in, once:
+// the run changes its current directory, after which the same text would name another
+// folder.
+const char* winePrefix() {
+  static char prefix[HOST_PATH_CAPACITY];
+  static bool known = false;
+  if (known) return prefix;
+  known = true;
+  const char* fromEnvironment = std::getenv("WINEPREFIX");
+  const char* home = std::getenv("HOME");
+  char given[HOST_PATH_CAPACITY] = "";
+  int length = 0;
+  if (fromEnvironment != nullptr && *fromEnvironment != '\0') {
+    length = std::snprintf(given, sizeof given, "%s", fromEnvironment);
+  } else if (home != nullptr) {
+    length = std::snprintf(given, sizeof given, "%s/.wine", home);
+  }
+  if (length <= 0 || static_cast<std::size_t>(length) >= sizeof given) return prefix;
+  if (given[0] == '/') {
+    std::memcpy(prefix, given, static_cast<std::size_t>(length) + 1);
+    return prefix;
+  }
+  char start[HOST_PATH_CAPACITY];
+  if (getcwd(start, sizeof start) == nullptr) return prefix;
+  length = std::snprintf(prefix, sizeof prefix, "%s/%s", start, given);
+  if (length <= 0 || static_cast<std::size_t>(length) >= sizeof prefix) prefix[0] = '\0';
+  return prefix;
+}
+
 // The host folder that stands for a drive's root.
 bool driveRoot(char letter, char* path) {
-  const char* prefix = std::getenv("WINEPREFIX");
-  const char* home = std::getenv("HOME");
-  const bool hasPrefix = prefix != nullptr && *prefix != '\0';
-  if (!hasPrefix && home == nullptr) return false;
+  const char* prefix = winePrefix();
+  if (*prefix == '\0') return false;
   const char drive = static_cast<char>(upperAscii(letter) - 'A' + 'a');
   char otherDrive[] = "/dosdevices/?:";
   otherDrive[12] = drive;
   const char* folder = drive == 'c' ? "/drive_c" : otherDrive;
-  const int length = hasPrefix
-                         ? std::snprintf(path, HOST_PATH_CAPACITY, "%s%s", prefix, folder)
-                         : std::snprintf(path, HOST_PATH_CAPACITY, "%s/.wine%s", home, folder);
+  const int length = std::snprintf(path, HOST_PATH_CAPACITY, "%s%s", prefix, folder);
   return length > 0 && static_cast<std::size_t>(length) < HOST_PATH_CAPACITY;
 }
 

@@ -2,7 +2,7 @@
 # case's expected bytes.
 #
 #   cmake -DPROGRAM=<executable> -DCASE_DIR=<fixture folder> -DWORK_DIR=<scratch folder>
-#         [-DWINE=<wine> -DWINE_PREFIX=<prefix>] [-DPREFIX_IN_HOME=ON]
+#         [-DWINE=<wine> -DWINE_PREFIX=<prefix>] [-DPREFIX_IN_HOME=ON | -DPREFIX_RELATIVE=ON]
 #         [-DCORPUS_DIR=<folder>] -P run_case.cmake
 #
 # A fixture folder holds:
@@ -15,8 +15,9 @@
 #
 # The case's drive C: is staged under WORK_DIR first, so generated files never land in the
 # source tree. Natively, WINEPREFIX points at the staged tree (or, with PREFIX_IN_HOME,
-# HOME does and WINEPREFIX is unset, so ~/.wine is used). Under Wine, the staged INF
-# folder replaces the INF folder of the shared prefix.
+# HOME does and WINEPREFIX is unset, so ~/.wine is used; with PREFIX_RELATIVE, WINEPREFIX
+# is a path relative to the starting directory, which the run leaves). Under Wine, the
+# staged INF folder replaces the INF folder of the shared prefix.
 #
 # The program runs in a scratch current directory that holds a matching package of its
 # own: a run that works in its starting directory instead of the INF directory shows it.
@@ -106,6 +107,9 @@ if(DEFINED WINE)
 elseif(PREFIX_IN_HOME)
   unset(ENV{WINEPREFIX})
   set(ENV{HOME} "${WORK_DIR}/home")
+  set(command "${PROGRAM}")
+elseif(PREFIX_RELATIVE)
+  set(ENV{WINEPREFIX} "../prefix")
   set(command "${PROGRAM}")
 else()
   set(ENV{WINEPREFIX} "${staging}")
