@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <ostream>
 
 #include "child_process.h"
@@ -64,6 +65,54 @@ void reportDifference(const std::string& native, const std::string& windows, std
          << "    Windows " << lineAround(windows, offset) << "\n";
 }
 
+// The lines of an output, each with its line end.
+std::vector<std::string> splitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = std::min(text.find('\n', start), text.size() - 1) + 1;
+    lines.push_back(text.substr(start, end - start));
+    start = end;
+  }
+  return lines;
+}
+
+// The one deliberate difference, as a record shows it: a value of 259 bytes that came from
+// between quotes, which the Windows reader gives one byte short. The lookups' own
+// comparison confirms such answers with a wider buffer; here the shape is enough.
+bool isPinnedRecordLine(const std::string& native, const std::string& windows) {
+  static const char* const LABELS[] = {
+      "\xC3\xC4"
+      "provider: ",
+      "\xC3\xC4"
+      "device  : ",
+      "\xC0\xC4"
+      "version : "};
+  constexpr std::size_t LABEL_LENGTH = 12;
+  constexpr std::size_t FULL_VALUE = 259;
+  const bool labelled = std::any_of(std::begin(LABELS), std::end(LABELS), [&](const char* label) {
+    return native.compare(0, LABEL_LENGTH, label) == 0;
+  });
+  return labelled && native.size() == LABEL_LENGTH + FULL_VALUE + 2 &&
+         windows.size() + 1 == native.size() && native.compare(native.size() - 2, 2, "\r\n") == 0 &&
+         windows.compare(windows.size() - 2, 2, "\r\n") == 0 &&
+         native.compare(0, windows.size() - 2, windows, 0, windows.size() - 2) == 0;
+}
+
+// Compares two outputs line by line. True when they differ in pinned record lines only;
+// `pinned` counts those.
+bool sameButPinned(const std::string& native, const std::string& windows, std::size_t& pinned) {
+  const std::vector<std::string> nativeLines = splitLines(native);
+  const std::vector<std::string> windowsLines = splitLines(windows);
+  pinned = 0;
+  if (nativeLines.size() != windowsLines.size()) return false;
+  for (std::size_t i = 0; i < nativeLines.size(); ++i) {
+    if (nativeLines[i] == windowsLines[i]) continue;
+    if (!isPinnedRecordLine(nativeLines[i], windowsLines[i])) return false;
+    ++pinned;
+  }
+  return true;
+}
+
 // The "found N drivers" line of an output, for the report.
 std::string foundLine(const std::string& output) {
   const std::size_t found = output.rfind("found ");
@@ -121,8 +170,14 @@ bool compareToolRuns(const Programs& programs, const ToolRun& run, std::ostream&
   report << "tool run over " << corpusFiles << " corpus files and " << generated
          << " generated packages: native status " << nativeStatus << ", " << foundLine(native)
          << "; Windows status " << windowsStatus << ", " << foundLine(windows) << "\n";
-  if (native != windows) reportDifference(native, windows, report);
-  return native == windows && nativeStatus == 0 && windowsStatus == 0;
+  std::size_t pinned = 0;
+  const bool agreed = sameButPinned(native, windows, pinned);
+  if (!agreed) reportDifference(native, windows, report);
+  if (agreed && pinned != 0) {
+    report << "  the same bytes but for " << pinned
+           << " record line(s) of the pinned difference (a quoted 259-byte value)\n";
+  }
+  return agreed && nativeStatus == 0 && windowsStatus == 0;
 }
 
 }  // namespace parity
