@@ -93,22 +93,14 @@ const char* winePrefix() {
   if (known) return prefix;
   known = true;
   const char* fromEnvironment = std::getenv("WINEPREFIX");
-  const char* home = std::getenv("HOME");
-  char given[HOST_PATH_CAPACITY] = "";
-  int length = 0;
-  if (fromEnvironment != nullptr && *fromEnvironment != '\0') {
-    length = std::snprintf(given, sizeof given, "%s", fromEnvironment);
-  } else if (home != nullptr) {
-    length = std::snprintf(given, sizeof given, "%s/.wine", home);
-  }
-  if (length <= 0 || static_cast<std::size_t>(length) >= sizeof given) return prefix;
-  if (given[0] == '/') {
-    std::memcpy(prefix, given, static_cast<std::size_t>(length) + 1);
-    return prefix;
-  }
-  char start[HOST_PATH_CAPACITY];
-  if (getcwd(start, sizeof start) == nullptr) return prefix;
-  length = std::snprintf(prefix, sizeof prefix, "%s/%s", start, given);
+  const bool given = fromEnvironment != nullptr && *fromEnvironment != '\0';
+  const char* base = given ? fromEnvironment : std::getenv("HOME");
+  if (base == nullptr) return prefix;
+  char start[HOST_PATH_CAPACITY] = "";
+  const bool relative = base[0] != '/' && base[0] != '\0';
+  if (relative && getcwd(start, sizeof start) == nullptr) return prefix;
+  const int length = std::snprintf(prefix, sizeof prefix, "%s%s%s%s", start,
+                                   start[0] == '\0' ? "" : "/", base, given ? "" : "/.wine");
   if (length <= 0 || static_cast<std::size_t>(length) >= sizeof prefix) prefix[0] = '\0';
   return prefix;
 }

@@ -215,7 +215,7 @@ std::string describe(const Answer& answer) {
 // with one byte more of capacity, which returns the whole 259.
 bool looksPinned(const Answer& windows, const Answer& native) {
   return windows.length == "258" && native.length == "259" && windows.flags.empty() &&
-         native.flags.empty() && native.bytes.compare(0, 258, windows.bytes) == 0;
+         native.flags.empty() && isPinnedValue(native.bytes, windows.bytes);
 }
 
 std::string describeLookup(const Lookup& lookup, const std::vector<FileUnderTest>& files) {
@@ -338,6 +338,10 @@ std::string nativeHeading(const std::string& runName, std::size_t chunk) {
 }
 
 }  // namespace
+
+bool isPinnedValue(const std::string& native, const std::string& windows) {
+  return native.size() == 259 && windows.size() == 258 && native.compare(0, 258, windows) == 0;
+}
 
 std::vector<std::pair<std::string, std::string>> wineEnvironment(const std::string& prefix) {
   // No Mono or Gecko; the C locale gives the ANSI code page 1252.

@@ -36,6 +36,10 @@ struct FileUnderTest {
   std::vector<LookupProbe> probes;
 };
 
+// The shape of the pinned difference in one value: the reader gives 259 bytes where the
+// Windows reader gives the first 258 of them.
+bool isPinnedValue(const std::string& native, const std::string& windows);
+
 // The variables every Wine process of the harness runs with.
 std::vector<std::pair<std::string, std::string>> wineEnvironment(const std::string& prefix);
 

@@ -88,14 +88,18 @@ bool isPinnedRecordLine(const std::string& native, const std::string& windows) {
       "\xC0\xC4"
       "version : "};
   constexpr std::size_t LABEL_LENGTH = 12;
-  constexpr std::size_t FULL_VALUE = 259;
-  const bool labelled = std::any_of(std::begin(LABELS), std::end(LABELS), [&](const char* label) {
-    return native.compare(0, LABEL_LENGTH, label) == 0;
-  });
-  return labelled && native.size() == LABEL_LENGTH + FULL_VALUE + 2 &&
-         windows.size() + 1 == native.size() && native.compare(native.size() - 2, 2, "\r\n") == 0 &&
-         windows.compare(windows.size() - 2, 2, "\r\n") == 0 &&
-         native.compare(0, windows.size() - 2, windows, 0, windows.size() - 2) == 0;
+  const auto value = [](const std::string& line) {
+    return line.substr(LABEL_LENGTH, line.size() - LABEL_LENGTH - 2);
+  };
+  const auto isRecordLine = [&](const std::string& line) {
+    return line.size() >= LABEL_LENGTH + 2 && line.compare(line.size() - 2, 2, "\r\n") == 0 &&
+           std::any_of(std::begin(LABELS), std::end(LABELS), [&](const char* label) {
+             return line.compare(0, LABEL_LENGTH, label) == 0;
+           });
+  };
+  return isRecordLine(native) && isRecordLine(windows) &&
+         native.compare(0, LABEL_LENGTH, windows, 0, LABEL_LENGTH) == 0 &&
+         isPinnedValue(value(native), value(windows));
 }
 
 // Compares two outputs line by line. True when they differ in pinned record lines only;
