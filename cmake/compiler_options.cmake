@@ -17,6 +17,13 @@ if(USB_FLASH_DETECT_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# A fuzzing build instruments everything it compiles, so the fuzz targets link the same
+# libraries as the tool and the tests.
+if(USB_FLASH_DETECT_FUZZERS)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
+    -fno-omit-frame-pointer -g)
+endif()
+
 # The Windows executable carries its runtime with it.
 if(MINGW)
   add_link_options(-static -static-libgcc -static-libstdc++)

@@ -9,14 +9,19 @@
 constexpr std::size_t TEXT_CAPACITY = 260;
 
 // What the examination of the current INF file has read. Each file overwrites them all.
-inline char infPath[TEXT_CAPACITY];        // full path of the INF file under examination
-inline char modelsSection[TEXT_CAPACITY];  // name of the INF's models section
-inline char deviceText[TEXT_CAPACITY];     // the device line; after a match, the description
-inline char driverVersion[TEXT_CAPACITY];  // the DriverVer value
-inline char infDirectory[TEXT_CAPACITY];   // the Windows directory followed by "\inf"
-inline char deviceKey[TEXT_CAPACITY];      // the key under which the device line was found
-inline char provider[TEXT_CAPACITY];       // the provider text
-inline std::int32_t foundCount;            // records printed so far
+// Defined, zero at start-up, in detector_run.cpp.
+extern char infPath[TEXT_CAPACITY];        // full path of the INF file under examination
+extern char modelsSection[TEXT_CAPACITY];  // name of the INF's models section
+extern char deviceText[TEXT_CAPACITY];     // the device line; after a match, the description
+extern char driverVersion[TEXT_CAPACITY];  // the DriverVer value
+extern char infDirectory[TEXT_CAPACITY];   // the Windows directory followed by "\inf"
+extern char deviceKey[TEXT_CAPACITY];      // the key under which the device line was found
+extern char provider[TEXT_CAPACITY];       // the provider text
+extern std::int32_t foundCount;            // records printed so far
+
+// Returns every buffer above, and the output buffer, to its state at start-up, so that
+// one process can run the detector more than once (tests, fuzzing).
+void resetDetectorState();
 
 // The whole run: banner, scan of the INF directory, one record per recognised package,
 // the count, the prompt, and one line of standard input.

@@ -1,11 +1,21 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 #include "detector/detector.h"
 #include "detector/text.h"
 #include "match/match.h"
 #include "platform/platform.h"
+
+char infPath[TEXT_CAPACITY];
+char modelsSection[TEXT_CAPACITY];
+char deviceText[TEXT_CAPACITY];
+char driverVersion[TEXT_CAPACITY];
+char infDirectory[TEXT_CAPACITY];
+char deviceKey[TEXT_CAPACITY];
+char provider[TEXT_CAPACITY];
+std::int32_t foundCount;
 
 namespace {
 
@@ -66,6 +76,15 @@ void scanInfDirectory() {
 }
 
 }  // namespace
+
+void resetDetectorState() {
+  for (char* buffer :
+       {infPath, modelsSection, deviceText, driverVersion, infDirectory, deviceKey, provider}) {
+    std::memset(buffer, 0, TEXT_CAPACITY);
+  }
+  foundCount = 0;
+  std::memset(outputBuffer, 0, sizeof outputBuffer);
+}
 
 void printOut(const char* format, ...) {
   va_list values;

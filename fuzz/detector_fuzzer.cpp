@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string name = "oem" + std::string(nameLength - 7, 'n') + ".inf";
   FakeSystem& system = fakeSystem();
   system = FakeSystem{};
-  foundCount = 0;
+  resetDetectorState();
   const std::string path = system.windowsDirectory + "\\inf\\" + name;
   system.entries.push_back(name);
   system.files[path].assign(reinterpret_cast<const char*>(data + 1), size - 1);

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/inf_reader.h"
+#include "windows_text/inf_reader.h"
 
 namespace {
 

@@ -95,10 +95,11 @@ void writeAsCodePage437(const char* bytes, std::size_t length) {
 
 }  // namespace
 
+void prepareProcess() {
+  (void)std::signal(SIGPIPE, SIG_IGN);
+}
+
 void writeStandardOutput(const char* bytes, std::size_t length) {
-  // A reader that has gone must end nothing but the write.
-  static const bool pipeSignalIgnored = std::signal(SIGPIPE, SIG_IGN) != SIG_ERR;
-  (void)pipeSignalIgnored;
   if (showsCodePage437()) {
     writeAsCodePage437(bytes, length);
   } else {

@@ -10,6 +10,11 @@
 
 namespace platform {
 
+// Readies the process for the run, once, before anything is written: a reader of standard
+// output that goes away must end nothing but the write (POSIX ignores SIGPIPE; Windows
+// needs nothing).
+void prepareProcess();
+
 // Capacity of a file name in a directory entry, terminator included (Windows' MAX_PATH).
 constexpr std::size_t FILE_NAME_CAPACITY = 260;
 

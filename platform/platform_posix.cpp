@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/inf_reader.h"
 #include "platform/platform.h"
-#include "platform/windows_names.h"
+#include "windows_text/inf_reader.h"
+#include "windows_text/windows_names.h"
 
 namespace platform {
 

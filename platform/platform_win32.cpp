@@ -26,6 +26,8 @@ void copyEntry(const WIN32_FIND_DATAA& data, DirectoryEntry& entry) {
 
 }  // namespace
 
+void prepareProcess() {}
+
 std::size_t getWindowsDirectory(char* buffer, std::size_t capacity) {
   if (capacity == 0) return 0;
   const UINT length = GetWindowsDirectoryA(buffer, static_cast<UINT>(capacity));

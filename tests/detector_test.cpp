@@ -40,7 +40,7 @@ class DetectorRun : public ::testing::Test {
  protected:
   void SetUp() override {
     fakeSystem() = FakeSystem{};
-    foundCount = 0;
+    resetDetectorState();
   }
   FakeSystem& system = fakeSystem();
 

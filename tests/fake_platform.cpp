@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/inf_reader.h"
 #include "platform/platform.h"
+#include "windows_text/inf_reader.h"
 
 FakeSystem& fakeSystem() {
   static FakeSystem system;
@@ -26,6 +26,8 @@ void fill(DirectoryEntry& entry, const std::string& name) {
   entry.fileName[length] = '\0';
 }
 }  // namespace
+
+void prepareProcess() {}
 
 std::size_t getWindowsDirectory(char* buffer, std::size_t capacity) {
   const std::string& directory = fakeSystem().windowsDirectory;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "lookup_protocol.h"
-#include "platform/inf_reader.h"
+#include "windows_text/inf_reader.h"
 
 namespace {
 

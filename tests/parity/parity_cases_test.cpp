@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/inf_reader.h"
+#include "windows_text/inf_reader.h"
 #include "tests/utf16_text.h"
 
 namespace {

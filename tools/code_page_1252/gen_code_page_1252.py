@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the code page 1252 tables into platform/code_page_1252.cpp.
+"""Writes the code page 1252 tables into windows_text/code_page_1252.cpp.
 
 Input: the output of measure_code_page.exe (run under Wine or Windows), whose
 "bestfit U+XXXX HH" lines list every BMP code unit that converts neither to itself nor
@@ -57,7 +57,7 @@ def table_text(best_fit, to_utf16):
 def main():
     if len(sys.argv) < 2:
         sys.exit(__doc__)
-    default_target = pathlib.Path(__file__).resolve().parents[2] / "platform/code_page_1252.cpp"
+    default_target = pathlib.Path(__file__).resolve().parents[2] / "windows_text/code_page_1252.cpp"
     target = pathlib.Path(sys.argv[2]) if len(sys.argv) > 2 else default_target
     source = target.read_text()
     head, rest = source.split(BEGIN, 1)

@@ -1,4 +1,4 @@
-#include "platform/inf_reader.h"
+#include "windows_text/inf_reader.h"
 
 #include <gtest/gtest.h>
 

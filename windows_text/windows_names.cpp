@@ -1,8 +1,8 @@
-#include "platform/windows_names.h"
+#include "windows_text/windows_names.h"
 
 #include <cstring>
 
-#include "platform/code_page_1252.h"
+#include "windows_text/code_page_1252.h"
 
 namespace windows_names {
 namespace {

@@ -14,11 +14,11 @@
 // skipped to its end. The first line whose name matches decides; a header ends the search.
 // The value is copied into the destination as it streams past (so the key, which may share
 // that buffer, is no longer needed by then), and reading stops at the end of that line.
-#include "platform/inf_reader.h"
+#include "windows_text/inf_reader.h"
 
 #include <cstring>
 
-#include "platform/code_page_1252.h"
+#include "windows_text/code_page_1252.h"
 
 namespace inf {
 namespace {
