@@ -23,9 +23,14 @@ extern std::int32_t foundCount;            // records printed so far
 // one process can run the detector more than once (tests, fuzzing).
 void resetDetectorState();
 
+// The run's exit status: whether it reported a package, and whether it could scan at all.
+constexpr int EXIT_FOUND = 0;          // at least one package was reported
+constexpr int EXIT_NONE_FOUND = 1;     // the INF folder was scanned and held none
+constexpr int EXIT_NO_INF_FOLDER = 2;  // no Windows directory, or no INF folder to list in it
+
 // The whole run: banner, scan of the INF directory, one record per recognised package,
-// the count, the prompt, and one line of standard input.
-void runDetector();
+// the count, the prompt, and one line of standard input. Returns the exit status.
+int runDetector();
 
 // Formats with the C library's bounded formatter ("%s" and "%d") and writes the result to
 // standard output in one write. The result always fits: the buffer is sized for the

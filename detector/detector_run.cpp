@@ -62,17 +62,18 @@ void examineEntry(const platform::DirectoryEntry& entry) {
 }
 
 // Enumerates "<infDirectory>\*.inf" by its full path, so the scan never depends on the
-// current directory.
-void scanInfDirectory() {
+// current directory. False when the INF directory could not be listed at all.
+bool scanInfDirectory() {
   char pattern[TEXT_CAPACITY + sizeof INF_PATTERN];
   (void)std::snprintf(pattern, sizeof pattern, "%s%s", infDirectory, INF_PATTERN);
   platform::DirectoryEntry entry;
   platform::DirectorySearch* search = platform::findFirstFile(pattern, entry);
-  if (search == nullptr) return;
+  if (search == nullptr) return platform::canListDirectory(infDirectory);
   do {
     examineEntry(entry);
   } while (platform::findNextFile(search, entry));
   platform::findClose(search);
+  return true;
 }
 
 }  // namespace
@@ -102,12 +103,14 @@ bool isKnownDevice(const char* deviceLine) {
   return matchPattern(FIRST_ID_PATTERN, deviceLine) || matchPattern(SECOND_ID_PATTERN, deviceLine);
 }
 
-void runDetector() {
+int runDetector() {
   printOut(BANNER);
   const bool haveInfDirectory = locateInfDirectory();
   platform::setCurrentDirectory(infDirectory);
-  if (haveInfDirectory) scanInfDirectory();
+  const bool scanned = haveInfDirectory && scanInfDirectory();
   printOut(COUNT_FORMAT, foundCount);
   printOut(PROMPT);
   platform::consumeStandardInputLine();
+  if (!scanned) return EXIT_NO_INF_FOLDER;
+  return foundCount > 0 ? EXIT_FOUND : EXIT_NONE_FOUND;
 }

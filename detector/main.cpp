@@ -3,6 +3,5 @@
 
 int main() {
   platform::prepareProcess();
-  runDetector();
-  return 0;
+  return runDetector();
 }

@@ -46,6 +46,10 @@ bool findNextFile(DirectorySearch* search, DirectoryEntry& entry);
 // Ends an enumeration that findFirstFile started.
 void findClose(DirectorySearch* search);
 
+// True when `path` names a directory whose entries can be listed, so that a findFirstFile
+// in it that found nothing means it holds nothing that matches.
+bool canListDirectory(const char* path);
+
 // The system's profile (INF/INI) reader with an empty default: copies the value of `key`
 // in `section` of the file at the full path `path` into `destination`, at most
 // capacity - 1 bytes and a terminator, and returns the number of bytes copied. A missing

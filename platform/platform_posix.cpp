@@ -396,6 +396,15 @@ void findClose(DirectorySearch* search) {
   delete search;
 }
 
+bool canListDirectory(const char* path) {
+  return path[0] != '\0' && onHostPath(path, [](const char* hostDirectory) {
+           DIR* listing = opendir(hostDirectory);
+           if (listing == nullptr) return false;
+           closedir(listing);
+           return true;
+         });
+}
+
 std::size_t readProfileString(const char* section, const char* key, char* destination,
                               std::size_t capacity, const char* path) {
   int descriptor = -1;

@@ -1,6 +1,7 @@
 // The platform layer over the Win32 API: every service is the system's own.
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -60,6 +61,17 @@ bool findNextFile(DirectorySearch* search, DirectoryEntry& entry) {
 void findClose(DirectorySearch* search) {
   FindClose(search->handle);
   searchInUse = false;
+}
+
+bool canListDirectory(const char* path) {
+  char pattern[MAX_PATH + 2];
+  const int length = std::snprintf(pattern, sizeof pattern, "%s\\*", path);
+  if (length <= 0 || static_cast<std::size_t>(length) >= sizeof pattern) return false;
+  WIN32_FIND_DATAA data;
+  const HANDLE handle = FindFirstFileA(pattern, &data);  // a directory lists "." at least
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  FindClose(handle);
+  return true;
 }
 
 std::size_t readProfileString(const char* section, const char* key, char* destination,

@@ -51,7 +51,7 @@ class DetectorRun : public ::testing::Test {
 };
 
 TEST_F(DetectorRun, NoInfFilesPrintsBannerCountAndPrompt) {
-  runDetector();
+  EXPECT_EQ(runDetector(), EXIT_NONE_FOUND);
   EXPECT_EQ(system.output, BANNER + countLine(0) + PROMPT);
   EXPECT_EQ(system.currentDirectory, "C:\\WINDOWS\\inf");
   ASSERT_EQ(system.searchPatterns.size(), 1u);
@@ -61,9 +61,15 @@ TEST_F(DetectorRun, NoInfFilesPrintsBannerCountAndPrompt) {
 
 TEST_F(DetectorRun, NoWindowsDirectoryScansNothing) {
   system.windowsDirectory = "";
-  runDetector();
+  EXPECT_EQ(runDetector(), EXIT_NO_INF_FOLDER);
   EXPECT_EQ(system.output, BANNER + countLine(0) + PROMPT);
   EXPECT_TRUE(system.searchPatterns.empty());
+}
+
+TEST_F(DetectorRun, InfDirectoryThatCannotBeListedEndsWithItsOwnStatus) {
+  system.infDirectoryListable = false;
+  EXPECT_EQ(runDetector(), EXIT_NO_INF_FOLDER);
+  EXPECT_EQ(system.output, BANNER + countLine(0) + PROMPT);
 }
 
 struct PackageCase {
@@ -84,7 +90,7 @@ class DetectorPackages : public DetectorRun, public ::testing::WithParamInterfac
 TEST_P(DetectorPackages, RecordOrSilence) {
   const PackageCase& row = GetParam();
   addFile("oem1.inf", row.bytes);
-  runDetector();
+  EXPECT_EQ(runDetector(), row.matches ? EXIT_FOUND : EXIT_NONE_FOUND);
   const std::string expected = row.matches ? record("C:\\WINDOWS\\inf\\oem1.inf", row.provider,
                                                     row.description, "01/02/2020,1.0.0.1")
                                            : "";

@@ -57,6 +57,11 @@ bool findNextFile(DirectorySearch* current, DirectoryEntry& entry) {
 
 void findClose(DirectorySearch*) {}
 
+bool canListDirectory(const char* path) {
+  const FakeSystem& system = fakeSystem();
+  return system.infDirectoryListable && path == system.windowsDirectory + "\\inf";
+}
+
 std::size_t readProfileString(const char* section, const char* key, char* destination,
                               std::size_t capacity, const char* path) {
   FakeSystem& system = fakeSystem();

@@ -14,6 +14,7 @@ struct FakeSystem {
   std::vector<std::string> lookups;          // "path|section|key" for every profile lookup
   std::vector<std::string> searchPatterns;   // patterns enumerations started with
   std::string currentDirectory;
+  bool infDirectoryListable = true;  // whether the INF directory can be listed
   int inputLinesConsumed = 0;
 };
 

@@ -3,7 +3,7 @@
 #
 #   cmake -DPROGRAM=<executable> -DCASE_DIR=<fixture folder> -DWORK_DIR=<scratch folder>
 #         [-DWINE=<wine> -DWINE_PREFIX=<prefix>] [-DPREFIX_IN_HOME=ON | -DPREFIX_RELATIVE=ON]
-#         [-DCORPUS_DIR=<folder>] -P run_case.cmake
+#         [-DCORPUS_DIR=<folder>] [-DNO_INF_FOLDER=ON] -P run_case.cmake
 #
 # A fixture folder holds:
 #   drive_c/        the case's drive C: (its Windows directory, or whatever stands there)
@@ -18,6 +18,9 @@
 # HOME does and WINEPREFIX is unset, so ~/.wine is used; with PREFIX_RELATIVE, WINEPREFIX
 # is a path relative to the starting directory, which the run leaves). Under Wine, the
 # staged INF folder replaces the INF folder of the shared prefix.
+#
+# The exit status must be 0 when the expected output reports a package, 1 when it reports
+# none, and 2 for cases marked NO_INF_FOLDER, which have no INF folder to scan.
 #
 # The program runs in a scratch current directory that holds a matching package of its
 # own: a run that works in its starting directory instead of the INF directory shows it.
@@ -57,6 +60,18 @@ endfunction()
 function(check_result result error_file)
   if(NOT result MATCHES "^-?[0-9]+$")
     message(FATAL_ERROR "the program did not exit normally: ${result}")
+  endif()
+  file(READ "${CASE_DIR}/expected.out" expected_text)
+  string(FIND "${expected_text}" "\nfound 0 drivers" none_found)
+  if(NO_INF_FOLDER)
+    set(expected_status 2)
+  elseif(NOT none_found EQUAL -1)
+    set(expected_status 1)
+  else()
+    set(expected_status 0)
+  endif()
+  if(NOT result EQUAL expected_status)
+    message(FATAL_ERROR "exit status ${result}, expected ${expected_status}")
   endif()
   # The tool writes nothing to standard error; Wine itself may, so only native runs check.
   file(READ "${error_file}" error_text)

@@ -258,8 +258,9 @@ ChildOutcome ChildProcess::wait(std::chrono::seconds limit) {
   return outcome;
 }
 
-bool exitedCleanly(const ChildOutcome& outcome) {
-  return outcome.finished && WIFEXITED(outcome.status) && WEXITSTATUS(outcome.status) == 0;
+bool exitedCleanly(const ChildOutcome& outcome, int expectedStatus) {
+  return outcome.finished && WIFEXITED(outcome.status) &&
+         WEXITSTATUS(outcome.status) == expectedStatus;
 }
 
 std::string describe(const ChildOutcome& outcome) {

@@ -77,8 +77,8 @@ class ChildProcess {
   std::chrono::steady_clock::time_point started_;
 };
 
-// Whether the outcome is a normal exit with status 0.
-bool exitedCleanly(const ChildOutcome& outcome);
+// Whether the outcome is a normal exit with `expectedStatus` (0: a package was reported).
+bool exitedCleanly(const ChildOutcome& outcome, int expectedStatus = 0);
 
 // "exit 3", "signal 11", "killed after the deadline": for failure messages.
 std::string describe(const ChildOutcome& outcome);
