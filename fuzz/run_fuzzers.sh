@@ -26,14 +26,22 @@ for target in "${targets[@]}"; do
   # New inputs go to a working corpus in the build tree; the committed seeds stay as they are.
   work_corpus="$build_dir/fuzz-corpus/$target"
   artifacts="$build_dir/fuzz-artifacts/$target/"
-  mkdir -p "$work_corpus" "$artifacts"
-  echo "== $target: $seconds s"
-  "$build_dir/fuzz/$target" \
+  log="$build_dir/fuzz-logs/$target.log"
+  mkdir -p "$work_corpus" "$artifacts" "$(dirname "$log")"
+  echo "== $target: $seconds s (log: $log)"
+  # libFuzzer's progress lines go to the log; the final statistics, or on a finding the
+  # log's end, are shown.
+  if ! "$build_dir/fuzz/$target" \
     -max_total_time="$seconds" \
     -timeout=10 \
     -rss_limit_mb=2048 \
     -print_final_stats=1 \
     -artifact_prefix="$artifacts" \
-    "$work_corpus" "$source_dir/fuzz/corpus/$target"
+    "$work_corpus" "$source_dir/fuzz/corpus/$target" >"$log" 2>&1; then
+    tail -n 80 "$log"
+    echo "== $target found a fault; the input is in $artifacts" >&2
+    exit 1
+  fi
+  grep -E '^(Done|stat::)' "$log" || true
 done
 echo "== all fuzz targets ran $seconds s without a finding"
