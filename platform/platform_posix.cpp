@@ -46,15 +46,17 @@ bool appendComponent(char* path, const char* name, std::size_t length) {
 }
 
 // The entry of `directory` whose name equals `name` without regard to case; of several,
-// the first in byte order, so the choice never depends on the directory's order.
+// the first the folder yields, as Wine takes it.
 bool findNameIgnoringCase(const char* directory, const char* name, std::size_t length,
                           std::string& found) {
   DIR* listing = opendir(directory);
   if (listing == nullptr) return false;
   found.clear();
   while (const dirent* entry = readdir(listing)) {
-    if (!file_names::sameNameIgnoringCase(entry->d_name, name, length)) continue;
-    if (found.empty() || found > entry->d_name) found = entry->d_name;
+    if (file_names::sameNameIgnoringCase(entry->d_name, name, length)) {
+      found = entry->d_name;
+      break;
+    }
   }
   closedir(listing);
   return !found.empty();
