@@ -9,8 +9,8 @@ Usage: gen_upper_case.py MEASURED.txt [path/to/upper_case.cpp]
 import pathlib
 import sys
 
-BEGIN = "// BEGIN GENERATED\n"
-END = "// END GENERATED\n"
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1]))
+from generated_table import rows, write_generated  # noqa: E402
 
 
 def read_measurements(path):
@@ -46,27 +46,16 @@ def table_text(pairs):
     lines = ["// Runs of code units, every unit or every second one from first to last, whose\n",
              "// upper case lies `offset` units away (modulo 65536).\n",
              "constexpr UpperCaseRun UPPER_CASE_RUNS[] = {\n"]
-    row = []
-    for first, last, step, delta in runs(pairs):
-        row.append("{0x%04X, 0x%04X, %d, 0x%04X}," % (first, last, step, delta & 0xFFFF))
-        if len(row) == 3:
-            lines.append("    " + " ".join(row) + "\n")
-            row = []
-    if row:
-        lines.append("    " + " ".join(row) + "\n")
+    lines += rows(["{0x%04X, 0x%04X, %d, 0x%04X}," % (first, last, step, delta & 0xFFFF)
+                   for first, last, step, delta in runs(pairs)], 3)
     lines.append("};\n")
     return "".join(lines)
 
 
 def main():
-    if len(sys.argv) < 2:
-        sys.exit(__doc__)
     default_target = pathlib.Path(__file__).resolve().parents[2] / "windows_text/upper_case.cpp"
-    target = pathlib.Path(sys.argv[2]) if len(sys.argv) > 2 else default_target
-    source = target.read_text()
-    head, rest = source.split(BEGIN, 1)
-    _, tail = rest.split(END, 1)
-    target.write_text(head + BEGIN + table_text(read_measurements(sys.argv[1])) + END + tail)
+    write_generated(__doc__, default_target,
+                    lambda measured: table_text(read_measurements(measured)))
 
 
 if __name__ == "__main__":
