@@ -35,9 +35,10 @@ struct DirectoryEntry {
 struct DirectorySearch;
 
 // Starts enumerating the entries that `pattern` ("C:\windows\inf\*.inf": a directory, a
-// backslash and a wildcard name with "*" and "?", compared without regard to ASCII case)
-// matches, directories included, in the order the system yields them. Fills `entry`
-// with the first. nullptr when the enumeration cannot start or nothing matches.
+// backslash and a wildcard name with "*" and "?", matched against an entry's name or its
+// short name without regard to case) matches, directories included, in the order the
+// system yields them (NTFS: by name). Fills `entry` with the first. nullptr when the
+// enumeration cannot start or nothing matches.
 DirectorySearch* findFirstFile(const char* pattern, DirectoryEntry& entry);
 
 // Fills `entry` with the next matching entry. False after the last.

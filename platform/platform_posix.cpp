@@ -1,8 +1,10 @@
 // The platform layer on POSIX systems. It stands in for Windows the way Wine lays a
 // Windows system out on a POSIX file system: drive C: is the folder $WINEPREFIX/drive_c
 // (~/.wine/drive_c without WINEPREFIX), other drives are $WINEPREFIX/dosdevices/<x>:, and
-// each component of a DOS path is found without regard to ASCII case when the exact name
-// is absent, so a mounted Windows installation ("Windows/INF") works too.
+// each component of a DOS path is found without regard to case when the name as written
+// is absent, so a mounted Windows installation ("Windows/INF") works too. Which names are
+// listed, in what order, and which path leads where are the pure rules of
+// windows_text/file_names.h; this file only reads folders and opens files.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,8 +20,8 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "windows_text/file_names.h"
 #include "windows_text/inf_reader.h"
-#include "windows_text/windows_names.h"
 
 namespace platform {
 
@@ -32,17 +34,6 @@ namespace {
 
 constexpr std::size_t HOST_PATH_CAPACITY = PATH_MAX;
 
-char upperAscii(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool sameNameIgnoringCase(const char* a, const char* b, std::size_t bLength) {
-  for (std::size_t i = 0; i < bLength; ++i) {
-    if (a[i] == '\0' || upperAscii(a[i]) != upperAscii(b[i])) return false;
-  }
-  return a[bLength] == '\0';
-}
-
 // Appends `name` (of `length` bytes) to the host path in `path`, after a "/" unless the
 // path is empty (relative). False when it does not fit.
 bool appendComponent(char* path, const char* name, std::size_t length) {
@@ -54,22 +45,24 @@ bool appendComponent(char* path, const char* name, std::size_t length) {
   return true;
 }
 
-// The entry of `directory` whose name equals `name` without regard to ASCII case; of
-// several, the first in byte order, so the choice never depends on the directory's order.
+// The entry of `directory` whose name equals `name` without regard to case; of several,
+// the first the folder yields, as Wine takes it.
 bool findNameIgnoringCase(const char* directory, const char* name, std::size_t length,
                           std::string& found) {
   DIR* listing = opendir(directory);
   if (listing == nullptr) return false;
   found.clear();
   while (const dirent* entry = readdir(listing)) {
-    if (!sameNameIgnoringCase(entry->d_name, name, length)) continue;
-    if (found.empty() || found > entry->d_name) found = entry->d_name;
+    if (file_names::sameNameIgnoringCase(entry->d_name, name, length)) {
+      found = entry->d_name;
+      break;
+    }
   }
   closedir(listing);
   return !found.empty();
 }
 
-// Appends one DOS path component to the host path, spelled as it is on disk.
+// Appends one host path component, as written when that exists, else as found on disk.
 bool resolveComponent(char* path, const char* name, std::size_t length) {
   const std::size_t used = std::strlen(path);
   if (!appendComponent(path, name, length)) return false;
@@ -105,85 +98,39 @@ const char* winePrefix() {
   return prefix;
 }
 
-// The host folder that stands for a drive's root.
-bool driveRoot(char letter, char* path) {
-  const char* prefix = winePrefix();
-  if (*prefix == '\0') return false;
-  const char drive = static_cast<char>(upperAscii(letter) - 'A' + 'a');
-  char otherDrive[] = "/dosdevices/?:";
-  otherDrive[12] = drive;
-  const char* folder = drive == 'c' ? "/drive_c" : otherDrive;
-  const int length = std::snprintf(path, HOST_PATH_CAPACITY, "%s%s", prefix, folder);
-  return length > 0 && static_cast<std::size_t>(length) < HOST_PATH_CAPACITY;
-}
-
-// Characters Windows never allows in a file name. A host name holding one (a line end,
-// say) cannot be reached through a Windows path, so a path through it finds nothing.
-bool isForbiddenInName(unsigned char c) {
-  switch (c) {
-    case '"':
-    case '*':
-    case '<':
-    case '>':
-    case '?':
-    case '|':
-      return true;
-    default:
-      return c >= 0x01 && c <= 0x1F;
-  }
-}
-
-bool hasForbiddenCharacter(const char* name, std::size_t length) {
-  for (std::size_t i = 0; i < length; ++i) {
-    if (isForbiddenInName(static_cast<unsigned char>(name[i]))) return true;
-  }
-  return false;
-}
-
 // How a DOS path's components become host path components.
 enum class Spelling {
   AsWritten,      // byte for byte: the usual case, and one system call to open
-  AsFoundOnDisk,  // each component looked up without regard to ASCII case
+  AsFoundOnDisk,  // each component as written when it exists, else found without regard to case
 };
 
-// Appends the components of the DOS path `rest` to the host path. "." and empty components
-// are dropped.
-bool appendComponents(const char* rest, std::size_t restLength, Spelling spelling, char* hostPath) {
-  const char* const end = rest + restLength;
-  while (rest < end) {
-    std::size_t length = std::strcspn(rest, "\\/");
-    if (rest + length > end) length = static_cast<std::size_t>(end - rest);
-    if (hasForbiddenCharacter(rest, length)) return false;
-    const bool skip = length == 0 || (length == 1 && rest[0] == '.');
-    if (!skip) {
-      char name[HOST_PATH_CAPACITY] = "";
-      if (!windows_names::appendHostName(rest, length, name, sizeof name)) return false;
-      const std::size_t nameLength = std::strlen(name);
-      const bool appended = spelling == Spelling::AsWritten
-                                ? appendComponent(hostPath, name, nameLength)
-                                : resolveComponent(hostPath, name, nameLength);
-      if (!appended) return false;
-    }
-    rest += length;
-    if (rest < end) ++rest;
+// Appends the '/'-separated host components of `relative` to `hostPath`.
+bool appendHostComponents(const char* relative, Spelling spelling, char* hostPath) {
+  while (*relative != '\0') {
+    const std::size_t length = std::strcspn(relative, "/");
+    const bool appended = spelling == Spelling::AsWritten
+                              ? appendComponent(hostPath, relative, length)
+                              : resolveComponent(hostPath, relative, length);
+    if (!appended) return false;
+    relative += length;
+    if (*relative == '/') ++relative;
   }
   return true;
 }
 
-// The part of a DOS path that names its root: "C:", "\" or nothing (relative).
-std::size_t rootLength(const char* dosPath) {
-  if (dosPath[0] != '\0' && dosPath[1] == ':') return 2;
-  return dosPath[0] == '\\' || dosPath[0] == '/' ? 1 : 0;
-}
-
 // Maps the first `length` bytes of a DOS path ("C:\windows\inf\x.inf", "\windows",
-// "inf\x.inf") to a host path.
+// "inf\x.inf") to a host path, after the host path already in `hostPath` when the DOS path
+// has no root. False when the path is refused or does not fit.
 bool toHostPath(const char* dosPath, std::size_t length, Spelling spelling, char* hostPath) {
-  hostPath[0] = '\0';
-  const std::size_t root = std::min(rootLength(dosPath), length);
-  if (root == 2 && !driveRoot(dosPath[0], hostPath)) return false;
-  if (root == 1 && !driveRoot('C', hostPath)) return false;
-  if (!appendComponents(dosPath + root, length - root, spelling, hostPath)) return false;
+  char relative[HOST_PATH_CAPACITY];
+  file_names::PathBase base = file_names::PathBase::CurrentDirectory;
+  if (!file_names::toHostPath(dosPath, length, relative, sizeof relative, base)) return false;
+  if (base == file_names::PathBase::Prefix) {
+    const char* prefix = winePrefix();
+    if (*prefix == '\0' || std::strlen(prefix) >= HOST_PATH_CAPACITY) return false;
+    std::memcpy(hostPath, prefix, std::strlen(prefix) + 1);
+  }
+  if (!appendHostComponents(relative, spelling, hostPath)) return false;
   if (hostPath[0] == '\0') std::memcpy(hostPath, ".", 2);
   return true;
 }
@@ -205,6 +152,7 @@ struct ResolvedFolder {
     return valid && dosLength == length && std::memcmp(dosFolder, dosPath, length) == 0;
   }
   void resolve(const char* dosPath, std::size_t length) {
+    hostFolder[0] = '\0';
     valid = length < HOST_PATH_CAPACITY &&
             toHostPath(dosPath, length, Spelling::AsFoundOnDisk, hostFolder);
     if (!valid) return;
@@ -214,20 +162,11 @@ struct ResolvedFolder {
   // The host path of `name` (the rest of a DOS path) inside this folder.
   bool pathOf(const char* name, Spelling spelling, char* hostPath) const {
     std::memcpy(hostPath, hostFolder, std::strlen(hostFolder) + 1);
-    return appendComponents(name, std::strlen(name), spelling, hostPath);
+    return toHostPath(name, std::strlen(name), spelling, hostPath);
   }
 };
 
 ResolvedFolder resolvedFolder;
-
-// The length of the folder part of a DOS path, up to and including its last separator.
-std::size_t folderLength(const char* dosPath) {
-  std::size_t folder = rootLength(dosPath);
-  for (std::size_t i = folder; dosPath[i] != '\0'; ++i) {
-    if (dosPath[i] == '\\' || dosPath[i] == '/') folder = i + 1;
-  }
-  return folder;
-}
 
 // Runs `attempt` on the host path of a DOS path. The path is tried as written, except in
 // the folder found last time without regard to case, where the name is tried as written
@@ -235,8 +174,8 @@ std::size_t folderLength(const char* dosPath) {
 // `attempt` returns false and leaves errno set when it fails.
 template <typename Attempt>
 bool onHostPath(const char* dosPath, Attempt attempt) {
-  char hostPath[HOST_PATH_CAPACITY];
-  const std::size_t folder = folderLength(dosPath);
+  char hostPath[HOST_PATH_CAPACITY] = "";
+  const std::size_t folder = file_names::folderLength(dosPath);
   const char* name = dosPath + folder;
   if (resolvedFolder.holds(dosPath, folder)) {
     for (const Spelling spelling : {Spelling::AsWritten, Spelling::AsFoundOnDisk}) {
@@ -259,38 +198,9 @@ bool isDirectory(const char* hostPath) {
   return stat(hostPath, &status) == 0 && S_ISDIR(status.st_mode);
 }
 
-// A file name pattern with "*" and "?", compared without regard to ASCII case.
-bool nameMatches(const char* pattern, const char* name) {
-  const char* starPattern = nullptr;
-  const char* starName = nullptr;
-  while (*name != '\0') {
-    if (*pattern == '*') {
-      starPattern = ++pattern;
-      starName = name;
-    } else if (*pattern != '\0' && (*pattern == '?' || upperAscii(*pattern) == upperAscii(*name))) {
-      ++pattern;
-      ++name;
-    } else if (starPattern != nullptr) {
-      pattern = starPattern;
-      name = ++starName;
-    } else {
-      return false;
-    }
-  }
-  while (*pattern == '*') ++pattern;
-  return *pattern == '\0';
-}
-
-// The order in which NTFS (and Wine) yield names: bytes compared with ASCII letters
-// upper-cased.
-bool comesBefore(const std::string& a, const std::string& b) {
-  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return static_cast<unsigned char>(upperAscii(x)) < static_cast<unsigned char>(upperAscii(y));
-  });
-}
-
-// The ANSI names of a host folder's entries that match `namePattern`, in NTFS order (which
-// the host names' UTF-8 bytes keep). False, with errno set, when the folder cannot be read.
+// The ANSI names of a host folder's entries that match `namePattern` as Windows lists
+// them, in NTFS order; names Windows could not hold are left out. False, with errno set,
+// when the folder cannot be read.
 bool listMatchingNames(const char* hostDirectory, const char* namePattern,
                        std::vector<std::string>& names) {
   DIR* listing = opendir(hostDirectory);
@@ -298,34 +208,19 @@ bool listMatchingNames(const char* hostDirectory, const char* namePattern,
   std::vector<std::pair<std::string, std::string>> found;  // host name, ANSI name
   char windowsName[FILE_NAME_CAPACITY];
   while (const dirent* entry = readdir(listing)) {
-    const bool fits = windows_names::fromHostName(entry->d_name, windowsName, sizeof windowsName);
-    if (fits && nameMatches(namePattern, windowsName))
+    if (file_names::listedName(namePattern, entry->d_name, windowsName, sizeof windowsName))
       found.emplace_back(entry->d_name, windowsName);
   }
   closedir(listing);
-  std::sort(found.begin(), found.end(),
-            [](const auto& a, const auto& b) { return comesBefore(a.first, b.first); });
+  std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
+    return file_names::compareNames(a.first.c_str(), b.first.c_str()) < 0;
+  });
   for (auto& name : found) names.push_back(std::move(name.second));
   return true;
 }
 
 void fillEntry(const std::string& name, DirectoryEntry& entry) {
   std::memcpy(entry.fileName, name.c_str(), name.size() + 1);
-}
-
-// DOS device names are devices in every folder, whatever their extension.
-bool isDeviceName(const char* dosPath) {
-  const char* base = dosPath;
-  for (const char* c = dosPath; *c != '\0'; ++c) {
-    if (*c == '\\' || *c == '/' || *c == ':') base = c + 1;
-  }
-  const std::size_t stem = std::strcspn(base, ".");
-  static const char* const DEVICES[] = {"CON", "PRN", "AUX", "NUL"};
-  for (const char* device : DEVICES) {
-    if (stem == 3 && sameNameIgnoringCase(device, base, 3)) return true;
-  }
-  const bool numbered = stem == 4 && base[3] >= '1' && base[3] <= '9';
-  return numbered && (sameNameIgnoringCase("COM", base, 3) || sameNameIgnoringCase("LPT", base, 3));
 }
 
 std::size_t readFromDescriptor(void* context, unsigned char* buffer, std::size_t capacity) {
@@ -355,10 +250,16 @@ int openRegularFile(const char* hostPath) {
 std::size_t getWindowsDirectory(char* buffer, std::size_t capacity) {
   if (capacity == 0) return 0;
   buffer[0] = '\0';
-  char hostPath[HOST_PATH_CAPACITY];
-  std::string onDisk;
-  if (!driveRoot('C', hostPath) || !findNameIgnoringCase(hostPath, "windows", 7, onDisk)) return 0;
-  if (!appendComponent(hostPath, onDisk.c_str(), onDisk.size()) || !isDirectory(hostPath)) return 0;
+  char hostPath[HOST_PATH_CAPACITY] = "";
+  if (!toHostPath("C:", 2, Spelling::AsWritten, hostPath)) return 0;
+  const std::size_t driveLength = std::strlen(hostPath);
+  std::string onDisk = "windows";  // the name as written first, as Windows opens it
+  if (!appendComponent(hostPath, onDisk.c_str(), onDisk.size()) || !isDirectory(hostPath)) {
+    hostPath[driveLength] = '\0';
+    if (!findNameIgnoringCase(hostPath, "windows", 7, onDisk)) return 0;
+    if (!appendComponent(hostPath, onDisk.c_str(), onDisk.size()) || !isDirectory(hostPath))
+      return 0;
+  }
   const std::string windowsDirectory = "C:\\" + onDisk;  // only ASCII letters match "windows"
   if (windowsDirectory.size() >= capacity) return 0;
   std::memcpy(buffer, windowsDirectory.c_str(), windowsDirectory.size() + 1);
@@ -408,7 +309,7 @@ bool canListDirectory(const char* path) {
 std::size_t readProfileString(const char* section, const char* key, char* destination,
                               std::size_t capacity, const char* path) {
   int descriptor = -1;
-  if (!isDeviceName(path)) {
+  if (!file_names::isDeviceName(path)) {
     onHostPath(path, [&](const char* hostPath) {
       descriptor = openRegularFile(hostPath);
       return descriptor >= 0;

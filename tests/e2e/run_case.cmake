@@ -11,7 +11,9 @@
 #   stdin           standard input (optional; one empty line, "\r\n", when absent)
 #   generate.cmake  adds what is better made at run time than committed (optional); it
 #                   sees INF_DIR, STDIN_FILE, CASE_DIR, WORK_DIR and CORPUS_DIR, may
-#                   change STDIN_FILE, and sets E2E_SKIP_REASON to skip the case.
+#                   change STDIN_FILE, sets E2E_SKIP_REASON to skip the case, and sets
+#                   E2E_OTHER_SPELLING to a staged drive_c/Windows that the Wine prefix
+#                   is to hold beside its drive_c/windows during the run.
 #
 # The case's drive C: is staged under WORK_DIR first, so generated files never land in the
 # source tree. Natively, WINEPREFIX points at the staged tree (or, with PREFIX_IN_HOME,
@@ -131,6 +133,10 @@ else()
   set(command "${PROGRAM}")
 endif()
 
+if(DEFINED WINE AND DEFINED E2E_OTHER_SPELLING)
+  file(COPY "${E2E_OTHER_SPELLING}" DESTINATION "${WINE_PREFIX}/drive_c")
+endif()
+
 execute_process(
   COMMAND ${command}
   WORKING_DIRECTORY "${WORK_DIR}/cwd"
@@ -139,6 +145,10 @@ execute_process(
   ERROR_FILE "${WORK_DIR}/stderr"
   RESULT_VARIABLE result
   TIMEOUT 120)
+
+if(DEFINED WINE AND DEFINED E2E_OTHER_SPELLING)
+  file(REMOVE_RECURSE "${WINE_PREFIX}/drive_c/Windows")
+endif()
 
 check_result("${result}" "${WORK_DIR}/stderr")
 e2e_compare_files("${CASE_DIR}/expected.out" "${WORK_DIR}/stdout")

@@ -10,8 +10,8 @@ Usage: gen_code_page_1252.py MEASURED.txt [path/to/code_page_1252.cpp]
 import pathlib
 import sys
 
-BEGIN = "// BEGIN GENERATED\n"
-END = "// END GENERATED\n"
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1]))
+from generated_table import rows, write_generated  # noqa: E402
 
 
 def read_measurements(path):
@@ -36,34 +36,19 @@ def read_measurements(path):
 def table_text(best_fit, to_utf16):
     lines = ["// Every code unit whose byte is neither its own value nor '?', in order.\n",
              "constexpr BestFit BEST_FIT[] = {\n"]
-    row = []
-    for unit, byte in best_fit:
-        row.append("{0x%04X, 0x%02X}," % (unit, byte))
-        if len(row) == 6:
-            lines.append("    " + " ".join(row) + "\n")
-            row = []
-    if row:
-        lines.append("    " + " ".join(row) + "\n")
+    lines += rows(["{0x%04X, 0x%02X}," % (unit, byte) for unit, byte in best_fit], 6)
     lines.append("};\n\n")
     lines.append("// The code units of the bytes 0x80 to 0x9F.\n")
     lines.append("constexpr char16_t HIGH_CONTROLS_TO_UTF16[32] = {\n")
-    units = ["0x%04X," % to_utf16[byte] for byte in range(0x80, 0xA0)]
-    for start in range(0, 32, 11):
-        lines.append("    " + " ".join(units[start:start + 11]) + "\n")
+    lines += rows(["0x%04X," % to_utf16[byte] for byte in range(0x80, 0xA0)], 11)
     lines.append("};\n")
     return "".join(lines)
 
 
 def main():
-    if len(sys.argv) < 2:
-        sys.exit(__doc__)
     default_target = pathlib.Path(__file__).resolve().parents[2] / "windows_text/code_page_1252.cpp"
-    target = pathlib.Path(sys.argv[2]) if len(sys.argv) > 2 else default_target
-    source = target.read_text()
-    head, rest = source.split(BEGIN, 1)
-    _, tail = rest.split(END, 1)
-    best_fit, to_utf16 = read_measurements(sys.argv[1])
-    target.write_text(head + BEGIN + table_text(best_fit, to_utf16) + END + tail)
+    write_generated(__doc__, default_target,
+                    lambda measured: table_text(*read_measurements(measured)))
 
 
 if __name__ == "__main__":
