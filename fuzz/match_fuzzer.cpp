@@ -20,6 +20,8 @@
 
 #include "match/match.h"
 
+using namespace usb_flash_detect::match;
+
 namespace {
 
 constexpr std::size_t MOST_OUTPUTS = 8;

@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstring>
 
+namespace usb_flash_detect::match {
 namespace {
 
 enum class ElementKind : unsigned char {
@@ -274,3 +275,5 @@ int matchPatternCore(const char* pattern, const char* text, int caseSensitive,
     at = startTrial(star);
   }
 }
+
+}  // namespace usb_flash_detect::match

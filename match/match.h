@@ -36,6 +36,8 @@
 #include <span>
 #include <type_traits>
 
+namespace usb_flash_detect::match {
+
 enum class MatchOutputKind : unsigned char {
   Text,
   Char,
@@ -135,3 +137,5 @@ int matchPattern(const char* pattern, const char* text, Outputs&&... outputs) {
     return matchPatternCore(pattern, text, 1, MatchOutputList{list, sizeof...(Outputs)});
   }
 }
+
+}  // namespace usb_flash_detect::match

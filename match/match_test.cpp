@@ -18,6 +18,8 @@
 
 namespace {
 
+using namespace usb_flash_detect::match;
+
 // Printable form of a pattern, text or output: other bytes as \xNN.
 std::string escaped(std::string_view bytes) {
   std::string out;

@@ -14,6 +14,10 @@
 
 namespace recursive_model {
 
+using usb_flash_detect::match::MatchOutput;
+using usb_flash_detect::match::MatchOutputKind;
+using usb_flash_detect::match::MatchOutputList;
+
 inline bool sameChar(char a, char b, int caseSensitive) {
   if (a == '\0' || b == '\0') return a == b;
   const auto difference = static_cast<unsigned char>(a ^ b);
