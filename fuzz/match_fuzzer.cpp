@@ -182,7 +182,7 @@ std::vector<MatchOutput> describeTyped(TypedOutputs& o) {
   using match_output::describeAny;
   return {describeAny(o.one[0]),    describeAny(o.two[0]),
           describeAny(o.five[0]),   describe(std::span<char>(o.spanned[0])),
-          describe(o.single.get()), describe(o.s.get()),
+          describe(*o.single), describe(o.s.get()),
           describe(o.i.get()),      describe(o.l.get()),
           describe(o.ll.get()),     describe(o.us.get()),
           describe(o.u.get()),      describe(o.ul.get()),
@@ -193,7 +193,7 @@ std::vector<MatchOutput> describeTyped(TypedOutputs& o) {
 // The same outputs, in the same order, through the typed entry.
 int matchTyped(const char* pattern, const char* text, TypedOutputs& o) {
   return matchPattern(pattern, text, o.one[0], o.two[0], o.five[0], std::span<char>(o.spanned[0]),
-                      o.single.get(), o.s.get(), o.i.get(), o.l.get(), o.ll.get(), o.us.get(),
+                      *o.single, o.s.get(), o.i.get(), o.l.get(), o.ll.get(), o.us.get(),
                       o.u.get(), o.ul.get(), o.ull.get(), o.f.get(), o.d.get(), o.ld.get());
 }
 

@@ -18,7 +18,7 @@
 //
 // Outputs are typed, so a directive never writes past one or into the wrong kind:
 //   char (&)[N], std::span<char>     %s (cut to fit, always terminated) and %c (one byte)
-//   char*                            %c only (one byte, no terminator)
+//   char (by reference)              %c only (one byte, no terminator)
 //   short*, int*, long*, long long*  %d %i
 //   unsigned short* ... unsigned long long*   %u %o %x %X
 //   float*, double*, long double*    %e %E %f %F %g %G %a %A
@@ -35,6 +35,7 @@
 #include <cstddef>
 #include <span>
 #include <type_traits>
+#include <utility>
 
 namespace usb_flash_detect::match {
 
@@ -77,9 +78,13 @@ namespace match_output {
 inline MatchOutput describe(std::span<char> buffer) {
   return {MatchOutputKind::Text, buffer.data(), buffer.size()};
 }
-inline MatchOutput describe(char* c) {
-  return {MatchOutputKind::Char, c, 1};
+inline MatchOutput describe(char& c) {
+  return {MatchOutputKind::Char, &c, 1};
 }
+// A bare char* says neither whether it is one character or a buffer, nor how large the
+// buffer is; pass a char for %c, and a char array or std::span<char> for %s.
+MatchOutput describe(char* c) = delete;
+MatchOutput describe(const char* c) = delete;
 inline MatchOutput describe(short* v) {
   return {MatchOutputKind::Short, v, sizeof *v};
 }
@@ -114,26 +119,37 @@ inline MatchOutput describe(long double* v) {
   return {MatchOutputKind::LongDouble, v, sizeof *v};
 }
 
-// A character array is text with its whole size as capacity; it must not decay to the
-// single character that a plain char* stands for.
 template <class Output>
+constexpr bool IS_CHAR_ARRAY = std::is_array_v<std::remove_reference_t<Output>> &&
+                               std::is_same_v<std::remove_extent_t<std::remove_reference_t<Output>>,
+                                              char>;
+
+// What the entry takes as an output: a char array, as text of its whole size (it must not
+// decay to a char*), or anything describe() takes. A temporary char is not one: what it
+// stored would be lost.
+template <class Output>
+concept Describable = IS_CHAR_ARRAY<Output> || requires(Output&& output) {
+  describe(std::forward<Output>(output));
+};
+
+template <Describable Output>
 MatchOutput describeAny(Output&& output) {
-  if constexpr (std::is_array_v<std::remove_reference_t<Output>>) {
+  if constexpr (IS_CHAR_ARRAY<Output>) {
     return describe(std::span<char>(output));
   } else {
-    return describe(output);
+    return describe(std::forward<Output>(output));
   }
 }
 }  // namespace match_output
 
 // The entry: matches case-sensitively, with the outputs in the order of the pattern's
 // storing directives. Result as for matchPatternCore.
-template <class... Outputs>
+template <match_output::Describable... Outputs>
 int matchPattern(const char* pattern, const char* text, Outputs&&... outputs) {
   if constexpr (sizeof...(Outputs) == 0) {
     return matchPatternCore(pattern, text, 1, MatchOutputList{});
   } else {
-    const MatchOutput list[] = {match_output::describeAny(outputs)...};
+    const MatchOutput list[] = {match_output::describeAny(std::forward<Outputs>(outputs))...};
     return matchPatternCore(pattern, text, 1, MatchOutputList{list, sizeof...(Outputs)});
   }
 }

@@ -325,7 +325,7 @@ class OutputBank {
       case 'z':
         return match_output::describe(std::span<char>(static_cast<char*>(p), textCapacity(kind)));
       case 'c':
-        return match_output::describe(static_cast<char*>(p));
+        return match_output::describe(*static_cast<char*>(p));
       case 'h':
         return match_output::describe(static_cast<short*>(p));
       case 'd':
@@ -680,12 +680,26 @@ TEST(MatchDirectives, LoneFinalPercentIsLiteral) {
   });
 }
 
+// Outputs the entry refuses at compile time: a bare char* (neither "one character" nor a
+// size) and a temporary char (what it stored would be lost).
+template <class... Outputs>
+concept EntryTakes = requires(Outputs&&... outputs) {
+  matchPattern("", "", std::forward<Outputs>(outputs)...);
+};
+static_assert(EntryTakes<char&, char (&)[4], std::span<char>, int*, double*>);
+static_assert(!EntryTakes<char*>);
+static_assert(!EntryTakes<char*&>);
+static_assert(!EntryTakes<const char*>);
+static_assert(!EntryTakes<char>);
+static_assert(!EntryTakes<const char&>);
+static_assert(!EntryTakes<int&>);
+
 TEST(MatchDirectives, EntryTakesTypedOutputs) {
   int number = -1;
   char text[8] = "#";
   char letter = '#';
   double real = -1.0;
-  EXPECT_EQ(matchPattern("??%d, *%s, ?%c, *%f", "42, abc, x, 0.5", &number, text, &letter, &real),
+  EXPECT_EQ(matchPattern("??%d, *%s, ?%c, *%f", "42, abc, x, 0.5", &number, text, letter, &real),
             1);
   EXPECT_EQ(number, 42);
   EXPECT_STREQ(text, "abc");
