@@ -17,8 +17,9 @@
 // so time is bounded by the pattern's length times the text's length; stack is constant.
 #include "match/match.h"
 
-#include <cstdio>
 #include <cstring>
+
+#include "match/scan_number.h"
 
 namespace usb_flash_detect::match {
 namespace {
@@ -95,75 +96,109 @@ void storeText(const MatchOutput& output, Capture capture) {
   destination[length] = '\0';
 }
 
-// The scan format for a conversion into an output of this kind, or nullptr when the two
-// do not fit together.
-const char* integerFormat(char conversion, MatchOutputKind kind) {
-  const bool isSigned = conversion == 'd' || conversion == 'i';
-  const bool isUnsigned = std::strchr("uoxX", conversion) != nullptr;
-  static const char* const SIGNED_D[] = {"%hd", "%d", "%ld", "%lld"};
-  static const char* const SIGNED_I[] = {"%hi", "%i", "%li", "%lli"};
-  static const char* const UNSIGNED[4][4] = {{"%hu", "%u", "%lu", "%llu"},
-                                             {"%ho", "%o", "%lo", "%llo"},
-                                             {"%hx", "%x", "%lx", "%llx"},
-                                             {"%hX", "%X", "%lX", "%llX"}};
-  if (isSigned && kind >= MatchOutputKind::Short && kind <= MatchOutputKind::LongLong) {
-    const auto size = static_cast<int>(kind) - static_cast<int>(MatchOutputKind::Short);
-    return conversion == 'd' ? SIGNED_D[size] : SIGNED_I[size];
-  }
-  if (isUnsigned && kind >= MatchOutputKind::UnsignedShort &&
-      kind <= MatchOutputKind::UnsignedLongLong) {
-    const auto size = static_cast<int>(kind) - static_cast<int>(MatchOutputKind::UnsignedShort);
-    const auto row = static_cast<int>(std::strchr("uoxX", conversion) - "uoxX");
-    return UNSIGNED[row][size];
-  }
-  return nullptr;
+void storeChar(const MatchOutput& output, Capture capture) {
+  const bool fits = output.kind == MatchOutputKind::Char ||
+                    (output.kind == MatchOutputKind::Text && output.capacity > 0);
+  if (fits && capture.begin != capture.end) *static_cast<char*>(output.target) = *capture.begin;
 }
 
-const char* floatFormat(char conversion, MatchOutputKind kind) {
-  if (conversion == '\0' || std::strchr("eEfFgGaA", conversion) == nullptr) return nullptr;
-  // Every floating conversion scans the same way; only the size of the output differs.
-  switch (kind) {
-    case MatchOutputKind::Float:
-      return "%f";
-    case MatchOutputKind::Double:
-      return "%lf";
-    case MatchOutputKind::LongDouble:
-      return "%Lf";
+// The base of an integer conversion: 0 for %i, which takes it from the digits' prefix.
+unsigned integerBase(char conversion) {
+  switch (conversion) {
+    case 'o':
+      return 8;
+    case 'x':
+    case 'X':
+      return 16;
+    case 'i':
+      return 0;
     default:
-      return nullptr;
+      return 10;
   }
 }
 
-const char* scanFormat(char conversion, MatchOutputKind kind) {
-  if (conversion == 'c') {
-    return kind == MatchOutputKind::Char || kind == MatchOutputKind::Text ? "%c" : nullptr;
+template <class T>
+void storeInteger(void* target, char conversion, scan::Field field) {
+  T value{};
+  const scan::Integer number = scan::readInteger(field, integerBase(conversion));
+  if (scan::integerValue(number, value)) *static_cast<T*>(target) = value;
+}
+
+void storeSigned(const MatchOutput& output, char conversion, scan::Field field) {
+  switch (output.kind) {
+    case MatchOutputKind::Short:
+      return storeInteger<short>(output.target, conversion, field);
+    case MatchOutputKind::Int:
+      return storeInteger<int>(output.target, conversion, field);
+    case MatchOutputKind::Long:
+      return storeInteger<long>(output.target, conversion, field);
+    case MatchOutputKind::LongLong:
+      return storeInteger<long long>(output.target, conversion, field);
+    default:
+      return;  // an output of another kind is left as it was
   }
-  if (const char* format = integerFormat(conversion, kind)) return format;
-  return floatFormat(conversion, kind);
 }
 
-// Most bytes of a capture that a conversion looks at, after the blanks it skips.
-constexpr std::size_t SCAN_CAPACITY = 4096;
-
-bool isScanSpace(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
+void storeUnsigned(const MatchOutput& output, char conversion, scan::Field field) {
+  switch (output.kind) {
+    case MatchOutputKind::UnsignedShort:
+      return storeInteger<unsigned short>(output.target, conversion, field);
+    case MatchOutputKind::Unsigned:
+      return storeInteger<unsigned>(output.target, conversion, field);
+    case MatchOutputKind::UnsignedLong:
+      return storeInteger<unsigned long>(output.target, conversion, field);
+    case MatchOutputKind::UnsignedLongLong:
+      return storeInteger<unsigned long long>(output.target, conversion, field);
+    default:
+      return;
+  }
 }
 
+template <class T>
+void storeFloating(void* target, scan::Field field) {
+  T value{};
+  if (scan::readFloat(field, value) == scan::FloatRead::Value) *static_cast<T*>(target) = value;
+}
+
+void storeFloat(const MatchOutput& output, scan::Field field) {
+  switch (output.kind) {
+    case MatchOutputKind::Float:
+      return storeFloating<float>(output.target, field);
+    case MatchOutputKind::Double:
+      return storeFloating<double>(output.target, field);
+    case MatchOutputKind::LongDouble:
+      return storeFloating<long double>(output.target, field);
+    default:
+      return;
+  }
+}
+
+// A scan conversion: the capture is read as a number of the output's type and stored
+// only when it is one and fits; anything else leaves the output as it was.
 void storeConversion(const MatchOutput& output, char conversion, Capture capture) {
-  const char* format = scanFormat(conversion, output.kind);
-  if (format == nullptr || (output.kind == MatchOutputKind::Text && output.capacity == 0)) return;
-  // Conversions other than %c skip leading white space; do it here so that a long run of
-  // it cannot push the digits out of the bounded copy.
-  const char* begin = capture.begin;
-  if (conversion != 'c') {
-    while (begin < capture.end && isScanSpace(*begin)) ++begin;
+  if (conversion == 'c') return storeChar(output, capture);
+  const scan::Field field = scan::numberField(capture.begin, capture.end);
+  switch (conversion) {
+    case 'd':
+    case 'i':
+      return storeSigned(output, conversion, field);
+    case 'u':
+    case 'o':
+    case 'x':
+    case 'X':
+      return storeUnsigned(output, conversion, field);
+    case 'e':
+    case 'E':
+    case 'f':
+    case 'F':
+    case 'g':
+    case 'G':
+    case 'a':
+    case 'A':
+      return storeFloat(output, field);
+    default:
+      return;  // no such conversion: the output is left as it was
   }
-  char scanned[SCAN_CAPACITY];
-  auto length = static_cast<std::size_t>(capture.end - begin);
-  if (length > SCAN_CAPACITY - 1) length = SCAN_CAPACITY - 1;
-  std::memcpy(scanned, begin, length);
-  scanned[length] = '\0';
-  (void)std::sscanf(scanned, format, output.target);  // a capture that does not scan is no error
 }
 
 void store(MatchOutputList outputs, std::size_t index, char conversion, Capture capture) {

@@ -6,7 +6,10 @@
 #pragma once
 
 #include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -28,6 +31,17 @@ inline bool isStoringCharacter(char c) {
   return c != '\0' && std::strchr(":=%*?", c) == nullptr;
 }
 
+// Whether the number at the start of `capture` lies in int's range; a number that does not
+// leaves its output untouched.
+inline bool fitsInt(const std::string& capture, int base) {
+  const int savedErrno = errno;
+  errno = 0;
+  const long long value = std::strtoll(capture.c_str(), nullptr, base);
+  const bool fits = errno != ERANGE && value >= INT_MIN && value <= INT_MAX;
+  errno = savedErrno;
+  return fits;
+}
+
 // Stores a capture as the matcher must, for the text, char and int outputs the model uses.
 inline void modelStore(MatchOutputList outputs, std::size_t index, char conversion,
                        const std::string& capture) {
@@ -43,7 +57,8 @@ inline void modelStore(MatchOutputList outputs, std::size_t index, char conversi
   } else if (conversion == 'c' &&
              (output.kind == MatchOutputKind::Char || (isText && output.capacity > 0))) {
     std::sscanf(capture.c_str(), format, static_cast<char*>(output.target));
-  } else if (output.kind == MatchOutputKind::Int && (conversion == 'd' || conversion == 'i')) {
+  } else if (output.kind == MatchOutputKind::Int && (conversion == 'd' || conversion == 'i') &&
+             fitsInt(capture, conversion == 'd' ? 10 : 0)) {
     std::sscanf(capture.c_str(), format, static_cast<int*>(output.target));
   }
 }
