@@ -92,7 +92,7 @@ void storeText(const MatchOutput& output, Capture capture) {
   auto length = static_cast<std::size_t>(capture.end - capture.begin);
   if (length > output.capacity - 1) length = output.capacity - 1;
   auto* destination = static_cast<char*>(output.target);
-  std::memcpy(destination, capture.begin, length);
+  std::memmove(destination, capture.begin, length);  // the output may overlap the text
   destination[length] = '\0';
 }
 

@@ -26,6 +26,13 @@
 // that does not scan leaves the output as it was, and still takes its place in the list.
 // Directives beyond the last output store nothing.
 //
+// An output may overlap the text: each store then copies as if through a temporary
+// buffer. The text's length is taken once, at the start, and its bytes are read as they
+// stand at each step, so a store that changes bytes the match has still to read changes
+// what it sees there; the result and the outputs are those of a separate text only when
+// no store lands on bytes still to be read (as when every store follows the last star,
+// "a*%s" into the text's own buffer, for instance).
+//
 // Cost: time proportional to the pattern's length times the text's length at worst,
 // constant stack, no allocation. Re-entrant. After a successful match every output holds
 // what the recursive first-match search (trying the splits of each star in increasing

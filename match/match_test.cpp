@@ -865,6 +865,17 @@ TEST(MatchDirectives, EntryTakesTypedOutputs) {
   std::span<char> view(wide);
   EXPECT_EQ(matchPattern("*%s", "wxyz", view), 1);
   EXPECT_STREQ(wide.data(), "wxyz");
+
+  // An output may be the text's own buffer: the capture moves within it.
+  char shared[16] = "abcdef";
+  EXPECT_EQ(matchPattern("a*%s", shared, std::span<char>(shared, 16)), 1);
+  EXPECT_STREQ(shared, "bcdef");
+  std::strcpy(shared, "abcdef");
+  EXPECT_EQ(matchPattern("a*%s", shared, std::span<char>(shared + 2, 14)), 1);
+  EXPECT_STREQ(shared, "abbcdef");
+  std::strcpy(shared, "xy42");
+  EXPECT_EQ(matchPattern("??*%s", shared, shared), 1);
+  EXPECT_STREQ(shared, "42");
 }
 
 // ---------------------------------------------------------------------------------------
