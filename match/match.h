@@ -22,9 +22,15 @@
 //   short*, int*, long*, long long*  %d %i
 //   unsigned short* ... unsigned long long*   %u %o %x %X
 //   float*, double*, long double*    %e %E %f %F %g %G %a %A
-// A conversion that does not fit its output, an unknown conversion character or a capture
-// that does not scan leaves the output as it was, and still takes its place in the list.
-// Directives beyond the last output store nothing.
+// Numbers are read as sscanf reads them in the C locale, whatever the process's locale:
+// leading white space, a sign, "0x" for %i and %x, octal for %o and for %i after a 0;
+// decimal or "0x" floats, "inf", "infinity", "nan". At most 4,095 bytes after the white
+// space are read. An unsigned output takes "-n" as its maximum + 1 - n, as strtoul does.
+// A number beyond its output's range (a floating one that overflows; one that underflows
+// stores the 0 or denormal sscanf gives), a conversion that does not fit its output, an
+// unknown conversion character or a capture that does not scan leaves the output as it
+// was, and still takes its place in the list. Directives beyond the last output store
+// nothing.
 //
 // An output may overlap the text: each store then copies as if through a temporary
 // buffer. The text's length is taken once, at the start, and its bytes are read as they
