@@ -13,10 +13,21 @@
 // that this walk runs into, in the same order, so directives write their outputs in the
 // same order too.
 //
+// Shortcuts that keep all of that:
+// - After the pattern's last star only one split can succeed, the one that leaves the
+//   text's last bytes to the fixed-length rest; when that rest stores nothing, the other
+//   trials have no effect and only that split is tried.
+// - A trial that starts with a literal (case-sensitive) fails, writing nothing, wherever
+//   the text does not hold that byte, so the star's split moves on with memchr.
+// - A run of literal bytes is one element, compared in one step; consecutive stars are
+//   one star, since the walk would open each and give it up at once.
+//
 // Cost: each star retries the stretch after it at most once per character of the text,
 // so time is bounded by the pattern's length times the text's length; stack is constant.
+// Both lengths are taken once, at the start.
 #include "match/match.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "match/scan_number.h"
@@ -37,48 +48,60 @@ enum class ElementKind : unsigned char {
 // One element of the pattern and where the next one starts.
 struct Element {
   ElementKind kind;
-  char value;  // the literal byte, or the conversion character of a storing directive
+  const char* bytes;   // a literal's bytes, or a storing directive's conversion character
+  std::size_t length;  // a literal's length
   const char* next;
 };
 
 Element readDirective(const char* p) {
-  const char second = p[1];
-  switch (second) {
+  switch (p[1]) {
     case '\0':
-      return {ElementKind::Literal, '%', p + 1};  // a lone final "%" stands for itself
+      return {ElementKind::Literal, p, 1, p + 1};  // a lone final "%" stands for itself
     case ':':
-      return {ElementKind::CaseInsensitive, 0, p + 2};
+      return {ElementKind::CaseInsensitive, p + 1, 0, p + 2};
     case '=':
-      return {ElementKind::CaseSensitive, 0, p + 2};
+      return {ElementKind::CaseSensitive, p + 1, 0, p + 2};
     case '%':
     case '?':
     case '*':
-      return {ElementKind::Literal, second, p + 2};
+      return {ElementKind::Literal, p + 1, 1, p + 2};
     default:
-      return {ElementKind::Store, second, p + 2};
+      return {ElementKind::Store, p + 1, 0, p + 2};
   }
+}
+
+bool isPlainByte(char c) {
+  return c != '\0' && c != '?' && c != '*' && c != '%';
 }
 
 Element readElement(const char* p) {
   switch (*p) {
     case '\0':
-      return {ElementKind::End, 0, p};
+      return {ElementKind::End, p, 0, p};
     case '?':
-      return {ElementKind::AnyOne, 0, p + 1};
+      return {ElementKind::AnyOne, p, 0, p + 1};
     case '*':
-      return {ElementKind::Star, 0, p + 1};
+      return {ElementKind::Star, p, 0, p + 1};
     case '%':
       return readDirective(p);
-    default:
-      return {ElementKind::Literal, *p, p + 1};
+    default: {
+      const char* end = p + 1;
+      while (isPlainByte(*end)) ++end;
+      return {ElementKind::Literal, p, static_cast<std::size_t>(end - p), end};
+    }
   }
 }
 
-bool sameCharacter(char patternChar, char textChar, int caseSensitive) {
-  const auto p = static_cast<unsigned char>(patternChar);
-  const auto t = static_cast<unsigned char>(textChar);
-  if (t == 0) return false;  // the end of the text equals no character of the pattern
-  return caseSensitive ? p == t : ((p ^ t) & 0xDF) == 0;
+// Whether the text's bytes equal a literal run's in the given case mode. A terminator in
+// the text (one a store into an overlapping output has put there) equals nothing.
+bool sameBytes(const char* pattern, const char* text, std::size_t length, int caseSensitive) {
+  if (caseSensitive) return std::memcmp(pattern, text, length) == 0;
+  for (std::size_t i = 0; i < length; ++i) {
+    const auto p = static_cast<unsigned char>(pattern[i]);
+    const auto t = static_cast<unsigned char>(text[i]);
+    if (t == 0 || ((p ^ t) & 0xDF) != 0) return false;
+  }
+  return true;
 }
 
 // A run of the text that a directive stores.
@@ -201,9 +224,82 @@ void storeConversion(const MatchOutput& output, char conversion, Capture capture
   }
 }
 
-void store(MatchOutputList outputs, std::size_t index, char conversion, Capture capture) {
-  if (index >= outputs.count) return;  // more directives than outputs: the surplus store nothing
-  const MatchOutput& output = outputs.items[index];
+// What is known before the walk of the text's end against the pattern after its last star.
+enum class Tail : unsigned char { Unknown, Matches, Fails };
+
+// What every step of one match shares: the ends of the texts, the outputs, and what the
+// pattern asks after its last star.
+struct Match {
+  const char* patternEnd;
+  const char* textEnd;
+  MatchOutputList outputs;
+  const char* lastStar;     // the pattern's last "*", or nullptr
+  std::size_t tailLength;   // bytes of text the pattern after it consumes
+  std::size_t tailStores;   // storing directives after it, its own excepted
+  Tail tail;
+};
+
+// The pattern's last star. Scanning back, a "*" after an odd run of "%" is an escaped one:
+// a run of "%" starts where an element starts, so it pairs off from its first "%".
+const char* findLastStar(const char* pattern, const char* end) {
+  for (const char* p = end; p != pattern;) {
+    --p;
+    if (*p != '*') continue;
+    const char* run = p;
+    while (run != pattern && run[-1] == '%') --run;
+    if ((p - run) % 2 == 0) return p;
+    p = run;
+  }
+  return nullptr;
+}
+
+void readTail(Match& match) {
+  Element element = readElement(match.lastStar + 1);
+  if (element.kind == ElementKind::Store) element = readElement(element.next);  // the star's own
+  for (; element.kind != ElementKind::End; element = readElement(element.next)) {
+    if (element.kind == ElementKind::Literal) match.tailLength += element.length;
+    if (element.kind == ElementKind::AnyOne) ++match.tailLength;
+    if (element.kind == ElementKind::Store) ++match.tailStores;
+  }
+}
+
+// Whether the text ends in the bytes after a pattern's last star, when that pattern holds
+// no directive: every byte after the star is then a literal or a "?", in the starting mode.
+bool plainTailMatches(const Match& match, int caseSensitive) {
+  const char* pattern = match.lastStar + 1;
+  const char* text = match.textEnd - match.tailLength;
+  for (; pattern != match.patternEnd; ++pattern, ++text) {
+    const auto p = static_cast<unsigned char>(*pattern);
+    const auto t = static_cast<unsigned char>(*text);
+    const bool same = p == t || p == '?' || (!caseSensitive && t != 0 && ((p ^ t) & 0xDF) == 0);
+    if (!same) return false;
+  }
+  return true;
+}
+
+// Lengths, the last star and the part after it. A pattern without "%" has no escapes or
+// directives, so its last "*" is simply the last one, and the text's end can be checked
+// against what follows it before anything else.
+Match prepare(const char* pattern, const char* text, int caseSensitive, MatchOutputList outputs) {
+  const std::size_t patternLength = std::strlen(pattern);
+  Match match{pattern + patternLength, text + std::strlen(text), outputs, nullptr, 0, 0,
+              Tail::Unknown};
+  const bool plain = std::memchr(pattern, '%', patternLength) == nullptr;
+  match.lastStar = findLastStar(pattern, match.patternEnd);
+  if (match.lastStar == nullptr) return match;
+  if (!plain) {
+    readTail(match);
+    return match;
+  }
+  match.tailLength = static_cast<std::size_t>(match.patternEnd - match.lastStar - 1);
+  const bool fits = match.tailLength <= static_cast<std::size_t>(match.textEnd - text);
+  match.tail = fits && plainTailMatches(match, caseSensitive) ? Tail::Matches : Tail::Fails;
+  return match;
+}
+
+void store(const Match& match, std::size_t index, char conversion, Capture capture) {
+  if (index >= match.outputs.count) return;  // more directives than outputs: the surplus store nothing
+  const MatchOutput& output = match.outputs.items[index];
   if (conversion == 's') {
     if (output.kind == MatchOutputKind::Text) storeText(output, capture);
     return;
@@ -221,6 +317,9 @@ struct StarPoint {
   std::size_t outputIndex;  // the output of the first storing directive after the trials' start
   char conversion;          // the star's own directive, or 0
   std::size_t ownOutput;
+  char firstByte;    // the literal byte every trial starts with (case-sensitive), or 0
+  bool onlySplit;    // no other split can succeed or leave a trace
+  bool tailChecked;  // the trial at the only split is known to succeed if it fits the text
 };
 
 // The walk's position: in the pattern, in the text, and where the run of "?" that a
@@ -233,20 +332,82 @@ struct Cursor {
   std::size_t outputIndex;
 };
 
-void finishStar(const StarPoint& star, MatchOutputList outputs) {
+void finishStar(const StarPoint& star, const Match& match) {
   if (star.conversion != 0)
-    store(outputs, star.ownOutput, star.conversion, {star.runStart, star.split});
+    store(match, star.ownOutput, star.conversion, {star.runStart, star.split});
 }
 
-StarPoint openStar(const Cursor& at, const char* afterStar) {
-  StarPoint star{afterStar, at.text, at.text, at.caseSensitive, at.outputIndex, 0, at.outputIndex};
-  const Element following = readElement(afterStar);
+// Consecutive stars act as one: the walk would open each and give it up at once.
+const char* afterStars(const char* p, const char* end) {
+  constexpr std::uint64_t EIGHT_STARS = 0x2A2A2A2A2A2A2A2AULL;
+  for (std::uint64_t word = 0; end - p >= 8; p += 8) {
+    std::memcpy(&word, p, sizeof word);
+    if (word != EIGHT_STARS) break;
+  }
+  while (*p == '*') ++p;
+  return p;
+}
+
+// The first split worth trying, from the star's own position on: the last star's only
+// one, or the first place that holds the byte every trial starts with.
+void firstSplit(StarPoint& star, const Match& match, bool isLast) {
+  if (isLast && match.tail == Tail::Matches) {
+    star.onlySplit = true;
+    star.tailChecked = true;
+    const auto left = static_cast<std::size_t>(match.textEnd - star.split);
+    if (left >= match.tailLength) star.split = match.textEnd - match.tailLength;
+    return;
+  }
+  const bool tailStores = match.tailStores > 0 && star.outputIndex < match.outputs.count;
+  const auto left = static_cast<std::size_t>(match.textEnd - star.split);
+  if (isLast && !tailStores) {
+    star.onlySplit = true;
+    // Too short a text leaves the empty remainder, where the fixed tail fails at once.
+    star.split = left >= match.tailLength ? match.textEnd - match.tailLength : match.textEnd;
+  } else if (star.firstByte != 0 && (left == 0 || *star.split != star.firstByte)) {
+    const void* found = std::memchr(star.split, star.firstByte, left);
+    star.split = found != nullptr ? static_cast<const char*>(found) : match.textEnd;
+  }
+}
+
+StarPoint openStar(const Cursor& at, const char* afterStar, const Match& match) {
+  const char* after = afterStars(afterStar, match.patternEnd);
+  StarPoint star{after, at.text, at.text, at.caseSensitive, at.outputIndex, 0, at.outputIndex,
+                 0,     false,   false};
+  if (after - 1 == match.lastStar && match.tail == Tail::Matches) {
+    firstSplit(star, match, true);
+    return star;
+  }
+  Element following = readElement(after);
   if (following.kind == ElementKind::Store) {
     star.patternAfter = following.next;
-    star.conversion = following.value;
+    star.conversion = *following.bytes;
     star.outputIndex = at.outputIndex + 1;
+    following = readElement(following.next);
   }
+  if (following.kind == ElementKind::Literal && at.caseSensitive) star.firstByte = *following.bytes;
+  firstSplit(star, match, after - 1 == match.lastStar);
   return star;
+}
+
+// Moves the star's split on to the next one worth trying; false when none is left.
+bool nextSplit(StarPoint& star, const Match& match) {
+  if (star.onlySplit || star.split == match.textEnd) return false;
+  ++star.split;
+  if (star.firstByte != 0 && *star.split != star.firstByte) {
+    const auto left = static_cast<std::size_t>(match.textEnd - star.split);
+    const void* found = std::memchr(star.split, star.firstByte, left);
+    star.split = found != nullptr ? static_cast<const char*>(found) : match.textEnd;
+  }
+  return true;
+}
+
+// The last star of a pattern whose tail the text is known to end in: it matches when its
+// only split leaves exactly the tail's bytes.
+int finishCheckedStar(const StarPoint& star, const Match& match) {
+  if (static_cast<std::size_t>(match.textEnd - star.split) != match.tailLength) return 0;
+  finishStar(star, match);
+  return 1;
 }
 
 Cursor startTrial(const StarPoint& star) {
@@ -256,24 +417,29 @@ Cursor startTrial(const StarPoint& star) {
 enum class Step : unsigned char { Continue, Matched, Failed };
 
 // Takes one element of the pattern at `at`. Failed means the current trial fails here.
-Step takeElement(Cursor& at, const Element& element, MatchOutputList outputs) {
+Step takeElement(Cursor& at, const Element& element, const Match& match) {
+  const auto left = static_cast<std::size_t>(match.textEnd - at.text);
   switch (element.kind) {
     case ElementKind::End:
-      return *at.text == '\0' ? Step::Matched : Step::Failed;
+      return left == 0 ? Step::Matched : Step::Failed;
     case ElementKind::AnyOne:
-      if (*at.text == '\0') return Step::Failed;
+      if (left == 0) return Step::Failed;
       ++at.text;
       break;
     case ElementKind::Literal:
-      if (!sameCharacter(element.value, *at.text, at.caseSensitive)) return Step::Failed;
-      at.captureStart = ++at.text;
+      if (left < element.length ||
+          !sameBytes(element.bytes, at.text, element.length, at.caseSensitive)) {
+        return Step::Failed;
+      }
+      at.text += element.length;
+      at.captureStart = at.text;
       break;
     case ElementKind::CaseInsensitive:
     case ElementKind::CaseSensitive:
       at.caseSensitive = element.kind == ElementKind::CaseSensitive;
       break;
     case ElementKind::Store:
-      store(outputs, at.outputIndex++, element.value, {at.captureStart, at.text});
+      store(match, at.outputIndex++, *element.bytes, {at.captureStart, at.text});
       at.captureStart = at.text;
       break;
     case ElementKind::Star:
@@ -287,26 +453,28 @@ Step takeElement(Cursor& at, const Element& element, MatchOutputList outputs) {
 
 int matchPatternCore(const char* pattern, const char* text, int caseSensitive,
                      MatchOutputList outputs) {
+  const Match match = prepare(pattern, text, caseSensitive, outputs);
+  if (match.tail == Tail::Fails) return 0;
   Cursor at{pattern, text, text, caseSensitive != 0, 0};
   StarPoint star{};
   bool haveStar = false;
   for (;;) {
     const Element element = readElement(at.pattern);
     if (element.kind == ElementKind::Star) {
-      if (haveStar) finishStar(star, outputs);  // its split can no longer change
-      star = openStar(at, element.next);
+      if (haveStar) finishStar(star, match);  // its split can no longer change
+      star = openStar(at, element.next, match);
       haveStar = true;
+      if (star.tailChecked) return finishCheckedStar(star, match);
       at = startTrial(star);
       continue;
     }
-    const Step step = takeElement(at, element, outputs);
+    const Step step = takeElement(at, element, match);
+    if (step == Step::Continue) continue;
     if (step == Step::Matched) {
-      if (haveStar) finishStar(star, outputs);
+      if (haveStar) finishStar(star, match);
       return 1;
     }
-    if (step == Step::Continue) continue;
-    if (!haveStar || *star.split == '\0') return 0;
-    ++star.split;
+    if (!haveStar || !nextSplit(star, match)) return 0;
     at = startTrial(star);
   }
 }
