@@ -263,37 +263,40 @@ void readTail(Match& match) {
   }
 }
 
-// Whether the text ends in the bytes after a pattern's last star, when that pattern holds
-// no directive: every byte after the star is then a literal or a "?", in the starting mode.
-bool plainTailMatches(const Match& match, int caseSensitive) {
-  const char* pattern = match.lastStar + 1;
-  const char* text = match.textEnd - match.tailLength;
-  for (; pattern != match.patternEnd; ++pattern, ++text) {
-    const auto p = static_cast<unsigned char>(*pattern);
-    const auto t = static_cast<unsigned char>(*text);
-    const bool same = p == t || p == '?' || (!caseSensitive && t != 0 && ((p ^ t) & 0xDF) == 0);
-    if (!same) return false;
-  }
-  return true;
+bool samePlainByte(char patternChar, char textChar, int caseSensitive) {
+  const auto p = static_cast<unsigned char>(patternChar);
+  const auto t = static_cast<unsigned char>(textChar);
+  return p == t || p == '?' || (!caseSensitive && t != 0 && ((p ^ t) & 0xDF) == 0);
 }
 
-// Lengths, the last star and the part after it. A pattern without "%" has no escapes or
-// directives, so its last "*" is simply the last one, and the text's end can be checked
-// against what follows it before anything else.
+// In a pattern without "%" every byte after the last star is a literal or a "?" in the
+// starting mode, so that part is compared with the text's end from the back, which also
+// finds the star. Any difference, or too short a text, fails the whole match.
+Tail checkPlainTail(Match& match, const char* pattern, const char* text, int caseSensitive) {
+  const char* t = match.textEnd;
+  for (const char* p = match.patternEnd; p != pattern;) {
+    --p;
+    if (*p == '*') {
+      match.lastStar = p;
+      match.tailLength = static_cast<std::size_t>(match.patternEnd - p - 1);
+      return Tail::Matches;
+    }
+    if (t == text || !samePlainByte(*p, *--t, caseSensitive)) return Tail::Fails;
+  }
+  return t == text ? Tail::Matches : Tail::Fails;
+}
+
+// Lengths, the last star and what the pattern asks after it.
 Match prepare(const char* pattern, const char* text, int caseSensitive, MatchOutputList outputs) {
   const std::size_t patternLength = std::strlen(pattern);
   Match match{pattern + patternLength, text + std::strlen(text), outputs, nullptr, 0, 0,
               Tail::Unknown};
-  const bool plain = std::memchr(pattern, '%', patternLength) == nullptr;
-  match.lastStar = findLastStar(pattern, match.patternEnd);
-  if (match.lastStar == nullptr) return match;
-  if (!plain) {
-    readTail(match);
+  if (std::memchr(pattern, '%', patternLength) == nullptr) {
+    match.tail = checkPlainTail(match, pattern, text, caseSensitive);
     return match;
   }
-  match.tailLength = static_cast<std::size_t>(match.patternEnd - match.lastStar - 1);
-  const bool fits = match.tailLength <= static_cast<std::size_t>(match.textEnd - text);
-  match.tail = fits && plainTailMatches(match, caseSensitive) ? Tail::Matches : Tail::Fails;
+  match.lastStar = findLastStar(pattern, match.patternEnd);
+  if (match.lastStar != nullptr) readTail(match);
   return match;
 }
 
