@@ -89,7 +89,8 @@ double median(std::vector<double> values) {
 
 void interleaved(benchmark::State& state, const Workload& workload) {
   std::vector<std::string> fnmatchPatterns;
-  for (const std::string& pattern : workload.patterns) fnmatchPatterns.push_back(forFnmatch(pattern));
+  for (const std::string& pattern : workload.patterns)
+    fnmatchPatterns.push_back(forFnmatch(pattern));
   const auto mine = [&] { return runMatcher(workload.patterns, workload.texts); };
   const auto theirs = [&] { return runFnmatch(fnmatchPatterns, workload.texts); };
   if (mine() != theirs()) state.SkipWithError("the matchers disagree");

@@ -180,21 +180,21 @@ struct TypedOutputs {
 std::vector<MatchOutput> describeTyped(TypedOutputs& o) {
   using match_output::describe;
   using match_output::describeAny;
-  return {describeAny(o.one[0]),    describeAny(o.two[0]),
-          describeAny(o.five[0]),   describe(std::span<char>(o.spanned[0])),
-          describe(*o.single), describe(o.s.get()),
-          describe(o.i.get()),      describe(o.l.get()),
-          describe(o.ll.get()),     describe(o.us.get()),
-          describe(o.u.get()),      describe(o.ul.get()),
-          describe(o.ull.get()),    describe(o.f.get()),
-          describe(o.d.get()),      describe(o.ld.get())};
+  return {describeAny(o.one[0]),  describeAny(o.two[0]),
+          describeAny(o.five[0]), describe(std::span<char>(o.spanned[0])),
+          describe(*o.single),    describe(o.s.get()),
+          describe(o.i.get()),    describe(o.l.get()),
+          describe(o.ll.get()),   describe(o.us.get()),
+          describe(o.u.get()),    describe(o.ul.get()),
+          describe(o.ull.get()),  describe(o.f.get()),
+          describe(o.d.get()),    describe(o.ld.get())};
 }
 
 // The same outputs, in the same order, through the typed entry.
 int matchTyped(const char* pattern, const char* text, TypedOutputs& o) {
   return matchPattern(pattern, text, o.one[0], o.two[0], o.five[0], std::span<char>(o.spanned[0]),
-                      *o.single, o.s.get(), o.i.get(), o.l.get(), o.ll.get(), o.us.get(),
-                      o.u.get(), o.ul.get(), o.ull.get(), o.f.get(), o.d.get(), o.ld.get());
+                      *o.single, o.s.get(), o.i.get(), o.l.get(), o.ll.get(), o.us.get(), o.u.get(),
+                      o.ul.get(), o.ull.get(), o.f.get(), o.d.get(), o.ld.get());
 }
 
 std::vector<std::vector<unsigned char>> snapshot(const std::vector<MatchOutput>& outputs) {

@@ -233,9 +233,9 @@ struct Match {
   const char* patternEnd;
   const char* textEnd;
   MatchOutputList outputs;
-  const char* lastStar;     // the pattern's last "*", or nullptr
-  std::size_t tailLength;   // bytes of text the pattern after it consumes
-  std::size_t tailStores;   // storing directives after it, its own excepted
+  const char* lastStar;    // the pattern's last "*", or nullptr
+  std::size_t tailLength;  // bytes of text the pattern after it consumes
+  std::size_t tailStores;  // storing directives after it, its own excepted
   Tail tail;
 };
 
@@ -289,9 +289,9 @@ Tail checkPlainTail(Match& match, const char* pattern, const char* text, int cas
 // Lengths, the last star and what the pattern asks after it.
 Match prepare(const char* pattern, const char* text, int caseSensitive, MatchOutputList outputs) {
   const std::size_t patternLength = std::strlen(pattern);
-  Match match{pattern + patternLength, text + std::strlen(text), outputs, nullptr, 0, 0,
-              Tail::Unknown};
-  if (std::memchr(pattern, '%', patternLength) == nullptr) {
+  Match match{
+      pattern + patternLength, text + std::strlen(text), outputs, nullptr, 0, 0, Tail::Unknown};
+  if (std::strchr(pattern, '%') == nullptr) {
     match.tail = checkPlainTail(match, pattern, text, caseSensitive);
     return match;
   }
@@ -301,7 +301,8 @@ Match prepare(const char* pattern, const char* text, int caseSensitive, MatchOut
 }
 
 void store(const Match& match, std::size_t index, char conversion, Capture capture) {
-  if (index >= match.outputs.count) return;  // more directives than outputs: the surplus store nothing
+  if (index >= match.outputs.count)
+    return;  // more directives than outputs: the surplus store nothing
   const MatchOutput& output = match.outputs.items[index];
   if (conversion == 's') {
     if (output.kind == MatchOutputKind::Text) storeText(output, capture);
@@ -373,11 +374,15 @@ void firstSplit(StarPoint& star, const Match& match, bool isLast) {
   }
 }
 
+bool isLastStar(const char* afterStar, const Match& match) {
+  return match.lastStar != nullptr && afterStar == match.lastStar + 1;
+}
+
 StarPoint openStar(const Cursor& at, const char* afterStar, const Match& match) {
   const char* after = afterStars(afterStar, match.patternEnd);
   StarPoint star{after, at.text, at.text, at.caseSensitive, at.outputIndex, 0, at.outputIndex,
                  0,     false,   false};
-  if (after - 1 == match.lastStar && match.tail == Tail::Matches) {
+  if (isLastStar(after, match) && match.tail == Tail::Matches) {
     firstSplit(star, match, true);
     return star;
   }
@@ -389,7 +394,7 @@ StarPoint openStar(const Cursor& at, const char* afterStar, const Match& match) 
     following = readElement(following.next);
   }
   if (following.kind == ElementKind::Literal && at.caseSensitive) star.firstByte = *following.bytes;
-  firstSplit(star, match, after - 1 == match.lastStar);
+  firstSplit(star, match, isLastStar(after, match));
   return star;
 }
 

@@ -133,9 +133,8 @@ inline MatchOutput describe(long double* v) {
 }
 
 template <class Output>
-constexpr bool IS_CHAR_ARRAY = std::is_array_v<std::remove_reference_t<Output>> &&
-                               std::is_same_v<std::remove_extent_t<std::remove_reference_t<Output>>,
-                                              char>;
+constexpr bool IS_CHAR_ARRAY = std::is_array_v<std::remove_reference_t<Output>>&&
+    std::is_same_v<std::remove_extent_t<std::remove_reference_t<Output>>, char>;
 
 // What the entry takes as an output: a char array, as text of its whole size (it must not
 // decay to a char*), or anything describe() takes. A temporary char is not one: what it

@@ -141,9 +141,9 @@ FloatRead readSpecial(const char* p, const char* end, bool negative, T& value) {
 struct Digits {
   static constexpr std::size_t PREFIX = 2;  // room for "0x" before the digits
   char text[PREFIX + SCAN_LIMIT + 32];
-  std::size_t count = 0;     // significant digits, from the first that is not 0
-  long fraction = 0;         // digits after the point, leading zeros included
-  bool found = false;        // a digit, or for hexadecimal a point, as scanf has it
+  std::size_t count = 0;       // significant digits, from the first that is not 0
+  long fraction = 0;           // digits after the point, leading zeros included
+  bool found = false;          // a digit, or for hexadecimal a point, as scanf has it
   const char* next = nullptr;  // the first byte after the digits
 };
 
