@@ -132,6 +132,30 @@ TEST(MatchPlain, Star) {
       {"*?*?*", "ab", 1, 1},
       {"*x", "*x", 1, 1},
       {"a*", "A", 0, 1},
+      // The part after the last star is compared with the text's end, "?" included.
+      {"*?b?", "abcd", 0, 0},
+      {"*?c?", "abcd", 1, 1},
+      {"*?C?", "abcd", 0, 1},
+      {"a*??", "ab", 0, 0},
+      {"a*??", "abc", 1, 1},
+      {"ab*bc", "abc", 0, 0},
+      {"ab*bc", "abbc", 1, 1},
+      {"*a*bc", "bc", 0, 0},
+      {"*a*bc", "abc", 1, 1},
+      {"*a*bc", "bcabc", 1, 1},
+      {"x*a*bc", "xbcbc", 0, 0},
+      {"*b*b", "bb", 1, 1},
+      {"*b*b", "b", 0, 0},
+      {"*b*b", "abab", 1, 1},
+      {"*bc*d", "bbcd", 1, 1},
+      {"*bc*d", "bbd", 0, 0},
+      // Runs of stars of every length around a word's eight bytes.
+      {"*******b", "ab", 1, 1},
+      {"********b", "ab", 1, 1},
+      {"*********b", "ab", 1, 1},
+      {"a****************b*", "ab", 1, 1},
+      {"a*****************?", "a", 0, 0},
+      {"?****************c", "abc", 1, 1},
   });
 }
 
@@ -234,6 +258,9 @@ TEST(MatchPlain, DetectorPatterns) {
       {"*" ID_TWO, ID_TWO "x", 0, 0},
       {"*" ID_TWO, "Install, " ID_TWO "\r", 0, 0},
       {"*" ID_TWO, "Install, " ID_ONE, 0, 0},
+      {"*" ID_TWO, "SB\\VID_0FCE&PID_ADDE", 0, 0},
+      {"*" ID_TWO, "USB\\VID_0FCE&PID_ADDF", 0, 0},
+      {"*" ID_TWO, "xUSB\\VID_0FCE&PID_ADDE", 1, 1},
   });
 }
 
@@ -684,6 +711,14 @@ TEST(MatchDirectives, StarCaptures) {
       {"*%d ??%d", "12 34", "dd", 1, "12 34"},
       {"*%d %d", "12 34", "dd", 0, ""},
       {"*%dx", "12x", "d", 1, "12"},
+      {"*%d%%", "50%", "d", 1, "50"},
+      {"*%s%:b", "aaB", "s", 1, R"("aa")"},
+      {"*%s%?", "ab?", "s", 1, R"("ab")"},
+      {"*%s?%s", "abc", "ss", 1, R"("ab" "c")"},
+      {"*%s?%sx", "abc", "ss", 0, ""},
+      {"*%s?%d", "ab", "s", 1, R"("a")"},
+      {"x*%s,", "xab,", "s", 1, R"("ab")"},
+      {"x*%s,", "xab", "s", 0, ""},
       // A mode switch or escape after a star is matched in the trials, which start with an
       // empty capture of their own.
       {"*%:%s", "abc", "s", 1, R"("")"},
