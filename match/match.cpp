@@ -45,28 +45,34 @@ enum class ElementKind : unsigned char {
   Store
 };
 
-// One element of the pattern and where the next one starts.
+// One element of the pattern: where the next one starts and, for a literal, how many
+// bytes before that it takes. Small enough to travel in registers.
 struct Element {
-  ElementKind kind;
-  const char* bytes;   // a literal's bytes, or a storing directive's conversion character
-  std::size_t length;  // a literal's length
   const char* next;
+  std::uint32_t length;  // a literal's bytes are the `length` before `next`
+  ElementKind kind;
+
+  const char* bytes() const { return next - length; }
+  char conversion() const { return next[-1]; }  // a storing directive's character
 };
+
+// Longest literal run read as one element; a longer one is read as several.
+constexpr std::size_t LONGEST_RUN = 1U << 16U;
 
 Element readDirective(const char* p) {
   switch (p[1]) {
     case '\0':
-      return {ElementKind::Literal, p, 1, p + 1};  // a lone final "%" stands for itself
+      return {p + 1, 1, ElementKind::Literal};  // a lone final "%" stands for itself
     case ':':
-      return {ElementKind::CaseInsensitive, p + 1, 0, p + 2};
+      return {p + 2, 0, ElementKind::CaseInsensitive};
     case '=':
-      return {ElementKind::CaseSensitive, p + 1, 0, p + 2};
+      return {p + 2, 0, ElementKind::CaseSensitive};
     case '%':
     case '?':
     case '*':
-      return {ElementKind::Literal, p + 1, 1, p + 2};
+      return {p + 2, 1, ElementKind::Literal};
     default:
-      return {ElementKind::Store, p + 1, 0, p + 2};
+      return {p + 2, 0, ElementKind::Store};
   }
 }
 
@@ -77,17 +83,17 @@ bool isPlainByte(char c) {
 Element readElement(const char* p) {
   switch (*p) {
     case '\0':
-      return {ElementKind::End, p, 0, p};
+      return {p, 0, ElementKind::End};
     case '?':
-      return {ElementKind::AnyOne, p, 0, p + 1};
+      return {p + 1, 0, ElementKind::AnyOne};
     case '*':
-      return {ElementKind::Star, p, 0, p + 1};
+      return {p + 1, 0, ElementKind::Star};
     case '%':
       return readDirective(p);
     default: {
       const char* end = p + 1;
-      while (isPlainByte(*end)) ++end;
-      return {ElementKind::Literal, p, static_cast<std::size_t>(end - p), end};
+      while (isPlainByte(*end) && static_cast<std::size_t>(end - p) < LONGEST_RUN) ++end;
+      return {end, static_cast<std::uint32_t>(end - p), ElementKind::Literal};
     }
   }
 }
@@ -295,6 +301,7 @@ Match prepare(const char* pattern, const char* text, int caseSensitive, MatchOut
     match.tail = checkPlainTail(match, pattern, text, caseSensitive);
     return match;
   }
+  if (std::strchr(pattern, '*') == nullptr) return match;
   match.lastStar = findLastStar(pattern, match.patternEnd);
   if (match.lastStar != nullptr) readTail(match);
   return match;
@@ -389,11 +396,12 @@ StarPoint openStar(const Cursor& at, const char* afterStar, const Match& match) 
   Element following = readElement(after);
   if (following.kind == ElementKind::Store) {
     star.patternAfter = following.next;
-    star.conversion = *following.bytes;
+    star.conversion = following.conversion();
     star.outputIndex = at.outputIndex + 1;
     following = readElement(following.next);
   }
-  if (following.kind == ElementKind::Literal && at.caseSensitive) star.firstByte = *following.bytes;
+  if (following.kind == ElementKind::Literal && at.caseSensitive)
+    star.firstByte = *following.bytes();
   firstSplit(star, match, isLastStar(after, match));
   return star;
 }
@@ -436,7 +444,7 @@ Step takeElement(Cursor& at, const Element& element, const Match& match) {
       break;
     case ElementKind::Literal:
       if (left < element.length ||
-          !sameBytes(element.bytes, at.text, element.length, at.caseSensitive)) {
+          !sameBytes(element.bytes(), at.text, element.length, at.caseSensitive)) {
         return Step::Failed;
       }
       at.text += element.length;
@@ -447,7 +455,7 @@ Step takeElement(Cursor& at, const Element& element, const Match& match) {
       at.caseSensitive = element.kind == ElementKind::CaseSensitive;
       break;
     case ElementKind::Store:
-      store(match, at.outputIndex++, *element.bytes, {at.captureStart, at.text});
+      store(match, at.outputIndex++, element.conversion(), {at.captureStart, at.text});
       at.captureStart = at.text;
       break;
     case ElementKind::Star:
@@ -467,6 +475,11 @@ int matchPatternCore(const char* pattern, const char* text, int caseSensitive,
   StarPoint star{};
   bool haveStar = false;
   for (;;) {
+    if (*at.pattern == '?' && at.text != match.textEnd) {  // the commonest element, inline
+      ++at.pattern;
+      ++at.text;
+      continue;
+    }
     const Element element = readElement(at.pattern);
     if (element.kind == ElementKind::Star) {
       if (haveStar) finishStar(star, match);  // its split can no longer change
