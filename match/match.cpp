@@ -16,7 +16,9 @@
 // Shortcuts that keep all of that:
 // - After the pattern's last star only one split can succeed, the one that leaves the
 //   text's last bytes to the fixed-length rest; when that rest stores nothing, the other
-//   trials have no effect and only that split is tried.
+//   trials have no effect and only that split is tried. In a pattern without "%" that
+//   rest is compared with the text's end, from the back, before the walk starts: a
+//   difference ends the match at once, and reaching the last star decides it.
 // - A trial that starts with a literal (case-sensitive) fails, writing nothing, wherever
 //   the text does not hold that byte, so the star's split moves on with memchr.
 // - A run of literal bytes is one element, compared in one step; consecutive stars are
@@ -307,9 +309,9 @@ Match prepare(const char* pattern, const char* text, int caseSensitive, MatchOut
   return match;
 }
 
+// Stores a capture through output `index`; directives beyond the last output store nothing.
 void store(const Match& match, std::size_t index, char conversion, Capture capture) {
-  if (index >= match.outputs.count)
-    return;  // more directives than outputs: the surplus store nothing
+  if (index >= match.outputs.count) return;
   const MatchOutput& output = match.outputs.items[index];
   if (conversion == 's') {
     if (output.kind == MatchOutputKind::Text) storeText(output, capture);
@@ -359,6 +361,15 @@ const char* afterStars(const char* p, const char* end) {
   return p;
 }
 
+// Moves the split on to the first place that holds the byte every trial starts with: a
+// trial anywhere else fails at that byte, writing nothing.
+void seekFirstByte(StarPoint& star, const Match& match) {
+  if (star.firstByte == 0 || *star.split == star.firstByte) return;
+  const auto left = static_cast<std::size_t>(match.textEnd - star.split);
+  const void* found = std::memchr(star.split, star.firstByte, left);
+  star.split = found != nullptr ? static_cast<const char*>(found) : match.textEnd;
+}
+
 // The first split worth trying, from the star's own position on: the last star's only
 // one, or the first place that holds the byte every trial starts with.
 void firstSplit(StarPoint& star, const Match& match, bool isLast) {
@@ -375,9 +386,8 @@ void firstSplit(StarPoint& star, const Match& match, bool isLast) {
     star.onlySplit = true;
     // Too short a text leaves the empty remainder, where the fixed tail fails at once.
     star.split = left >= match.tailLength ? match.textEnd - match.tailLength : match.textEnd;
-  } else if (star.firstByte != 0 && (left == 0 || *star.split != star.firstByte)) {
-    const void* found = std::memchr(star.split, star.firstByte, left);
-    star.split = found != nullptr ? static_cast<const char*>(found) : match.textEnd;
+  } else {
+    seekFirstByte(star, match);
   }
 }
 
@@ -410,11 +420,7 @@ StarPoint openStar(const Cursor& at, const char* afterStar, const Match& match) 
 bool nextSplit(StarPoint& star, const Match& match) {
   if (star.onlySplit || star.split == match.textEnd) return false;
   ++star.split;
-  if (star.firstByte != 0 && *star.split != star.firstByte) {
-    const auto left = static_cast<std::size_t>(match.textEnd - star.split);
-    const void* found = std::memchr(star.split, star.firstByte, left);
-    star.split = found != nullptr ? static_cast<const char*>(found) : match.textEnd;
-  }
+  seekFirstByte(star, match);
   return true;
 }
 
