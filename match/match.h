@@ -132,9 +132,13 @@ inline MatchOutput describe(long double* v) {
   return {MatchOutputKind::LongDouble, v, sizeof *v};
 }
 
+// A char array, whatever its size: text with its whole size as capacity.
 template <class Output>
-constexpr bool IS_CHAR_ARRAY = std::is_array_v<std::remove_reference_t<Output>>&&
-    std::is_same_v<std::remove_extent_t<std::remove_reference_t<Output>>, char>;
+struct IsCharArray : std::false_type {};
+template <std::size_t N>
+struct IsCharArray<char (&)[N]> : std::true_type {};
+template <class Output>
+constexpr bool IS_CHAR_ARRAY = IsCharArray<Output>::value;
 
 // What the entry takes as an output: a char array, as text of its whole size (it must not
 // decay to a char*), or anything describe() takes. A temporary char is not one: what it
