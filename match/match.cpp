@@ -19,10 +19,12 @@
 //   trials have no effect and only that split is tried. In a pattern without "%" that
 //   rest is compared with the text's end, from the back, before the walk starts: a
 //   difference ends the match at once, and reaching the last star decides it.
-// - A trial that starts with a literal (case-sensitive) fails, writing nothing, wherever
-//   the text does not hold that byte, so the star's split moves on with memchr.
-// - A run of literal bytes is one element, compared in one step; consecutive stars are
-//   one star, since the walk would open each and give it up at once.
+// - A trial that meets a literal (case-sensitive) after nothing but "?" fails, writing
+//   nothing, wherever the text does not hold that byte there, so the star's split moves
+//   on with memchr.
+// - "?" and, in the case-sensitive mode, runs of literal bytes are taken in the loop
+//   itself, compared as they are read; consecutive stars are one star, since the walk
+//   would open each and give it up at once.
 //
 // Cost: each star retries the stretch after it at most once per character of the text,
 // so time is bounded by the pattern's length times the text's length; stack is constant.
@@ -103,7 +105,7 @@ Element readElement(const char* p) {
 // Whether the text's bytes equal a literal run's in the given case mode. A terminator in
 // the text (one a store into an overlapping output has put there) equals nothing.
 bool sameBytes(const char* pattern, const char* text, std::size_t length, int caseSensitive) {
-  if (caseSensitive) return std::memcmp(pattern, text, length) == 0;
+  if (caseSensitive) return *pattern == *text && std::memcmp(pattern, text, length) == 0;
   for (std::size_t i = 0; i < length; ++i) {
     const auto p = static_cast<unsigned char>(pattern[i]);
     const auto t = static_cast<unsigned char>(text[i]);
@@ -330,9 +332,10 @@ struct StarPoint {
   std::size_t outputIndex;  // the output of the first storing directive after the trials' start
   char conversion;          // the star's own directive, or 0
   std::size_t ownOutput;
-  char firstByte;    // the literal byte every trial starts with (case-sensitive), or 0
-  bool onlySplit;    // no other split can succeed or leave a trace
-  bool tailChecked;  // the trial at the only split is known to succeed if it fits the text
+  char firstByte;           // the literal byte each trial meets first (case-sensitive), or 0
+  std::size_t firstByteAt;  // how many "?" stand before it
+  bool onlySplit;           // no other split can succeed or leave a trace
+  bool tailChecked;         // the trial at the only split is known to succeed if it fits the text
 };
 
 // The walk's position: in the pattern, in the text, and where the run of "?" that a
@@ -361,13 +364,20 @@ const char* afterStars(const char* p, const char* end) {
   return p;
 }
 
-// Moves the split on to the first place that holds the byte every trial starts with: a
-// trial anywhere else fails at that byte, writing nothing.
+// Moves the split on to the first place whose trial finds the byte it meets first after
+// its run of "?": a trial anywhere else fails there, having written nothing.
 void seekFirstByte(StarPoint& star, const Match& match) {
-  if (star.firstByte == 0 || *star.split == star.firstByte) return;
+  if (star.firstByte == 0) return;
   const auto left = static_cast<std::size_t>(match.textEnd - star.split);
-  const void* found = std::memchr(star.split, star.firstByte, left);
-  star.split = found != nullptr ? static_cast<const char*>(found) : match.textEnd;
+  if (left <= star.firstByteAt) {
+    star.split = match.textEnd;  // every trial from here runs out of text
+    return;
+  }
+  const char* from = star.split + star.firstByteAt;
+  if (*from == star.firstByte) return;
+  const void* found = std::memchr(from, star.firstByte, left - star.firstByteAt);
+  star.split =
+      found != nullptr ? static_cast<const char*>(found) - star.firstByteAt : match.textEnd;
 }
 
 // The first split worth trying, from the star's own position on: the last star's only
@@ -397,7 +407,7 @@ bool isLastStar(const char* afterStar, const Match& match) {
 
 StarPoint openStar(const Cursor& at, const char* afterStar, const Match& match) {
   const char* after = afterStars(afterStar, match.patternEnd);
-  StarPoint star{after, at.text, at.text, at.caseSensitive, at.outputIndex, 0, at.outputIndex,
+  StarPoint star{after, at.text, at.text, at.caseSensitive, at.outputIndex, 0, at.outputIndex, 0,
                  0,     false,   false};
   if (isLastStar(after, match) && match.tail == Tail::Matches) {
     firstSplit(star, match, true);
@@ -410,8 +420,13 @@ StarPoint openStar(const Cursor& at, const char* afterStar, const Match& match) 
     star.outputIndex = at.outputIndex + 1;
     following = readElement(following.next);
   }
-  if (following.kind == ElementKind::Literal && at.caseSensitive)
+  // "?" before the first literal only consume; a directive among them could store.
+  for (; following.kind == ElementKind::AnyOne; following = readElement(following.next)) {
+    ++star.firstByteAt;
+  }
+  if (following.kind == ElementKind::Literal && at.caseSensitive) {
     star.firstByte = *following.bytes();
+  }
   firstSplit(star, match, isLastStar(after, match));
   return star;
 }
@@ -436,7 +451,25 @@ Cursor startTrial(const StarPoint& star) {
   return {star.patternAfter, star.split, star.split, star.caseSensitive, star.outputIndex};
 }
 
-enum class Step : unsigned char { Continue, Matched, Failed };
+// Other: the element is not one takeSimple takes.
+enum class Step : unsigned char { Continue, Matched, Failed, Other };
+
+// Takes the commonest elements in place, without reading them as elements: a "?", or, in
+// the case-sensitive mode, a run of literal bytes, compared as it is read.
+Step takeSimple(Cursor& at, const Match& match) {
+  if (*at.pattern == '?') {
+    if (at.text == match.textEnd) return Step::Failed;
+    ++at.pattern;
+    ++at.text;
+    return Step::Continue;
+  }
+  if (!at.caseSensitive || !isPlainByte(*at.pattern)) return Step::Other;
+  for (; isPlainByte(*at.pattern); ++at.pattern, ++at.text) {
+    if (at.text == match.textEnd || *at.text != *at.pattern) return Step::Failed;
+  }
+  at.captureStart = at.text;
+  return Step::Continue;
+}
 
 // Takes one element of the pattern at `at`. Failed means the current trial fails here.
 Step takeElement(Cursor& at, const Element& element, const Match& match) {
@@ -481,21 +514,19 @@ int matchPatternCore(const char* pattern, const char* text, int caseSensitive,
   StarPoint star{};
   bool haveStar = false;
   for (;;) {
-    if (*at.pattern == '?' && at.text != match.textEnd) {  // the commonest element, inline
-      ++at.pattern;
-      ++at.text;
-      continue;
+    Step step = takeSimple(at, match);
+    if (step == Step::Other) {
+      const Element element = readElement(at.pattern);
+      if (element.kind == ElementKind::Star) {
+        if (haveStar) finishStar(star, match);  // its split can no longer change
+        star = openStar(at, element.next, match);
+        haveStar = true;
+        if (star.tailChecked) return finishCheckedStar(star, match);
+        at = startTrial(star);
+        continue;
+      }
+      step = takeElement(at, element, match);
     }
-    const Element element = readElement(at.pattern);
-    if (element.kind == ElementKind::Star) {
-      if (haveStar) finishStar(star, match);  // its split can no longer change
-      star = openStar(at, element.next, match);
-      haveStar = true;
-      if (star.tailChecked) return finishCheckedStar(star, match);
-      at = startTrial(star);
-      continue;
-    }
-    const Step step = takeElement(at, element, match);
     if (step == Step::Continue) continue;
     if (step == Step::Matched) {
       if (haveStar) finishStar(star, match);
