@@ -439,14 +439,6 @@ bool nextSplit(StarPoint& star, const Match& match) {
   return true;
 }
 
-// The last star of a pattern whose tail the text is known to end in: it matches when its
-// only split leaves exactly the tail's bytes.
-int finishCheckedStar(const StarPoint& star, const Match& match) {
-  if (static_cast<std::size_t>(match.textEnd - star.split) != match.tailLength) return 0;
-  finishStar(star, match);
-  return 1;
-}
-
 Cursor startTrial(const StarPoint& star) {
   return {star.patternAfter, star.split, star.split, star.caseSensitive, star.outputIndex};
 }
@@ -504,36 +496,50 @@ Step takeElement(Cursor& at, const Element& element, const Match& match) {
   return Step::Continue;
 }
 
+// The walk: where it stands, and the most recent star, if any.
+struct Walk {
+  Cursor at;
+  StarPoint star;
+  bool haveStar;
+};
+
+// Opens the star the walk has reached and starts its first trial. When the text is known
+// to end in what follows the pattern's last star, reaching it decides the match.
+Step takeStar(Walk& walk, const Element& element, const Match& match) {
+  if (walk.haveStar) finishStar(walk.star, match);  // its split can no longer change
+  walk.star = openStar(walk.at, element.next, match);
+  walk.haveStar = true;
+  if (walk.star.tailChecked) {
+    const auto left = static_cast<std::size_t>(match.textEnd - walk.star.split);
+    return left == match.tailLength ? Step::Matched : Step::Failed;
+  }
+  walk.at = startTrial(walk.star);
+  return Step::Continue;
+}
+
+Step takeOther(Walk& walk, const Match& match) {
+  const Element element = readElement(walk.at.pattern);
+  if (element.kind == ElementKind::Star) return takeStar(walk, element, match);
+  return takeElement(walk.at, element, match);
+}
+
 }  // namespace
 
 int matchPatternCore(const char* pattern, const char* text, int caseSensitive,
                      MatchOutputList outputs) {
   const Match match = prepare(pattern, text, caseSensitive, outputs);
   if (match.tail == Tail::Fails) return 0;
-  Cursor at{pattern, text, text, caseSensitive != 0, 0};
-  StarPoint star{};
-  bool haveStar = false;
+  Walk walk{{pattern, text, text, caseSensitive != 0, 0}, {}, false};
   for (;;) {
-    Step step = takeSimple(at, match);
-    if (step == Step::Other) {
-      const Element element = readElement(at.pattern);
-      if (element.kind == ElementKind::Star) {
-        if (haveStar) finishStar(star, match);  // its split can no longer change
-        star = openStar(at, element.next, match);
-        haveStar = true;
-        if (star.tailChecked) return finishCheckedStar(star, match);
-        at = startTrial(star);
-        continue;
-      }
-      step = takeElement(at, element, match);
-    }
+    Step step = takeSimple(walk.at, match);
+    if (step == Step::Other) step = takeOther(walk, match);
     if (step == Step::Continue) continue;
     if (step == Step::Matched) {
-      if (haveStar) finishStar(star, match);
+      if (walk.haveStar) finishStar(walk.star, match);
       return 1;
     }
-    if (!haveStar || !nextSplit(star, match)) return 0;
-    at = startTrial(star);
+    if (!walk.haveStar || !nextSplit(walk.star, match)) return 0;
+    walk.at = startTrial(walk.star);
   }
 }
 
