@@ -163,6 +163,13 @@ void starLetters(benchmark::State& state) {
 }
 BENCHMARK(starLetters)->Name("vsFnmatch/starLetters")->Arg(1000)->UseManualTime();
 
+// Patterns whose first star must try nearly every split of a^1000: *ab*, *a?b*, *?x*.
+void everySplit(benchmark::State& state) {
+  static const char* const PATTERNS[] = {"*ab*", "*a?b*", "*?x*"};
+  interleaved(state, {{PATTERNS[state.range(0)]}, {repeated("a", 1000)}});
+}
+BENCHMARK(everySplit)->Name("vsFnmatch/everySplit")->DenseRange(0, 2)->UseManualTime();
+
 }  // namespace
 
 #endif
