@@ -1,8 +1,9 @@
 // The plain recursive search the matcher must agree with, written straight from the
 // matching rules: each call keeps its own capture, and a star's trials recurse, one per
 // split. Its time grows with the number of ways the stars can split and its stack with the
-// number of stars, so it is for tests and benchmarks on small inputs only. It stores into
-// text, char and int outputs.
+// number of stars, so it is for tests, benchmarks and the fuzzer on small inputs only. It
+// stores into text, char and int outputs, and leaves an int untouched when the number
+// does not fit.
 #pragma once
 
 #include <algorithm>
