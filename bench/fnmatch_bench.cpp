@@ -1,17 +1,26 @@
-// POSIX fnmatch on the patterns of literals, "?" and "*" that the matcher benchmarks run,
-// as a yardstick. Built only where the C library declares it.
+// The matcher against the C library's fnmatch in one process, on the same patterns (the
+// backslashes doubled for fnmatch, flags 0) and texts. Each benchmark iteration is one
+// round: a batch of matchPatternCore calls and a batch of fnmatch calls, timed apart, in
+// alternating order. The counter "ratio" is the median over the rounds of the matcher's
+// time divided by fnmatch's; "matcher_ns" and "fnmatch_ns" are the medians of one run of
+// the workload. Built only where the C library declares fnmatch.
 #if MATCH_BENCH_HAVE_FNMATCH
 
 #include <benchmark/benchmark.h>
 #include <fnmatch.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "match/match.h"
+
 namespace {
 
-constexpr const char* ID_PATTERNS[] = {"*USB\\VID_0BDB&PID_100E", "*USB\\VID_0FCE&PID_ADDE"};
+namespace match = usb_flash_detect::match;
 
 std::string repeated(std::string_view piece, std::size_t count) {
   std::string out;
@@ -20,61 +29,146 @@ std::string repeated(std::string_view piece, std::size_t count) {
   return out;
 }
 
-// A backslash is an ordinary byte in the matcher's patterns, so it must be one here too.
-bool matches(const char* pattern, const std::string& text) {
-  return fnmatch(pattern, text.c_str(), FNM_NOESCAPE) == 0;
+// fnmatch's spelling of a pattern: a backslash escapes there, so it is doubled.
+std::string forFnmatch(std::string_view pattern) {
+  std::string out;
+  for (const char c : pattern) {
+    if (c == '\\') out += '\\';
+    out += c;
+  }
+  return out;
 }
 
-// The same lines as the matcher's detector case.
-const std::vector<std::string>& deviceLines() {
-  static const std::vector<std::string> lines = {
-      "Install, USB\\VID_0BDB&PID_100E",
-      "Install, USB\\VID_0FCE&PID_ADDE",
-      "Install, USB\\VID_0FCE&PID_ADDE, USB\\Class_08&SubClass_06",
-      "install, usb\\vid_0fce&pid_adde",
-      "DriverInstall.NT, USB\\VID_1234&PID_5678&REV_0100&MI_00",
-      "Install, " + repeated("USB\\VID_0FCE&PID_ADD0, ", 8) + "USB\\VID_0FCE&PID_ADDE",
-  };
-  return lines;
-}
+// A workload: patterns tried in turn on each text until one matches, as the detector
+// tries its two IDs on each device line.
+struct Workload {
+  std::vector<std::string> patterns;
+  std::vector<std::string> texts;
+};
 
-// Lines of deviceLines() that end in one of the IDs.
-constexpr int FOUND_LINES = 3;
-
-// Both IDs tried in turn, as the detector does, on every line.
-int countFound() {
+int runMatcher(const std::vector<std::string>& patterns, const std::vector<std::string>& texts) {
   int found = 0;
-  for (const std::string& line : deviceLines()) {
-    found += matches(ID_PATTERNS[0], line) || matches(ID_PATTERNS[1], line);
+  for (const std::string& text : texts) {
+    for (const std::string& pattern : patterns) {
+      if (match::matchPatternCore(pattern.c_str(), text.c_str(), 1, {}) == 1) {
+        ++found;
+        break;
+      }
+    }
   }
   return found;
 }
 
-void fnmatchDetectorLines(benchmark::State& state) {
-  if (countFound() != FOUND_LINES) state.SkipWithError("wrong count of lines found");
-  for (auto _ : state) benchmark::DoNotOptimize(countFound());
-  state.SetItemsProcessed(state.iterations() * static_cast<long>(deviceLines().size()));
+int runFnmatch(const std::vector<std::string>& patterns, const std::vector<std::string>& texts) {
+  int found = 0;
+  for (const std::string& text : texts) {
+    for (const std::string& pattern : patterns) {
+      if (fnmatch(pattern.c_str(), text.c_str(), 0) == 0) {
+        ++found;
+        break;
+      }
+    }
+  }
+  return found;
 }
-BENCHMARK(fnmatchDetectorLines)->Name("detectorLines/fnmatch");
+
+using Clock = std::chrono::steady_clock;
+
+template <class Run>
+double batchSeconds(Run run, int batch) {
+  const auto start = Clock::now();
+  for (int i = 0; i < batch; ++i) benchmark::DoNotOptimize(run());
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t middle = values.size() / 2;
+  return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+void interleaved(benchmark::State& state, const Workload& workload) {
+  std::vector<std::string> fnmatchPatterns;
+  for (const std::string& pattern : workload.patterns)
+    fnmatchPatterns.push_back(forFnmatch(pattern));
+  const auto mine = [&] { return runMatcher(workload.patterns, workload.texts); };
+  const auto theirs = [&] { return runFnmatch(fnmatchPatterns, workload.texts); };
+  if (mine() != theirs()) state.SkipWithError("the matchers disagree");
+  // A batch of about 50 microseconds of fnmatch.
+  const double once = std::max(batchSeconds(theirs, 3) / 3, 1e-9);
+  const int batch = std::max(1, static_cast<int>(50e-6 / once));
+  std::vector<double> ratios;
+  std::vector<double> mineTimes;
+  std::vector<double> theirTimes;
+  for (auto _ : state) {
+    const bool mineFirst = ratios.size() % 2 == 0;
+    const double first = mineFirst ? batchSeconds(mine, batch) : batchSeconds(theirs, batch);
+    const double second = mineFirst ? batchSeconds(theirs, batch) : batchSeconds(mine, batch);
+    mineTimes.push_back((mineFirst ? first : second) / batch);
+    theirTimes.push_back((mineFirst ? second : first) / batch);
+    ratios.push_back(mineTimes.back() / theirTimes.back());
+    state.SetIterationTime(first + second);
+  }
+  state.counters["ratio"] = median(ratios);
+  state.counters["matcher_ns"] = median(mineTimes) * 1e9;
+  state.counters["fnmatch_ns"] = median(theirTimes) * 1e9;
+}
+
+// Device lines as INF files carry them, 21 to 260 bytes: the two IDs bare and after an
+// install section, one with a compatible ID after it, one in lower case, unrelated devices
+// and long lists of IDs.
+Workload deviceLines() {
+  return {{"*USB\\VID_0BDB&PID_100E", "*USB\\VID_0FCE&PID_ADDE"},
+          {
+              "USB\\VID_0FCE&PID_ADDE",
+              "Install, USB\\VID_0BDB&PID_100E",
+              "Install, USB\\VID_0FCE&PID_ADDE",
+              "Install, USB\\VID_0FCE&PID_ADDE, USB\\Class_08&SubClass_06",
+              "install, usb\\vid_0fce&pid_adde",
+              "DriverInstall.NT, USB\\VID_1234&PID_5678&REV_0100&MI_00",
+              "USBSTOR_Install.NTamd64, USB\\VID_0BDB&PID_100E&REV_0200, USB\\Class_08",
+              "Install, " + repeated("USB\\VID_0FCE&PID_ADD0, ", 8) + "USB\\VID_0FCE&PID_ADDE",
+              "Install, " + repeated("USB\\VID_0BDB&PID_100F, ", 10) + "USB\\VID_0BDB&PID_1",
+          }};
+}
+
+void detectorLines(benchmark::State& state) {
+  static const Workload workload = deviceLines();
+  interleaved(state, workload);
+}
+BENCHMARK(detectorLines)->Name("vsFnmatch/detectorLines")->UseManualTime();
 
 // (a*)^n b against a^m: never matches.
-void fnmatchStarRuns(benchmark::State& state) {
-  const std::string pattern = repeated("a*", static_cast<std::size_t>(state.range(0))) + "b";
-  const std::string text = repeated("a", static_cast<std::size_t>(state.range(1)));
-  for (auto _ : state) benchmark::DoNotOptimize(matches(pattern.c_str(), text));
+void starRuns(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const auto m = static_cast<std::size_t>(state.range(1));
+  interleaved(state, {{repeated("a*", n) + "b"}, {repeated("a", m)}});
 }
-BENCHMARK(fnmatchStarRuns)
-    ->Name("starRuns/fnmatch")
-    ->ArgsProduct({{1, 10, 100}, {100, 1000, 10000}});
+BENCHMARK(starRuns)
+    ->Name("vsFnmatch/starRuns")
+    ->ArgsProduct({{1, 10, 100}, {100, 10000}})
+    ->UseManualTime();
 
-// 100,000 stars, alone (first argument 0) or followed by "b" (1), against a text of a's of
-// the second argument's length that ends in "b".
-void fnmatchManyStars(benchmark::State& state) {
-  const std::string pattern = repeated("*", 100000) + (state.range(0) ? "b" : "");
-  const std::string text = repeated("a", static_cast<std::size_t>(state.range(1))) + "b";
-  for (auto _ : state) benchmark::DoNotOptimize(matches(pattern.c_str(), text));
+// Many stars and a "b" against a^30.
+void manyStars(benchmark::State& state) {
+  const auto stars = static_cast<std::size_t>(state.range(0));
+  interleaved(state, {{repeated("*", stars) + "b"}, {repeated("a", 30)}});
 }
-BENCHMARK(fnmatchManyStars)->Name("manyStars/fnmatch")->ArgsProduct({{0, 1}, {3, 10000}});
+BENCHMARK(manyStars)->Name("vsFnmatch/manyStars")->Arg(10000)->UseManualTime();
+
+// *a*a*a*a*a*b against a^m.
+void starLetters(benchmark::State& state) {
+  const auto m = static_cast<std::size_t>(state.range(0));
+  interleaved(state, {{"*a*a*a*a*a*b"}, {repeated("a", m)}});
+}
+BENCHMARK(starLetters)->Name("vsFnmatch/starLetters")->Arg(1000)->UseManualTime();
+
+// Patterns whose first star must try nearly every split of a^1000: *ab*, *a?b*, *?x*.
+void everySplit(benchmark::State& state) {
+  static const char* const PATTERNS[] = {"*ab*", "*a?b*", "*?x*"};
+  interleaved(state, {{PATTERNS[state.range(0)]}, {repeated("a", 1000)}});
+}
+BENCHMARK(everySplit)->Name("vsFnmatch/everySplit")->DenseRange(0, 2)->UseManualTime();
 
 }  // namespace
 

@@ -17,6 +17,8 @@
 
 namespace {
 
+using namespace usb_flash_detect::match;
+
 using recursive_model::modelMatch;
 
 // ---------------------------------------------------------------------------------------

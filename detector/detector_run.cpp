@@ -100,7 +100,8 @@ void printOut(const char* format, ...) {
 }
 
 bool isKnownDevice(const char* deviceLine) {
-  return matchPattern(FIRST_ID_PATTERN, deviceLine) || matchPattern(SECOND_ID_PATTERN, deviceLine);
+  return usb_flash_detect::match::matchPattern(FIRST_ID_PATTERN, deviceLine) ||
+         usb_flash_detect::match::matchPattern(SECOND_ID_PATTERN, deviceLine);
 }
 
 int runDetector() {

@@ -3,7 +3,8 @@
 // lives in a heap block of exactly its size (so any write past it is caught), a text
 // output filled by "%s" is terminated within its capacity, "%c" writes one byte, and a
 // directive that does not fit its output leaves it as it was. The outputs never change
-// whether the pattern matches.
+// whether the pattern matches. Small inputs also go through the recursive model, which
+// must give the same result and, after a match, the same text, char and int outputs.
 //
 // Input: one byte giving the number of outputs (modulo 9), one byte per output choosing its
 // kind (modulo 13) and, for text, its capacity (0 to 8), then the pattern, a NUL and the
@@ -19,6 +20,9 @@
 #include <vector>
 
 #include "match/match.h"
+#include "tests/recursive_model.h"
+
+using namespace usb_flash_detect::match;
 
 namespace {
 
@@ -178,21 +182,21 @@ struct TypedOutputs {
 std::vector<MatchOutput> describeTyped(TypedOutputs& o) {
   using match_output::describe;
   using match_output::describeAny;
-  return {describeAny(o.one[0]),    describeAny(o.two[0]),
-          describeAny(o.five[0]),   describe(std::span<char>(o.spanned[0])),
-          describe(o.single.get()), describe(o.s.get()),
-          describe(o.i.get()),      describe(o.l.get()),
-          describe(o.ll.get()),     describe(o.us.get()),
-          describe(o.u.get()),      describe(o.ul.get()),
-          describe(o.ull.get()),    describe(o.f.get()),
-          describe(o.d.get()),      describe(o.ld.get())};
+  return {describeAny(o.one[0]),  describeAny(o.two[0]),
+          describeAny(o.five[0]), describe(std::span<char>(o.spanned[0])),
+          describe(*o.single),    describe(o.s.get()),
+          describe(o.i.get()),    describe(o.l.get()),
+          describe(o.ll.get()),   describe(o.us.get()),
+          describe(o.u.get()),    describe(o.ul.get()),
+          describe(o.ull.get()),  describe(o.f.get()),
+          describe(o.d.get()),    describe(o.ld.get())};
 }
 
 // The same outputs, in the same order, through the typed entry.
 int matchTyped(const char* pattern, const char* text, TypedOutputs& o) {
   return matchPattern(pattern, text, o.one[0], o.two[0], o.five[0], std::span<char>(o.spanned[0]),
-                      o.single.get(), o.s.get(), o.i.get(), o.l.get(), o.ll.get(), o.us.get(),
-                      o.u.get(), o.ul.get(), o.ull.get(), o.f.get(), o.d.get(), o.ld.get());
+                      *o.single, o.s.get(), o.i.get(), o.l.get(), o.ll.get(), o.us.get(), o.u.get(),
+                      o.ul.get(), o.ull.get(), o.f.get(), o.d.get(), o.ld.get());
 }
 
 std::vector<std::vector<unsigned char>> snapshot(const std::vector<MatchOutput>& outputs) {
@@ -213,6 +217,44 @@ void fuzzTyped(const char* pattern, const char* text, const std::string& convers
   const int matched = matchTyped(pattern, text, outputs);
   require(matched == matchPatternCore(pattern, text, 1, MatchOutputList{}));
   checkOutputs(describeTyped(outputs).data(), before, conversions);
+}
+
+// The recursive model's time grows with the ways the stars can split: only small inputs.
+bool smallEnoughForModel(const std::string& pattern, const char* text) {
+  constexpr std::size_t MOST_STARS = 4;
+  constexpr std::size_t LONGEST_TEXT = 24;
+  return static_cast<std::size_t>(std::count(pattern.begin(), pattern.end(), '*')) <= MOST_STARS &&
+         std::strlen(text) <= LONGEST_TEXT;
+}
+
+bool modelled(MatchOutputKind kind) {
+  return kind == MatchOutputKind::Text || kind == MatchOutputKind::Char ||
+         kind == MatchOutputKind::Int;
+}
+
+void compareWithModel(const std::string& pattern, const char* text, int caseSensitive,
+                      const std::vector<std::uint8_t>& choices) {
+  std::vector<OwnedOutput> mine;
+  std::vector<OwnedOutput> model;
+  std::vector<MatchOutput> mineList;
+  std::vector<MatchOutput> modelList;
+  for (const std::uint8_t choice : choices) {
+    mine.push_back(makeOutput(choice));
+    model.push_back(makeOutput(choice));
+    mineList.push_back(mine.back().output);
+    modelList.push_back(model.back().output);
+  }
+  const int expected = recursive_model::modelMatch(pattern.c_str(), text, caseSensitive,
+                                                   {modelList.data(), modelList.size()}, 0);
+  const int got =
+      matchPatternCore(pattern.c_str(), text, caseSensitive, {mineList.data(), mineList.size()});
+  require(got == expected);
+  if (got == 0) return;
+  for (std::size_t i = 0; i < choices.size(); ++i) {
+    if (!modelled(mineList[i].kind)) continue;
+    const std::size_t size = mine[i].before.size();
+    require(std::memcmp(mine[i].block.get(), model[i].block.get(), size) == 0);
+  }
 }
 
 }  // namespace
@@ -243,5 +285,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkOutputs(outputs.data(), before, conversions);
   }
   fuzzTyped(pattern.c_str(), textBytes, conversions);
+  if (smallEnoughForModel(pattern, textBytes)) {
+    const std::vector<std::uint8_t> choices(data + 1, data + 1 + count);
+    for (int caseSensitive = 0; caseSensitive <= 1; ++caseSensitive) {
+      compareWithModel(pattern, textBytes, caseSensitive, choices);
+    }
+  }
   return 0;
 }

@@ -13,13 +13,30 @@
 // that this walk runs into, in the same order, so directives write their outputs in the
 // same order too.
 //
+// Shortcuts that keep all of that:
+// - After the pattern's last star only one split can succeed, the one that leaves the
+//   text's last bytes to the fixed-length rest; when that rest stores nothing, the other
+//   trials have no effect and only that split is tried. In a pattern without "%" that
+//   rest is compared with the text's end, from the back, before the walk starts: a
+//   difference ends the match at once, and reaching the last star decides it.
+// - A trial that meets a literal (case-sensitive) after nothing but "?" fails, writing
+//   nothing, wherever the text does not hold that byte there, so the star's split moves
+//   on with memchr.
+// - "?" and, in the case-sensitive mode, runs of literal bytes are taken in the loop
+//   itself, compared as they are read; consecutive stars are one star, since the walk
+//   would open each and give it up at once.
+//
 // Cost: each star retries the stretch after it at most once per character of the text,
 // so time is bounded by the pattern's length times the text's length; stack is constant.
+// Both lengths are taken once, at the start.
 #include "match/match.h"
 
-#include <cstdio>
+#include <cstdint>
 #include <cstring>
 
+#include "match/scan_number.h"
+
+namespace usb_flash_detect::match {
 namespace {
 
 enum class ElementKind : unsigned char {
@@ -32,51 +49,69 @@ enum class ElementKind : unsigned char {
   Store
 };
 
-// One element of the pattern and where the next one starts.
+// One element of the pattern: where the next one starts and, for a literal, how many
+// bytes before that it takes. Small enough to travel in registers.
 struct Element {
-  ElementKind kind;
-  char value;  // the literal byte, or the conversion character of a storing directive
   const char* next;
+  std::uint32_t length;  // a literal's bytes are the `length` before `next`
+  ElementKind kind;
+
+  const char* bytes() const { return next - length; }
+  char conversion() const { return next[-1]; }  // a storing directive's character
 };
 
+// Longest literal run read as one element; a longer one is read as several.
+constexpr std::size_t LONGEST_RUN = 1U << 16U;
+
 Element readDirective(const char* p) {
-  const char second = p[1];
-  switch (second) {
+  switch (p[1]) {
     case '\0':
-      return {ElementKind::Literal, '%', p + 1};  // a lone final "%" stands for itself
+      return {p + 1, 1, ElementKind::Literal};  // a lone final "%" stands for itself
     case ':':
-      return {ElementKind::CaseInsensitive, 0, p + 2};
+      return {p + 2, 0, ElementKind::CaseInsensitive};
     case '=':
-      return {ElementKind::CaseSensitive, 0, p + 2};
+      return {p + 2, 0, ElementKind::CaseSensitive};
     case '%':
     case '?':
     case '*':
-      return {ElementKind::Literal, second, p + 2};
+      return {p + 2, 1, ElementKind::Literal};
     default:
-      return {ElementKind::Store, second, p + 2};
+      return {p + 2, 0, ElementKind::Store};
   }
+}
+
+bool isPlainByte(char c) {
+  return c != '\0' && c != '?' && c != '*' && c != '%';
 }
 
 Element readElement(const char* p) {
   switch (*p) {
     case '\0':
-      return {ElementKind::End, 0, p};
+      return {p, 0, ElementKind::End};
     case '?':
-      return {ElementKind::AnyOne, 0, p + 1};
+      return {p + 1, 0, ElementKind::AnyOne};
     case '*':
-      return {ElementKind::Star, 0, p + 1};
+      return {p + 1, 0, ElementKind::Star};
     case '%':
       return readDirective(p);
-    default:
-      return {ElementKind::Literal, *p, p + 1};
+    default: {
+      const char* end = p + 1;
+      while (isPlainByte(*end) && static_cast<std::size_t>(end - p) < LONGEST_RUN) ++end;
+      return {end, static_cast<std::uint32_t>(end - p), ElementKind::Literal};
+    }
   }
 }
 
-bool sameCharacter(char patternChar, char textChar, int caseSensitive) {
-  const auto p = static_cast<unsigned char>(patternChar);
-  const auto t = static_cast<unsigned char>(textChar);
-  if (t == 0) return false;  // the end of the text equals no character of the pattern
-  return caseSensitive ? p == t : ((p ^ t) & 0xDF) == 0;
+// Whether the text's bytes equal a literal run's in the given case mode. A terminator in
+// the text (one a store into an overlapping output has put there) equals nothing.
+bool sameBytes(const char* pattern, const char* text, std::size_t length, int caseSensitive) {
+  if (caseSensitive) return *pattern == *text && std::memcmp(pattern, text, length) == 0;
+  for (std::size_t i = 0; i < length; ++i) {
+    const auto p = static_cast<unsigned char>(pattern[i]);
+    const auto t = static_cast<unsigned char>(text[i]);
+    if (t == 0 || ((p ^ t) & 0xDF) != 0) return false;
+  }
+  return true;
 }
 
 // A run of the text that a directive stores.
@@ -90,84 +125,196 @@ void storeText(const MatchOutput& output, Capture capture) {
   auto length = static_cast<std::size_t>(capture.end - capture.begin);
   if (length > output.capacity - 1) length = output.capacity - 1;
   auto* destination = static_cast<char*>(output.target);
-  std::memcpy(destination, capture.begin, length);
+  std::memmove(destination, capture.begin, length);  // the output may overlap the text
   destination[length] = '\0';
 }
 
-// The scan format for a conversion into an output of this kind, or nullptr when the two
-// do not fit together.
-const char* integerFormat(char conversion, MatchOutputKind kind) {
-  const bool isSigned = conversion == 'd' || conversion == 'i';
-  const bool isUnsigned = std::strchr("uoxX", conversion) != nullptr;
-  static const char* const SIGNED_D[] = {"%hd", "%d", "%ld", "%lld"};
-  static const char* const SIGNED_I[] = {"%hi", "%i", "%li", "%lli"};
-  static const char* const UNSIGNED[4][4] = {{"%hu", "%u", "%lu", "%llu"},
-                                             {"%ho", "%o", "%lo", "%llo"},
-                                             {"%hx", "%x", "%lx", "%llx"},
-                                             {"%hX", "%X", "%lX", "%llX"}};
-  if (isSigned && kind >= MatchOutputKind::Short && kind <= MatchOutputKind::LongLong) {
-    const auto size = static_cast<int>(kind) - static_cast<int>(MatchOutputKind::Short);
-    return conversion == 'd' ? SIGNED_D[size] : SIGNED_I[size];
+void storeChar(const MatchOutput& output, Capture capture) {
+  const bool fits = output.kind == MatchOutputKind::Char ||
+                    (output.kind == MatchOutputKind::Text && output.capacity > 0);
+  if (fits && capture.begin != capture.end) *static_cast<char*>(output.target) = *capture.begin;
+}
+
+// The base of an integer conversion: 0 for %i, which takes it from the digits' prefix.
+unsigned integerBase(char conversion) {
+  switch (conversion) {
+    case 'o':
+      return 8;
+    case 'x':
+    case 'X':
+      return 16;
+    case 'i':
+      return 0;
+    default:
+      return 10;
   }
-  if (isUnsigned && kind >= MatchOutputKind::UnsignedShort &&
-      kind <= MatchOutputKind::UnsignedLongLong) {
-    const auto size = static_cast<int>(kind) - static_cast<int>(MatchOutputKind::UnsignedShort);
-    const auto row = static_cast<int>(std::strchr("uoxX", conversion) - "uoxX");
-    return UNSIGNED[row][size];
+}
+
+template <class T>
+void storeInteger(void* target, char conversion, scan::Field field) {
+  T value{};
+  const scan::Integer number = scan::readInteger(field, integerBase(conversion));
+  if (scan::integerValue(number, value)) *static_cast<T*>(target) = value;
+}
+
+void storeSigned(const MatchOutput& output, char conversion, scan::Field field) {
+  switch (output.kind) {
+    case MatchOutputKind::Short:
+      return storeInteger<short>(output.target, conversion, field);
+    case MatchOutputKind::Int:
+      return storeInteger<int>(output.target, conversion, field);
+    case MatchOutputKind::Long:
+      return storeInteger<long>(output.target, conversion, field);
+    case MatchOutputKind::LongLong:
+      return storeInteger<long long>(output.target, conversion, field);
+    default:
+      return;  // an output of another kind is left as it was
+  }
+}
+
+void storeUnsigned(const MatchOutput& output, char conversion, scan::Field field) {
+  switch (output.kind) {
+    case MatchOutputKind::UnsignedShort:
+      return storeInteger<unsigned short>(output.target, conversion, field);
+    case MatchOutputKind::Unsigned:
+      return storeInteger<unsigned>(output.target, conversion, field);
+    case MatchOutputKind::UnsignedLong:
+      return storeInteger<unsigned long>(output.target, conversion, field);
+    case MatchOutputKind::UnsignedLongLong:
+      return storeInteger<unsigned long long>(output.target, conversion, field);
+    default:
+      return;
+  }
+}
+
+template <class T>
+void storeFloating(void* target, scan::Field field) {
+  T value{};
+  if (scan::readFloat(field, value) == scan::FloatRead::Value) *static_cast<T*>(target) = value;
+}
+
+void storeFloat(const MatchOutput& output, scan::Field field) {
+  switch (output.kind) {
+    case MatchOutputKind::Float:
+      return storeFloating<float>(output.target, field);
+    case MatchOutputKind::Double:
+      return storeFloating<double>(output.target, field);
+    case MatchOutputKind::LongDouble:
+      return storeFloating<long double>(output.target, field);
+    default:
+      return;
+  }
+}
+
+// A scan conversion: the capture is read as a number of the output's type and stored
+// only when it is one and fits; anything else leaves the output as it was.
+void storeConversion(const MatchOutput& output, char conversion, Capture capture) {
+  if (conversion == 'c') return storeChar(output, capture);
+  const scan::Field field = scan::numberField(capture.begin, capture.end);
+  switch (conversion) {
+    case 'd':
+    case 'i':
+      return storeSigned(output, conversion, field);
+    case 'u':
+    case 'o':
+    case 'x':
+    case 'X':
+      return storeUnsigned(output, conversion, field);
+    case 'e':
+    case 'E':
+    case 'f':
+    case 'F':
+    case 'g':
+    case 'G':
+    case 'a':
+    case 'A':
+      return storeFloat(output, field);
+    default:
+      return;  // no such conversion: the output is left as it was
+  }
+}
+
+// What is known before the walk of the text's end against the pattern after its last star.
+enum class Tail : unsigned char { Unknown, Matches, Fails };
+
+// What every step of one match shares: the ends of the texts, the outputs, and what the
+// pattern asks after its last star.
+struct Match {
+  const char* patternEnd;
+  const char* textEnd;
+  MatchOutputList outputs;
+  const char* lastStar;    // the pattern's last "*", or nullptr
+  std::size_t tailLength;  // bytes of text the pattern after it consumes
+  std::size_t tailStores;  // storing directives after it, its own excepted
+  Tail tail;
+};
+
+// The pattern's last star. Scanning back, a "*" after an odd run of "%" is an escaped one:
+// a run of "%" starts where an element starts, so it pairs off from its first "%".
+const char* findLastStar(const char* pattern, const char* end) {
+  for (const char* p = end; p != pattern;) {
+    --p;
+    if (*p != '*') continue;
+    const char* run = p;
+    while (run != pattern && run[-1] == '%') --run;
+    if ((p - run) % 2 == 0) return p;
+    p = run;
   }
   return nullptr;
 }
 
-const char* floatFormat(char conversion, MatchOutputKind kind) {
-  if (conversion == '\0' || std::strchr("eEfFgGaA", conversion) == nullptr) return nullptr;
-  // Every floating conversion scans the same way; only the size of the output differs.
-  switch (kind) {
-    case MatchOutputKind::Float:
-      return "%f";
-    case MatchOutputKind::Double:
-      return "%lf";
-    case MatchOutputKind::LongDouble:
-      return "%Lf";
-    default:
-      return nullptr;
+void readTail(Match& match) {
+  Element element = readElement(match.lastStar + 1);
+  if (element.kind == ElementKind::Store) element = readElement(element.next);  // the star's own
+  for (; element.kind != ElementKind::End; element = readElement(element.next)) {
+    if (element.kind == ElementKind::Literal) match.tailLength += element.length;
+    if (element.kind == ElementKind::AnyOne) ++match.tailLength;
+    if (element.kind == ElementKind::Store) ++match.tailStores;
   }
 }
 
-const char* scanFormat(char conversion, MatchOutputKind kind) {
-  if (conversion == 'c') {
-    return kind == MatchOutputKind::Char || kind == MatchOutputKind::Text ? "%c" : nullptr;
+bool samePlainByte(char patternChar, char textChar, int caseSensitive) {
+  const auto p = static_cast<unsigned char>(patternChar);
+  const auto t = static_cast<unsigned char>(textChar);
+  return p == t || p == '?' || (!caseSensitive && t != 0 && ((p ^ t) & 0xDF) == 0);
+}
+
+// In a pattern without "%" every byte after the last star is a literal or a "?" in the
+// starting mode, so that part is compared with the text's end from the back, which also
+// finds the star. Any difference, or too short a text, fails the whole match.
+Tail checkPlainTail(Match& match, const char* pattern, const char* text, int caseSensitive) {
+  const char* t = match.textEnd;
+  for (const char* p = match.patternEnd; p != pattern;) {
+    --p;
+    if (*p == '*') {
+      match.lastStar = p;
+      match.tailLength = static_cast<std::size_t>(match.patternEnd - p - 1);
+      return Tail::Matches;
+    }
+    if (t == text || !samePlainByte(*p, *--t, caseSensitive)) return Tail::Fails;
   }
-  if (const char* format = integerFormat(conversion, kind)) return format;
-  return floatFormat(conversion, kind);
+  return t == text ? Tail::Matches : Tail::Fails;
 }
 
-// Most bytes of a capture that a conversion looks at, after the blanks it skips.
-constexpr std::size_t SCAN_CAPACITY = 4096;
-
-bool isScanSpace(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-void storeConversion(const MatchOutput& output, char conversion, Capture capture) {
-  const char* format = scanFormat(conversion, output.kind);
-  if (format == nullptr || (output.kind == MatchOutputKind::Text && output.capacity == 0)) return;
-  // Conversions other than %c skip leading white space; do it here so that a long run of
-  // it cannot push the digits out of the bounded copy.
-  const char* begin = capture.begin;
-  if (conversion != 'c') {
-    while (begin < capture.end && isScanSpace(*begin)) ++begin;
+// Lengths, the last star and what the pattern asks after it.
+Match prepare(const char* pattern, const char* text, int caseSensitive, MatchOutputList outputs) {
+  const std::size_t patternLength = std::strlen(pattern);
+  Match match{
+      pattern + patternLength, text + std::strlen(text), outputs, nullptr, 0, 0, Tail::Unknown};
+  if (std::strchr(pattern, '%') == nullptr) {
+    match.tail = checkPlainTail(match, pattern, text, caseSensitive);
+    return match;
   }
-  char scanned[SCAN_CAPACITY];
-  auto length = static_cast<std::size_t>(capture.end - begin);
-  if (length > SCAN_CAPACITY - 1) length = SCAN_CAPACITY - 1;
-  std::memcpy(scanned, begin, length);
-  scanned[length] = '\0';
-  (void)std::sscanf(scanned, format, output.target);  // a capture that does not scan is no error
+  if (std::strchr(pattern, '*') == nullptr) return match;
+  match.lastStar = findLastStar(pattern, match.patternEnd);
+  if (match.lastStar != nullptr) readTail(match);
+  return match;
 }
 
-void store(MatchOutputList outputs, std::size_t index, char conversion, Capture capture) {
-  if (index >= outputs.count) return;  // more directives than outputs: the surplus store nothing
-  const MatchOutput& output = outputs.items[index];
+// Stores a capture through output `index`; directives beyond the last output store nothing.
+void store(const Match& match, std::size_t index, char conversion, Capture capture) {
+  if (index >= match.outputs.count) return;
+  const MatchOutput& output = match.outputs.items[index];
   if (conversion == 's') {
     if (output.kind == MatchOutputKind::Text) storeText(output, capture);
     return;
@@ -185,6 +332,10 @@ struct StarPoint {
   std::size_t outputIndex;  // the output of the first storing directive after the trials' start
   char conversion;          // the star's own directive, or 0
   std::size_t ownOutput;
+  char firstByte;           // the literal byte each trial meets first (case-sensitive), or 0
+  std::size_t firstByteAt;  // how many "?" stand before it
+  bool onlySplit;           // no other split can succeed or leave a trace
+  bool tailChecked;         // the trial at the only split is known to succeed if it fits the text
 };
 
 // The walk's position: in the pattern, in the text, and where the run of "?" that a
@@ -197,47 +348,145 @@ struct Cursor {
   std::size_t outputIndex;
 };
 
-void finishStar(const StarPoint& star, MatchOutputList outputs) {
+void finishStar(const StarPoint& star, const Match& match) {
   if (star.conversion != 0)
-    store(outputs, star.ownOutput, star.conversion, {star.runStart, star.split});
+    store(match, star.ownOutput, star.conversion, {star.runStart, star.split});
 }
 
-StarPoint openStar(const Cursor& at, const char* afterStar) {
-  StarPoint star{afterStar, at.text, at.text, at.caseSensitive, at.outputIndex, 0, at.outputIndex};
-  const Element following = readElement(afterStar);
+// Consecutive stars act as one: the walk would open each and give it up at once.
+const char* afterStars(const char* p, const char* end) {
+  constexpr std::uint64_t EIGHT_STARS = 0x2A2A2A2A2A2A2A2AULL;
+  for (std::uint64_t word = 0; end - p >= 8; p += 8) {
+    std::memcpy(&word, p, sizeof word);
+    if (word != EIGHT_STARS) break;
+  }
+  while (*p == '*') ++p;
+  return p;
+}
+
+// Moves the split on to the first place whose trial finds the byte it meets first after
+// its run of "?": a trial anywhere else fails there, having written nothing.
+void seekFirstByte(StarPoint& star, const Match& match) {
+  if (star.firstByte == 0) return;
+  const auto left = static_cast<std::size_t>(match.textEnd - star.split);
+  if (left <= star.firstByteAt) {
+    star.split = match.textEnd;  // every trial from here runs out of text
+    return;
+  }
+  const char* from = star.split + star.firstByteAt;
+  if (*from == star.firstByte) return;
+  const void* found = std::memchr(from, star.firstByte, left - star.firstByteAt);
+  star.split =
+      found != nullptr ? static_cast<const char*>(found) - star.firstByteAt : match.textEnd;
+}
+
+// The first split worth trying, from the star's own position on: the last star's only
+// one, or the first place that holds the byte every trial starts with.
+void firstSplit(StarPoint& star, const Match& match, bool isLast) {
+  if (isLast && match.tail == Tail::Matches) {
+    star.onlySplit = true;
+    star.tailChecked = true;
+    const auto left = static_cast<std::size_t>(match.textEnd - star.split);
+    if (left >= match.tailLength) star.split = match.textEnd - match.tailLength;
+    return;
+  }
+  const bool tailStores = match.tailStores > 0 && star.outputIndex < match.outputs.count;
+  const auto left = static_cast<std::size_t>(match.textEnd - star.split);
+  if (isLast && !tailStores) {
+    star.onlySplit = true;
+    // Too short a text leaves the empty remainder, where the fixed tail fails at once.
+    star.split = left >= match.tailLength ? match.textEnd - match.tailLength : match.textEnd;
+  } else {
+    seekFirstByte(star, match);
+  }
+}
+
+bool isLastStar(const char* afterStar, const Match& match) {
+  return match.lastStar != nullptr && afterStar == match.lastStar + 1;
+}
+
+StarPoint openStar(const Cursor& at, const char* afterStar, const Match& match) {
+  const char* after = afterStars(afterStar, match.patternEnd);
+  StarPoint star{after, at.text, at.text, at.caseSensitive, at.outputIndex, 0, at.outputIndex, 0,
+                 0,     false,   false};
+  if (isLastStar(after, match) && match.tail == Tail::Matches) {
+    firstSplit(star, match, true);
+    return star;
+  }
+  Element following = readElement(after);
   if (following.kind == ElementKind::Store) {
     star.patternAfter = following.next;
-    star.conversion = following.value;
+    star.conversion = following.conversion();
     star.outputIndex = at.outputIndex + 1;
+    following = readElement(following.next);
   }
+  // "?" before the first literal only consume; a directive among them could store.
+  for (; following.kind == ElementKind::AnyOne; following = readElement(following.next)) {
+    ++star.firstByteAt;
+  }
+  if (following.kind == ElementKind::Literal && at.caseSensitive) {
+    star.firstByte = *following.bytes();
+  }
+  firstSplit(star, match, isLastStar(after, match));
   return star;
+}
+
+// Moves the star's split on to the next one worth trying; false when none is left.
+bool nextSplit(StarPoint& star, const Match& match) {
+  if (star.onlySplit || star.split == match.textEnd) return false;
+  ++star.split;
+  seekFirstByte(star, match);
+  return true;
 }
 
 Cursor startTrial(const StarPoint& star) {
   return {star.patternAfter, star.split, star.split, star.caseSensitive, star.outputIndex};
 }
 
-enum class Step : unsigned char { Continue, Matched, Failed };
+// Other: the element is not one takeSimple takes.
+enum class Step : unsigned char { Continue, Matched, Failed, Other };
+
+// Takes the commonest elements in place, without reading them as elements: a "?", or, in
+// the case-sensitive mode, a run of literal bytes, compared as it is read.
+Step takeSimple(Cursor& at, const Match& match) {
+  if (*at.pattern == '?') {
+    if (at.text == match.textEnd) return Step::Failed;
+    ++at.pattern;
+    ++at.text;
+    return Step::Continue;
+  }
+  if (!at.caseSensitive || !isPlainByte(*at.pattern)) return Step::Other;
+  for (; isPlainByte(*at.pattern); ++at.pattern, ++at.text) {
+    if (at.text == match.textEnd || *at.text != *at.pattern) return Step::Failed;
+  }
+  at.captureStart = at.text;
+  return Step::Continue;
+}
 
 // Takes one element of the pattern at `at`. Failed means the current trial fails here.
-Step takeElement(Cursor& at, const Element& element, MatchOutputList outputs) {
+Step takeElement(Cursor& at, const Element& element, const Match& match) {
+  const auto left = static_cast<std::size_t>(match.textEnd - at.text);
   switch (element.kind) {
     case ElementKind::End:
-      return *at.text == '\0' ? Step::Matched : Step::Failed;
+      return left == 0 ? Step::Matched : Step::Failed;
     case ElementKind::AnyOne:
-      if (*at.text == '\0') return Step::Failed;
+      if (left == 0) return Step::Failed;
       ++at.text;
       break;
     case ElementKind::Literal:
-      if (!sameCharacter(element.value, *at.text, at.caseSensitive)) return Step::Failed;
-      at.captureStart = ++at.text;
+      if (left < element.length ||
+          !sameBytes(element.bytes(), at.text, element.length, at.caseSensitive)) {
+        return Step::Failed;
+      }
+      at.text += element.length;
+      at.captureStart = at.text;
       break;
     case ElementKind::CaseInsensitive:
     case ElementKind::CaseSensitive:
       at.caseSensitive = element.kind == ElementKind::CaseSensitive;
       break;
     case ElementKind::Store:
-      store(outputs, at.outputIndex++, element.value, {at.captureStart, at.text});
+      store(match, at.outputIndex++, element.conversion(), {at.captureStart, at.text});
       at.captureStart = at.text;
       break;
     case ElementKind::Star:
@@ -247,30 +496,51 @@ Step takeElement(Cursor& at, const Element& element, MatchOutputList outputs) {
   return Step::Continue;
 }
 
+// The walk: where it stands, and the most recent star, if any.
+struct Walk {
+  Cursor at;
+  StarPoint star;
+  bool haveStar;
+};
+
+// Opens the star the walk has reached and starts its first trial. When the text is known
+// to end in what follows the pattern's last star, reaching it decides the match.
+Step takeStar(Walk& walk, const Element& element, const Match& match) {
+  if (walk.haveStar) finishStar(walk.star, match);  // its split can no longer change
+  walk.star = openStar(walk.at, element.next, match);
+  walk.haveStar = true;
+  if (walk.star.tailChecked) {
+    const auto left = static_cast<std::size_t>(match.textEnd - walk.star.split);
+    return left == match.tailLength ? Step::Matched : Step::Failed;
+  }
+  walk.at = startTrial(walk.star);
+  return Step::Continue;
+}
+
+Step takeOther(Walk& walk, const Match& match) {
+  const Element element = readElement(walk.at.pattern);
+  if (element.kind == ElementKind::Star) return takeStar(walk, element, match);
+  return takeElement(walk.at, element, match);
+}
+
 }  // namespace
 
 int matchPatternCore(const char* pattern, const char* text, int caseSensitive,
                      MatchOutputList outputs) {
-  Cursor at{pattern, text, text, caseSensitive != 0, 0};
-  StarPoint star{};
-  bool haveStar = false;
+  const Match match = prepare(pattern, text, caseSensitive, outputs);
+  if (match.tail == Tail::Fails) return 0;
+  Walk walk{{pattern, text, text, caseSensitive != 0, 0}, {}, false};
   for (;;) {
-    const Element element = readElement(at.pattern);
-    if (element.kind == ElementKind::Star) {
-      if (haveStar) finishStar(star, outputs);  // its split can no longer change
-      star = openStar(at, element.next);
-      haveStar = true;
-      at = startTrial(star);
-      continue;
-    }
-    const Step step = takeElement(at, element, outputs);
+    Step step = takeSimple(walk.at, match);
+    if (step == Step::Other) step = takeOther(walk, match);
+    if (step == Step::Continue) continue;
     if (step == Step::Matched) {
-      if (haveStar) finishStar(star, outputs);
+      if (walk.haveStar) finishStar(walk.star, match);
       return 1;
     }
-    if (step == Step::Continue) continue;
-    if (!haveStar || *star.split == '\0') return 0;
-    ++star.split;
-    at = startTrial(star);
+    if (!walk.haveStar || !nextSplit(walk.star, match)) return 0;
+    walk.at = startTrial(walk.star);
   }
 }
+
+}  // namespace usb_flash_detect::match

@@ -18,13 +18,26 @@
 //
 // Outputs are typed, so a directive never writes past one or into the wrong kind:
 //   char (&)[N], std::span<char>     %s (cut to fit, always terminated) and %c (one byte)
-//   char*                            %c only (one byte, no terminator)
+//   char (by reference)              %c only (one byte, no terminator)
 //   short*, int*, long*, long long*  %d %i
 //   unsigned short* ... unsigned long long*   %u %o %x %X
 //   float*, double*, long double*    %e %E %f %F %g %G %a %A
-// A conversion that does not fit its output, an unknown conversion character or a capture
-// that does not scan leaves the output as it was, and still takes its place in the list.
-// Directives beyond the last output store nothing.
+// Numbers are read as sscanf reads them in the C locale, whatever the process's locale:
+// leading white space, a sign, "0x" for %i and %x, octal for %o and for %i after a 0;
+// decimal or "0x" floats, "inf", "infinity", "nan". At most 4,095 bytes after the white
+// space are read. An unsigned output takes "-n" as its maximum + 1 - n, as strtoul does.
+// A number beyond its output's range (a floating one that overflows; one that underflows
+// stores the 0 or denormal sscanf gives), a conversion that does not fit its output, an
+// unknown conversion character or a capture that does not scan leaves the output as it
+// was, and still takes its place in the list. Directives beyond the last output store
+// nothing.
+//
+// An output may overlap the text: each store then copies as if through a temporary
+// buffer. The text's length is taken once, at the start, and its bytes are read as they
+// stand at each step, so a store that changes bytes the match has still to read changes
+// what it sees there; the result and the outputs are those of a separate text only when
+// no store lands on bytes still to be read (as when every store follows the last star,
+// "a*%s" into the text's own buffer, for instance).
 //
 // Cost: time proportional to the pattern's length times the text's length at worst,
 // constant stack, no allocation. Re-entrant. After a successful match every output holds
@@ -35,6 +48,9 @@
 #include <cstddef>
 #include <span>
 #include <type_traits>
+#include <utility>
+
+namespace usb_flash_detect::match {
 
 enum class MatchOutputKind : unsigned char {
   Text,
@@ -75,9 +91,13 @@ namespace match_output {
 inline MatchOutput describe(std::span<char> buffer) {
   return {MatchOutputKind::Text, buffer.data(), buffer.size()};
 }
-inline MatchOutput describe(char* c) {
-  return {MatchOutputKind::Char, c, 1};
+inline MatchOutput describe(char& c) {
+  return {MatchOutputKind::Char, &c, 1};
 }
+// A bare char* says neither whether it is one character or a buffer, nor how large the
+// buffer is; pass a char for %c, and a char array or std::span<char> for %s.
+MatchOutput describe(char* c) = delete;
+MatchOutput describe(const char* c) = delete;
 inline MatchOutput describe(short* v) {
   return {MatchOutputKind::Short, v, sizeof *v};
 }
@@ -112,26 +132,42 @@ inline MatchOutput describe(long double* v) {
   return {MatchOutputKind::LongDouble, v, sizeof *v};
 }
 
-// A character array is text with its whole size as capacity; it must not decay to the
-// single character that a plain char* stands for.
+// A char array, whatever its size: text with its whole size as capacity.
 template <class Output>
+struct IsCharArray : std::false_type {};
+template <std::size_t N>
+struct IsCharArray<char (&)[N]> : std::true_type {};
+template <class Output>
+constexpr bool IS_CHAR_ARRAY = IsCharArray<Output>::value;
+
+// What the entry takes as an output: a char array, as text of its whole size (it must not
+// decay to a char*), or anything describe() takes. A temporary char is not one: what it
+// stored would be lost.
+template <class Output>
+concept Describable = IS_CHAR_ARRAY<Output> || requires(Output&& output) {
+  describe(std::forward<Output>(output));
+};
+
+template <Describable Output>
 MatchOutput describeAny(Output&& output) {
-  if constexpr (std::is_array_v<std::remove_reference_t<Output>>) {
+  if constexpr (IS_CHAR_ARRAY<Output>) {
     return describe(std::span<char>(output));
   } else {
-    return describe(output);
+    return describe(std::forward<Output>(output));
   }
 }
 }  // namespace match_output
 
 // The entry: matches case-sensitively, with the outputs in the order of the pattern's
 // storing directives. Result as for matchPatternCore.
-template <class... Outputs>
+template <match_output::Describable... Outputs>
 int matchPattern(const char* pattern, const char* text, Outputs&&... outputs) {
   if constexpr (sizeof...(Outputs) == 0) {
     return matchPatternCore(pattern, text, 1, MatchOutputList{});
   } else {
-    const MatchOutput list[] = {match_output::describeAny(outputs)...};
+    const MatchOutput list[] = {match_output::describeAny(std::forward<Outputs>(outputs))...};
     return matchPatternCore(pattern, text, 1, MatchOutputList{list, sizeof...(Outputs)});
   }
 }
+
+}  // namespace usb_flash_detect::match

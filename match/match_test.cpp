@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <clocale>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -17,6 +18,8 @@
 #include "tests/recursive_model.h"
 
 namespace {
+
+using namespace usb_flash_detect::match;
 
 // Printable form of a pattern, text or output: other bytes as \xNN.
 std::string escaped(std::string_view bytes) {
@@ -129,6 +132,30 @@ TEST(MatchPlain, Star) {
       {"*?*?*", "ab", 1, 1},
       {"*x", "*x", 1, 1},
       {"a*", "A", 0, 1},
+      // The part after the last star is compared with the text's end, "?" included.
+      {"*?b?", "abcd", 0, 0},
+      {"*?c?", "abcd", 1, 1},
+      {"*?C?", "abcd", 0, 1},
+      {"a*??", "ab", 0, 0},
+      {"a*??", "abc", 1, 1},
+      {"ab*bc", "abc", 0, 0},
+      {"ab*bc", "abbc", 1, 1},
+      {"*a*bc", "bc", 0, 0},
+      {"*a*bc", "abc", 1, 1},
+      {"*a*bc", "bcabc", 1, 1},
+      {"x*a*bc", "xbcbc", 0, 0},
+      {"*b*b", "bb", 1, 1},
+      {"*b*b", "b", 0, 0},
+      {"*b*b", "abab", 1, 1},
+      {"*bc*d", "bbcd", 1, 1},
+      {"*bc*d", "bbd", 0, 0},
+      // Runs of stars of every length around a word's eight bytes.
+      {"*******b", "ab", 1, 1},
+      {"********b", "ab", 1, 1},
+      {"*********b", "ab", 1, 1},
+      {"a****************b*", "ab", 1, 1},
+      {"a*****************?", "a", 0, 0},
+      {"?****************c", "abc", 1, 1},
   });
 }
 
@@ -231,6 +258,9 @@ TEST(MatchPlain, DetectorPatterns) {
       {"*" ID_TWO, ID_TWO "x", 0, 0},
       {"*" ID_TWO, "Install, " ID_TWO "\r", 0, 0},
       {"*" ID_TWO, "Install, " ID_ONE, 0, 0},
+      {"*" ID_TWO, "SB\\VID_0FCE&PID_ADDE", 0, 0},
+      {"*" ID_TWO, "USB\\VID_0FCE&PID_ADDF", 0, 0},
+      {"*" ID_TWO, "xUSB\\VID_0FCE&PID_ADDE", 1, 1},
   });
 }
 
@@ -323,7 +353,7 @@ class OutputBank {
       case 'z':
         return match_output::describe(std::span<char>(static_cast<char*>(p), textCapacity(kind)));
       case 'c':
-        return match_output::describe(static_cast<char*>(p));
+        return match_output::describe(*static_cast<char*>(p));
       case 'h':
         return match_output::describe(static_cast<short*>(p));
       case 'd':
@@ -521,21 +551,140 @@ TEST(MatchDirectives, QuestionMarkCaptures) {
 
 TEST(MatchDirectives, Conversions) {
   checkDirectiveRows({
-      {"???%d", "123", "h", 1, "123"},    {"???%d", "123", "l", 1, "123"},
-      {"???%d", "123", "L", 1, "123"},    {"????%i", "0x1A", "d", 1, "26"},
-      {"???%i", "010", "d", 1, "8"},      {"???%i", "-10", "l", 1, "-10"},
-      {"??%x", "ff", "u", 1, "255"},      {"??%X", "FF", "u", 1, "255"},
-      {"??%x", "1g", "u", 1, "1"},        {"??%o", "17", "u", 1, "15"},
-      {"??%u", "42", "u", 1, "42"},       {"??%u", "42", "H", 1, "42"},
-      {"??%u", "42", "k", 1, "42"},       {"??%u", "42", "K", 1, "42"},
-      {"???%f", "1.5", "f", 1, "1.5"},    {"???%F", "2.5", "g", 1, "2.5"},
-      {"???%e", "2e3", "g", 1, "2000"},   {"???%E", "2E3", "f", 1, "2000"},
-      {"????%g", "0.25", "G", 1, "0.25"}, {"????%G", "0.25", "f", 1, "0.25"},
-      {"?????%a", "0x1p3", "g", 1, "8"},  {"?????%A", "0X1P3", "G", 1, "8"},
-      {"??%f", "ab", "f", 1, "~"},        {"*%s", "abc", "s", 1, R"("abc")"},
-      {"*%d", "42", "d", 1, "42"},        {"*%d", "x", "d", 1, "~"},
-      {"*%c", " ab", "c", 1, "' '"},      {"*%x", "1f", "u", 1, "31"},
+      {"???%d", "123", "h", 1, "123"},
+      {"???%d", "123", "l", 1, "123"},
+      {"???%d", "123", "L", 1, "123"},
+      {"????%i", "0x1A", "d", 1, "26"},
+      {"???%i", "010", "d", 1, "8"},
+      {"???%i", "-10", "l", 1, "-10"},
+      {"??%x", "ff", "u", 1, "255"},
+      {"??%X", "FF", "u", 1, "255"},
+      {"??%x", "1g", "u", 1, "1"},
+      {"??%o", "17", "u", 1, "15"},
+      {"??%u", "42", "u", 1, "42"},
+      {"??%u", "42", "H", 1, "42"},
+      {"??%u", "42", "k", 1, "42"},
+      {"??%u", "42", "K", 1, "42"},
+      {"???%f", "1.5", "f", 1, "1.5"},
+      {"???%F", "2.5", "g", 1, "2.5"},
+      {"???%e", "2e3", "g", 1, "2000"},
+      {"???%E", "2E3", "f", 1, "2000"},
+      {"????%g", "0.25", "G", 1, "0.25"},
+      {"????%G", "0.25", "f", 1, "0.25"},
+      {"?????%a", "0x1p3", "g", 1, "8"},
+      {"?????%A", "0X1P3", "G", 1, "8"},
+      {"??%f", "ab", "f", 1, "~"},
+      {"*%s", "abc", "s", 1, R"("abc")"},
+      {"*%d", "42", "d", 1, "42"},
+      {"*%d", "x", "d", 1, "~"},
+      {"*%c", " ab", "c", 1, "' '"},
+      {"*%x", "1f", "u", 1, "31"},
       {"*%g", "1.25", "g", 1, "1.25"},
+      // Each kind's range, to its last value; white space, signs, prefixes and bases as
+      // sscanf reads them.
+      {"*%d", "32767", "h", 1, "32767"},
+      {"*%d", "-32768", "h", 1, "-32768"},
+      {"*%d", "2147483647", "d", 1, "2147483647"},
+      {"*%d", "-2147483648", "d", 1, "-2147483648"},
+      {"*%i", "-2147483648", "l", 1, "-2147483648"},
+      {"*%d", "9223372036854775807", "L", 1, "9223372036854775807"},
+      {"*%d", "-9223372036854775808", "L", 1, "-9223372036854775808"},
+      {"*%i", "0x7FFFFFFFFFFFFFFF", "L", 1, "9223372036854775807"},
+      {"*%i", "-0x8000000000000000", "L", 1, "-9223372036854775808"},
+      {"*%u", "65535", "H", 1, "65535"},
+      {"*%x", "ffff", "H", 1, "65535"},
+      {"*%u", "4294967295", "u", 1, "4294967295"},
+      {"*%o", "37777777777", "u", 1, "4294967295"},
+      {"*%X", "0XFFFFFFFF", "u", 1, "4294967295"},
+      {"*%u", "4294967295", "k", 1, "4294967295"},
+      {"*%u", "18446744073709551615", "K", 1, "18446744073709551615"},
+      {"*%x", "0xffffffffffffffff", "K", 1, "18446744073709551615"},
+      {"*%d", "0000000000000000000000000000000042", "d", 1, "42"},
+      {"*%d", " \t\n\v\f\r+7", "d", 1, "7"},
+      {"*%d", "-0", "d", 1, "0"},
+      {"*%d", "- 1", "d", 1, "~"},
+      {"*%d", "+-1", "d", 1, "~"},
+      {"*%i", "0x", "d", 1, "0"},
+      {"*%i", "0xg", "d", 1, "0"},
+      {"*%i", "-0x1A", "d", 1, "-26"},
+      {"*%i", "08", "d", 1, "0"},
+      {"*%x", "0x", "u", 1, "0"},
+      {"*%x", "+0x1f", "u", 1, "31"},
+      {"*%o", "0x1f", "u", 1, "0"},
+      // A minus sign negates in the unsigned type, as strtoul does.
+      {"*%u", "-1", "u", 1, "4294967295"},
+      {"*%u", "-1", "H", 1, "65535"},
+      {"*%u", "-65535", "H", 1, "1"},
+      {"*%x", "-0x1", "K", 1, "18446744073709551615"},
+      // Floating numbers: every form scanf takes, and the edges of each type's range. A
+      // value too small for the type becomes 0 or a denormal, as sscanf stores it.
+      {"*%f", "3.4028235e38", "f", 1, "3.40282e+38"},
+      {"*%f", "-3.4028235e38", "f", 1, "-3.40282e+38"},
+      {"*%g", "1.7976931348623157e308", "g", 1, "1.79769e+308"},
+      {"*%g", "4e-320", "g", 1, "3.99996e-320"},
+      {"*%g", "1e-400", "g", 1, "0"},
+      {"*%g", "-1e-400", "g", 1, "-0"},
+      {"*%f", "1e-50", "f", 1, "0"},
+      {"*%f", "1e-45", "f", 1, "1.4013e-45"},
+      {"*%a", "0x1p-1074", "g", 1, "4.94066e-324"},
+      {"*%a", "0x1p-1075", "g", 1, "0"},
+      {"*%a", "0x1.8p1", "G", 1, "3"},
+      {"*%a", "-0x.8", "g", 1, "-0.5"},
+      {"*%a", "0x.", "g", 1, "0"},
+      {"*%a", "0X1P", "g", 1, "1"},
+      {"*%e", "1e", "g", 1, "1"},
+      {"*%e", "1e+", "g", 1, "1"},
+      {"*%e", "1.", "g", 1, "1"},
+      {"*%e", ".5", "f", 1, "0.5"},
+      {"*%e", "+.5e1", "G", 1, "5"},
+      {"*%e", "0.0001e4", "g", 1, "1"},
+      {"*%e", "000000000000000000000000000000000001.5", "g", 1, "1.5"},
+      {"*%e", "0.00000000000000000000000000000000000000000000000000000000000000000001e68", "g", 1,
+       "1"},
+      {"*%f", " \t-2.5", "g", 1, "-2.5"},
+      {"*%f", "inf", "g", 1, "inf"},
+      {"*%f", "-Infinity", "f", 1, "-inf"},
+      {"*%f", "INFx", "G", 1, "inf"},
+      {"*%f", "nan", "g", 1, "nan"},
+      {"*%f", "1,5", "g", 1, "1"},
+  });
+}
+
+// Sets LC_NUMERIC to the first locale that is installed and writes numbers with a decimal
+// comma, and restores the previous one at the end of the scope.
+class DecimalCommaLocale {
+ public:
+  DecimalCommaLocale() : previous_(std::setlocale(LC_NUMERIC, nullptr)) {
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "de_DE", "fr_FR.UTF-8", "fr_FR",
+                             "German_Germany.1252", "de-DE"}) {
+      if (std::setlocale(LC_NUMERIC, name) == nullptr) continue;
+      if (std::strcmp(std::localeconv()->decimal_point, ",") == 0) return;
+    }
+    std::setlocale(LC_NUMERIC, previous_.c_str());
+    previous_.clear();
+  }
+  ~DecimalCommaLocale() {
+    if (!previous_.empty()) std::setlocale(LC_NUMERIC, previous_.c_str());
+  }
+  DecimalCommaLocale(const DecimalCommaLocale&) = delete;
+  DecimalCommaLocale& operator=(const DecimalCommaLocale&) = delete;
+  bool active() const { return !previous_.empty(); }
+
+ private:
+  std::string previous_;
+};
+
+TEST(MatchDirectives, ConversionsIgnoreTheLocale) {
+  const DecimalCommaLocale locale;
+  if (!locale.active()) GTEST_SKIP() << "no locale with a decimal comma is installed";
+  // Numbers are read as in the C locale, whatever the process's LC_NUMERIC says.
+  checkDirectiveRows({
+      {"*%f", "1.5", "g", 1, "1.5"},
+      {"*%f", "1,5", "g", 1, "1"},
+      {"*%e", "-2.5e3", "f", 1, "-2500"},
+      {"*%g", "0.125", "G", 1, "0.125"},
+      {"*%a", "0x1.8p1", "g", 1, "3"},
+      {"*%d", "1,5", "d", 1, "1"},
   });
 }
 
@@ -562,6 +711,14 @@ TEST(MatchDirectives, StarCaptures) {
       {"*%d ??%d", "12 34", "dd", 1, "12 34"},
       {"*%d %d", "12 34", "dd", 0, ""},
       {"*%dx", "12x", "d", 1, "12"},
+      {"*%d%%", "50%", "d", 1, "50"},
+      {"*%s%:b", "aaB", "s", 1, R"("aa")"},
+      {"*%s%?", "ab?", "s", 1, R"("ab")"},
+      {"*%s?%s", "abc", "ss", 1, R"("ab" "c")"},
+      {"*%s?%sx", "abc", "ss", 0, ""},
+      {"*%s?%d", "ab", "s", 1, R"("a")"},
+      {"x*%s,", "xab,", "s", 1, R"("ab")"},
+      {"x*%s,", "xab", "s", 0, ""},
       // A mode switch or escape after a star is matched in the trials, which start with an
       // empty capture of their own.
       {"*%:%s", "abc", "s", 1, R"("")"},
@@ -606,6 +763,45 @@ TEST(MatchDirectives, OutputsThatDoNotFitStayUntouched) {
       {"?%d?%d", "12", "fd", 1, "~ 2"},
       {"?%s?%s", "ab", "cs", 1, R"(~ "b")"},
       {"*%f,*%d", "1,2", "dd", 1, "~ 2"},
+      // A number beyond its output's range leaves it untouched, like one that does not
+      // scan; it is never cut down to fit.
+      {"*%d", "32768", "h", 1, "~"},
+      {"*%d", "70000", "h", 1, "~"},
+      {"*%d", "-32769", "h", 1, "~"},
+      {"*%d", "2147483648", "d", 1, "~"},
+      {"*%d", "-2147483649", "d", 1, "~"},
+      {"*%d", "99999999999999999999", "d", 1, "~"},
+      {"*%i", "0x100000000", "d", 1, "~"},
+      {"*%d", "99999999999999999999", "l", 1, "~"},
+      {"*%d", "9223372036854775808", "L", 1, "~"},
+      {"*%d", "-9223372036854775809", "L", 1, "~"},
+      {"*%i", "-0x8000000000000001", "L", 1, "~"},
+      {"*%u", "65536", "H", 1, "~"},
+      {"*%u", "-65536", "H", 1, "~"},
+      {"*%x", "10000", "H", 1, "~"},
+      {"*%u", "4294967296", "u", 1, "~"},
+      {"*%o", "40000000000", "u", 1, "~"},
+      {"*%u", "18446744073709551616", "k", 1, "~"},
+      {"*%u", "18446744073709551616", "K", 1, "~"},
+      {"*%x", "0x10000000000000000", "K", 1, "~"},
+      {"*%u", "-18446744073709551616", "K", 1, "~"},
+      {"*%d", "000000000000000000000000000000000000000000000000000000000099999999999", "d", 1, "~"},
+      {"*%f", "3.5e38", "f", 1, "~"},
+      {"*%f", "-1e39", "f", 1, "~"},
+      {"*%g", "1e309", "g", 1, "~"},
+      {"*%g", "-1.8e308", "g", 1, "~"},
+      {"*%a", "0x1p1024", "g", 1, "~"},
+      {"*%e", "1e999999999999999999999", "g", 1, "~"},
+      {"*%e", "1e5000", "G", 1, "~"},
+      // Not numbers at all.
+      {"*%f", "infinit", "g", 1, "~"},
+      {"*%f", "in", "g", 1, "~"},
+      {"*%f", ".", "g", 1, "~"},
+      {"*%f", "-.e1", "g", 1, "~"},
+      {"*%a", "0x", "g", 1, "~"},
+      {"*%a", "0xp1", "g", 1, "~"},
+      {"*%d", "-", "d", 1, "~"},
+      {"*%x", "g", "u", 1, "~"},
   });
 }
 
@@ -678,12 +874,26 @@ TEST(MatchDirectives, LoneFinalPercentIsLiteral) {
   });
 }
 
+// Outputs the entry refuses at compile time: a bare char* (neither "one character" nor a
+// size) and a temporary char (what it stored would be lost).
+template <class... Outputs>
+concept EntryTakes = requires(Outputs&&... outputs) {
+  matchPattern("", "", std::forward<Outputs>(outputs)...);
+};
+static_assert(EntryTakes<char&, char (&)[4], std::span<char>, int*, double*>);
+static_assert(!EntryTakes<char*>);
+static_assert(!EntryTakes<char*&>);
+static_assert(!EntryTakes<const char*>);
+static_assert(!EntryTakes<char>);
+static_assert(!EntryTakes<const char&>);
+static_assert(!EntryTakes<int&>);
+
 TEST(MatchDirectives, EntryTakesTypedOutputs) {
   int number = -1;
   char text[8] = "#";
   char letter = '#';
   double real = -1.0;
-  EXPECT_EQ(matchPattern("??%d, *%s, ?%c, *%f", "42, abc, x, 0.5", &number, text, &letter, &real),
+  EXPECT_EQ(matchPattern("??%d, *%s, ?%c, *%f", "42, abc, x, 0.5", &number, text, letter, &real),
             1);
   EXPECT_EQ(number, 42);
   EXPECT_STREQ(text, "abc");
@@ -703,6 +913,17 @@ TEST(MatchDirectives, EntryTakesTypedOutputs) {
   std::span<char> view(wide);
   EXPECT_EQ(matchPattern("*%s", "wxyz", view), 1);
   EXPECT_STREQ(wide.data(), "wxyz");
+
+  // An output may be the text's own buffer: the capture moves within it.
+  char shared[16] = "abcdef";
+  EXPECT_EQ(matchPattern("a*%s", shared, std::span<char>(shared, 16)), 1);
+  EXPECT_STREQ(shared, "bcdef");
+  std::strcpy(shared, "abcdef");
+  EXPECT_EQ(matchPattern("a*%s", shared, std::span<char>(shared + 2, 14)), 1);
+  EXPECT_STREQ(shared, "abbcdef");
+  std::strcpy(shared, "xy42");
+  EXPECT_EQ(matchPattern("??*%s", shared, shared), 1);
+  EXPECT_STREQ(shared, "42");
 }
 
 // ---------------------------------------------------------------------------------------

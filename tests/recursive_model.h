@@ -1,18 +1,26 @@
 // The plain recursive search the matcher must agree with, written straight from the
 // matching rules: each call keeps its own capture, and a star's trials recurse, one per
 // split. Its time grows with the number of ways the stars can split and its stack with the
-// number of stars, so it is for tests and benchmarks on small inputs only. It stores into
-// text, char and int outputs.
+// number of stars, so it is for tests, benchmarks and the fuzzer on small inputs only. It
+// stores into text, char and int outputs, and leaves an int untouched when the number
+// does not fit.
 #pragma once
 
 #include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "match/match.h"
 
 namespace recursive_model {
+
+using usb_flash_detect::match::MatchOutput;
+using usb_flash_detect::match::MatchOutputKind;
+using usb_flash_detect::match::MatchOutputList;
 
 inline bool sameChar(char a, char b, int caseSensitive) {
   if (a == '\0' || b == '\0') return a == b;
@@ -22,6 +30,17 @@ inline bool sameChar(char a, char b, int caseSensitive) {
 
 inline bool isStoringCharacter(char c) {
   return c != '\0' && std::strchr(":=%*?", c) == nullptr;
+}
+
+// Whether the number at the start of `capture` lies in int's range; a number that does not
+// leaves its output untouched.
+inline bool fitsInt(const std::string& capture, int base) {
+  const int savedErrno = errno;
+  errno = 0;
+  const long long value = std::strtoll(capture.c_str(), nullptr, base);
+  const bool fits = errno != ERANGE && value >= INT_MIN && value <= INT_MAX;
+  errno = savedErrno;
+  return fits;
 }
 
 // Stores a capture as the matcher must, for the text, char and int outputs the model uses.
@@ -39,7 +58,8 @@ inline void modelStore(MatchOutputList outputs, std::size_t index, char conversi
   } else if (conversion == 'c' &&
              (output.kind == MatchOutputKind::Char || (isText && output.capacity > 0))) {
     std::sscanf(capture.c_str(), format, static_cast<char*>(output.target));
-  } else if (output.kind == MatchOutputKind::Int && (conversion == 'd' || conversion == 'i')) {
+  } else if (output.kind == MatchOutputKind::Int && (conversion == 'd' || conversion == 'i') &&
+             fitsInt(capture, conversion == 'd' ? 10 : 0)) {
     std::sscanf(capture.c_str(), format, static_cast<int*>(output.target));
   }
 }

@@ -1,0 +1,247 @@
+// Numbers for the matcher's scan conversions, read as the C library's sscanf reads them in
+// the C locale: leading white space, a sign, "0x" for %i and %x, octal for %o and for %i
+// after a leading 0, and for floating conversions decimal or "0x" hexadecimal digits with
+// an optional point and exponent, "inf", "infinity" and "nan" in any case. Unlike sscanf
+// it never allocates, never looks at the locale, and reports a number too large for its
+// output instead of storing an undefined value. A field is read up to SCAN_LIMIT bytes
+// after its white space.
+//
+// Internal to match.cpp; not installed.
+#pragma once
+
+#include <cerrno>
+#include <cfloat>
+#include <charconv>
+#include <cmath>
+#include <cstddef>
+#include <cstdlib>
+#include <limits>
+#include <type_traits>
+
+namespace usb_flash_detect::match::scan {
+
+// Most bytes of a capture that a conversion reads, after the white space it skips.
+constexpr std::size_t SCAN_LIMIT = 4095;
+
+// The bytes of a capture that a numeric conversion reads.
+struct Field {
+  const char* begin;
+  const char* end;
+};
+
+inline bool isScanSpace(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+inline Field numberField(const char* begin, const char* end) {
+  while (begin != end && isScanSpace(*begin)) ++begin;
+  if (static_cast<std::size_t>(end - begin) > SCAN_LIMIT) end = begin + SCAN_LIMIT;
+  return {begin, end};
+}
+
+// The value of a digit in bases up to 16, or 16 for any other byte.
+inline unsigned digitValue(char c) {
+  if (c >= '0' && c <= '9') return static_cast<unsigned>(c - '0');
+  if (c >= 'a' && c <= 'f') return static_cast<unsigned>(c - 'a' + 10);
+  if (c >= 'A' && c <= 'F') return static_cast<unsigned>(c - 'A' + 10);
+  return 16;
+}
+
+// Steps past a sign; true for a minus.
+inline bool takeSign(const char*& p, const char* end) {
+  if (p == end || (*p != '+' && *p != '-')) return false;
+  return *p++ == '-';
+}
+
+inline bool hasHexPrefix(const char* p, const char* end) {
+  return end - p >= 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X');
+}
+
+// An integer as strtol and strtoul read it, before it meets the type it is stored in.
+struct Integer {
+  bool found = false;  // at least one digit, or a "0x" prefix (which reads as its 0)
+  bool negative = false;
+  bool tooLarge = false;  // the magnitude does not fit unsigned long long
+  unsigned long long magnitude = 0;
+};
+
+// Base 0 is %i's: "0x" means hexadecimal, a leading 0 octal, anything else decimal.
+inline Integer readInteger(Field field, unsigned base) {
+  Integer number;
+  const char* p = field.begin;
+  number.negative = takeSign(p, field.end);
+  if ((base == 0 || base == 16) && hasHexPrefix(p, field.end)) {
+    number.found = true;
+    base = 16;
+    p += 2;
+  } else if (base == 0) {
+    base = p != field.end && *p == '0' ? 8 : 10;
+  }
+  constexpr auto MOST = std::numeric_limits<unsigned long long>::max();
+  for (; p != field.end && digitValue(*p) < base; ++p) {
+    const unsigned digit = digitValue(*p);
+    number.found = true;
+    number.tooLarge = number.tooLarge || number.magnitude > (MOST - digit) / base;
+    if (!number.tooLarge) number.magnitude = number.magnitude * base + digit;
+  }
+  return number;
+}
+
+// The integer as T, when it fits. A signed type takes what lies in its range. An unsigned
+// type takes a magnitude up to its maximum; a minus sign then negates in that type, as
+// strtoul does ("-1" gives the maximum).
+template <class T>
+bool integerValue(const Integer& number, T& value) {
+  using Wide = unsigned long long;
+  constexpr auto MOST = static_cast<Wide>(std::numeric_limits<T>::max());
+  if (!number.found || number.tooLarge) return false;
+  if constexpr (std::is_signed_v<T>) {
+    if (number.magnitude > MOST + (number.negative ? 1U : 0U)) return false;
+    if (!number.negative || number.magnitude == 0) {
+      value = static_cast<T>(number.magnitude);
+    } else {
+      value = static_cast<T>(-static_cast<T>(number.magnitude - 1) - 1);
+    }
+  } else {
+    if (number.magnitude > MOST) return false;
+    value = static_cast<T>(number.negative ? Wide{0} - number.magnitude : number.magnitude);
+  }
+  return true;
+}
+
+enum class FloatRead : unsigned char { None, Overflow, Value };
+
+// Whether the bytes at p start with `word` (lower case), in any case.
+inline bool startsWithWord(const char* p, const char* end, const char* word) {
+  for (; *word != '\0'; ++word, ++p) {
+    if (p == end || (*p | 0x20) != *word) return false;
+  }
+  return true;
+}
+
+// "nan", "inf" and "infinity" in any case. As with scanf, "inf" followed by a part of
+// "inity" that stops short is not a number.
+template <class T>
+FloatRead readSpecial(const char* p, const char* end, bool negative, T& value) {
+  if (startsWithWord(p, end, "nan")) {
+    value = std::numeric_limits<T>::quiet_NaN();
+  } else if (startsWithWord(p, end, "inf")) {
+    const bool goesOn = end - p > 3 && (p[3] | 0x20) == 'i';
+    if (goesOn && !startsWithWord(p, end, "infinity")) return FloatRead::None;
+    value = std::numeric_limits<T>::infinity();
+  } else {
+    return FloatRead::None;
+  }
+  if (negative) value = -value;
+  return FloatRead::Value;
+}
+
+// A number's significant digits without the point, in a buffer of its own, so that the
+// conversion sees no radix character and cannot depend on the locale.
+struct Digits {
+  static constexpr std::size_t PREFIX = 2;  // room for "0x" before the digits
+  char text[PREFIX + SCAN_LIMIT + 32];
+  std::size_t count = 0;       // significant digits, from the first that is not 0
+  long fraction = 0;           // digits after the point, leading zeros included
+  bool found = false;          // a digit, or for hexadecimal a point, as scanf has it
+  const char* next = nullptr;  // the first byte after the digits
+};
+
+inline void readDigits(const char* p, const char* end, unsigned base, Digits& digits) {
+  bool afterPoint = false;
+  for (; p != end; ++p) {
+    if (*p == '.' && !afterPoint) {
+      afterPoint = true;
+      digits.found = digits.found || base == 16;
+      continue;
+    }
+    if (digitValue(*p) >= base) break;
+    digits.found = true;
+    if (afterPoint) ++digits.fraction;
+    if (digits.count > 0 || *p != '0') digits.text[Digits::PREFIX + digits.count++] = *p;
+  }
+  digits.next = p;
+}
+
+// The exponent after "e" or "p"; one without digits counts as 0, as scanf reads it. Its
+// size is capped far beyond any floating type's range.
+inline long readExponent(const char* p, const char* end, char marker) {
+  constexpr long CAP = 1000000;
+  if (p == end || (*p | 0x20) != marker) return 0;
+  ++p;
+  const bool negative = takeSign(p, end);
+  long exponent = 0;
+  for (; p != end && *p >= '0' && *p <= '9'; ++p) {
+    if (exponent < CAP) exponent = exponent * 10 + (*p - '0');
+  }
+  return negative ? -exponent : exponent;
+}
+
+// Converts "<digits>e<exponent>" or "<hex digits>p<exponent>" (from Digits::PREFIX on).
+// `large` tells an overflow from an underflow when the type's range is left: an overflow
+// is reported, an underflow gives zero, as scanf gives.
+template <class T>
+FloatRead convertDigits(Digits& digits, std::size_t length, bool hex, bool large, T& value) {
+  constexpr bool WIDE_LONG_DOUBLE = LDBL_MANT_DIG != DBL_MANT_DIG;
+  if constexpr (std::is_same_v<T, long double> && WIDE_LONG_DOUBLE) {
+    // The standard library's from_chars for this type may allocate; strtold reads the
+    // radix-free text the same in every locale, and keeps denormals as scanf does.
+    digits.text[0] = '0';
+    digits.text[1] = 'x';
+    digits.text[length] = '\0';
+    const int savedErrno = errno;
+    const long double parsed = std::strtold(digits.text + (hex ? 0 : Digits::PREFIX), nullptr);
+    errno = savedErrno;
+    if (std::isinf(parsed)) return FloatRead::Overflow;
+    value = parsed;
+    return FloatRead::Value;
+  } else if constexpr (std::is_same_v<T, long double>) {
+    double narrow = 0;
+    const FloatRead read = convertDigits(digits, length, hex, large, narrow);
+    if (read == FloatRead::Value) value = narrow;
+    return read;
+  } else {
+    T parsed{};
+    const auto format = hex ? std::chars_format::hex : std::chars_format::general;
+    const auto result =
+        std::from_chars(digits.text + Digits::PREFIX, digits.text + length, parsed, format);
+    if (result.ec == std::errc::result_out_of_range && large) return FloatRead::Overflow;
+    if (result.ec != std::errc{} && result.ec != std::errc::result_out_of_range) {
+      return FloatRead::None;
+    }
+    value = result.ec == std::errc{} ? parsed : T{0};
+    return FloatRead::Value;
+  }
+}
+
+// A floating number as scanf reads it for %e, %f, %g and %a alike.
+template <class T>
+FloatRead readFloat(Field field, T& value) {
+  const char* p = field.begin;
+  const bool negative = takeSign(p, field.end);
+  if (p != field.end && ((*p | 0x20) == 'i' || (*p | 0x20) == 'n')) {
+    return readSpecial(p, field.end, negative, value);
+  }
+  const bool hex = hasHexPrefix(p, field.end);
+  Digits digits;
+  readDigits(hex ? p + 2 : p, field.end, hex ? 16 : 10, digits);
+  if (!digits.found) return FloatRead::None;
+  if (digits.count == 0) {
+    value = negative ? -T{0} : T{0};
+    return FloatRead::Value;
+  }
+  const long digitBits = hex ? 4 : 1;  // exponent units per digit
+  const long exponent = readExponent(digits.next, field.end, hex ? 'p' : 'e');
+  const long integral = static_cast<long>(digits.count) - digits.fraction;
+  const bool large = integral * digitBits + exponent > 0;
+  std::size_t length = Digits::PREFIX + digits.count;
+  digits.text[length++] = hex ? 'p' : 'e';
+  const auto written = std::to_chars(digits.text + length, digits.text + sizeof digits.text - 1,
+                                     exponent - digits.fraction * digitBits);
+  length = static_cast<std::size_t>(written.ptr - digits.text);
+  const FloatRead read = convertDigits(digits, length, hex, large, value);
+  if (read == FloatRead::Value && negative) value = -value;
+  return read;
+}
+
+}  // namespace usb_flash_detect::match::scan
