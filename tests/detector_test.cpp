@@ -7,23 +7,14 @@
 #include <string>
 
 #include "tests/fake_platform.h"
+#include "tests/support/expected_output.h"
 
 namespace {
 
-const std::string BANNER = "quellmark usb flash drivers detector by orvin_ta =)\r\n\r\n";
-const std::string PROMPT = "press enter\r\n";
-
-std::string countLine(int count) {
-  return "\r\nfound " + std::to_string(count) + " drivers\r\n";
-}
-
-std::string record(const std::string& path, const std::string& providerText,
-                   const std::string& description, const std::string& version) {
-  return path + "\r\n\xC3\xC4provider: " + providerText +
-         "\r\n\xC3\xC4"
-         "device  : " +
-         description + "\r\n\xC0\xC4version : " + version + "\r\n";
-}
+using support::BANNER;
+using support::countLine;
+using support::PROMPT;
+using support::record;
 
 // A driver package whose models entry is `modelsLine`, in CR LF form.
 std::string package(const std::string& modelsLine, const std::string& provider = "%Prov%",

@@ -14,18 +14,6 @@ std::string infFolder(const std::string& prefix) {
   return prefix + "/drive_c/windows/inf";
 }
 
-std::string countLine(int count) {
-  return "\r\nfound " + std::to_string(count) + " drivers\r\n";
-}
-
-std::string record(const std::string& name, const std::string& providerText,
-                   const std::string& description, const std::string& version) {
-  return std::string(DOS_INF_FOLDER) + "\\" + name + "\r\n\xC3\xC4provider: " + providerText +
-         "\r\n\xC3\xC4"
-         "device  : " +
-         description + "\r\n\xC0\xC4version : " + version + "\r\n";
-}
-
 std::string packageText(const Package& package) {
   return "[Version]\r\nSignature=\"$Windows NT$\"\r\nProvider=%Prov%\r\nDriverVer=" +
          package.version +
@@ -35,7 +23,8 @@ std::string packageText(const Package& package) {
 }
 
 std::string recordOf(const std::string& name, const Package& package) {
-  return record(name, package.providerText, package.description, package.version);
+  return support::record(std::string(DOS_INF_FOLDER) + "\\" + name, package.providerText,
+                         package.description, package.version);
 }
 
 bool writeFile(const std::string& path, const std::string& bytes) {
@@ -57,7 +46,7 @@ bool freshDirectory(const std::string& path) {
 bool makeOnePackagePrefix(const std::string& prefix, std::string& expectedOutput) {
   const Package package{FIRST_ID_LINE, "Quellmark", "Flash Device", "01/02/2020,1.0.0.1"};
   if (!freshDirectory(infFolder(prefix))) return false;
-  expectedOutput = BANNER + recordOf("oem1.inf", package) + countLine(1) + PROMPT;
+  expectedOutput = support::wholeOutput(recordOf("oem1.inf", package), 1);
   return writeFile(infFolder(prefix) + "/oem1.inf", packageText(package));
 }
 

@@ -1,11 +1,17 @@
 // Building blocks of the generated Windows directories: driver packages as INF text, the
-// files and folders that hold them, and the exact bytes the detector prints about them.
+// files and folders that hold them, and the records the detector prints about them.
 #pragma once
 
 #include <cstddef>
 #include <string>
 
+#include "tests/support/expected_output.h"
+
 namespace hostile {
+
+using support::BANNER;
+using support::countLine;
+using support::PROMPT;
 
 // The detector under test and the folder the tests may fill, from the build.
 extern const char* const DETECTOR;
@@ -15,14 +21,6 @@ extern const char* const WORK_DIRECTORY;
 // DOS path the detector prints for it.
 std::string infFolder(const std::string& prefix);
 inline constexpr char DOS_INF_FOLDER[] = "C:\\windows\\inf";
-
-inline constexpr char BANNER[] = "quellmark usb flash drivers detector by orvin_ta =)\r\n\r\n";
-inline constexpr char PROMPT[] = "press enter\r\n";
-std::string countLine(int count);
-
-// One record as the detector prints it for the file `name` in the INF folder.
-std::string record(const std::string& name, const std::string& providerText,
-                   const std::string& description, const std::string& version);
 
 // What a package says about itself, and the models entry that names its device.
 struct Package {

@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "child_process.h"
+#include "tests/support/expected_output.h"
 
 namespace parity {
 
@@ -80,22 +81,15 @@ std::vector<std::string> splitLines(const std::string& text) {
 // between quotes, which the Windows reader gives one byte short. The lookups' own
 // comparison confirms such answers with a wider buffer; here the shape is enough.
 bool isPinnedRecordLine(const std::string& native, const std::string& windows) {
-  static const char* const LABELS[] = {
-      "\xC3\xC4"
-      "provider: ",
-      "\xC3\xC4"
-      "device  : ",
-      "\xC0\xC4"
-      "version : "};
-  constexpr std::size_t LABEL_LENGTH = 12;
+  using support::LABEL_LENGTH;
   const auto value = [](const std::string& line) {
     return line.substr(LABEL_LENGTH, line.size() - LABEL_LENGTH - 2);
   };
   const auto isRecordLine = [&](const std::string& line) {
     return line.size() >= LABEL_LENGTH + 2 && line.compare(line.size() - 2, 2, "\r\n") == 0 &&
-           std::any_of(std::begin(LABELS), std::end(LABELS), [&](const char* label) {
-             return line.compare(0, LABEL_LENGTH, label) == 0;
-           });
+           std::any_of(
+               std::begin(support::VALUE_LABELS), std::end(support::VALUE_LABELS),
+               [&](const char* label) { return line.compare(0, LABEL_LENGTH, label) == 0; });
   };
   return isRecordLine(native) && isRecordLine(windows) &&
          native.compare(0, LABEL_LENGTH, windows, 0, LABEL_LENGTH) == 0 &&
