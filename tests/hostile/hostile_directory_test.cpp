@@ -18,11 +18,13 @@
 #include <string>
 #include <vector>
 
-#include "tests/hostile/child_process.h"
 #include "tests/hostile/inf_files.h"
+#include "tests/support/child_process.h"
 
 namespace hostile {
 namespace {
+
+using namespace support;
 
 using namespace std::string_literals;
 
@@ -150,14 +152,15 @@ std::string crOnly(const std::string& text) {
 }
 
 bool writeOddFiles(const std::string& folder) {
-  return writeFile(folder + "/random.inf", randomBytes(RANDOM_FILE_BYTES)) &&
-         writeFile(folder + "/zeros.inf", std::string(RANDOM_FILE_BYTES, '\0')) &&
-         writeFile(folder + "/empty.inf", "") && writeFile(folder + "/bom-only.inf", "\xFF\xFE") &&
-         writeFile(folder + "/utf16-odd.inf", oddLengthUtf16()) &&
-         writeFile(folder + "/nul-bytes.inf", NUL_BYTES_TEXT) &&
-         writeFile(folder + "/long-line.inf", packageText(LONG_LINE_MATCH)) &&
-         writeFile(folder + "/cr-only.inf", crOnly(packageText(CR_ONLY_MATCH))) &&
-         writeFile(folder + "/nul.inf", packageText(CR_ONLY_MATCH));  // a DOS device name
+  return writeWholeFile(folder + "/random.inf", randomBytes(RANDOM_FILE_BYTES)) &&
+         writeWholeFile(folder + "/zeros.inf", std::string(RANDOM_FILE_BYTES, '\0')) &&
+         writeWholeFile(folder + "/empty.inf", "") &&
+         writeWholeFile(folder + "/bom-only.inf", "\xFF\xFE") &&
+         writeWholeFile(folder + "/utf16-odd.inf", oddLengthUtf16()) &&
+         writeWholeFile(folder + "/nul-bytes.inf", NUL_BYTES_TEXT) &&
+         writeWholeFile(folder + "/long-line.inf", packageText(LONG_LINE_MATCH)) &&
+         writeWholeFile(folder + "/cr-only.inf", crOnly(packageText(CR_ONLY_MATCH))) &&
+         writeWholeFile(folder + "/nul.inf", packageText(CR_ONLY_MATCH));  // a DOS device name
 }
 
 // ------------------------------------------------------------------ many files, long names
@@ -180,7 +183,7 @@ Package smallPackage(int index) {
 
 bool writeSmallFiles(const std::string& folder) {
   for (int index = 0; index < SMALL_FILE_COUNT; ++index) {
-    if (!writeFile(folder + "/" + smallName(index), packageText(smallPackage(index)))) {
+    if (!writeWholeFile(folder + "/" + smallName(index), packageText(smallPackage(index)))) {
       return false;
     }
   }
@@ -199,7 +202,8 @@ bool writeLongNames(const std::string& folder) {
   const std::size_t lengths[] = {TEXT_LIMIT - FOLDER_PATH_LENGTH,
                                  TEXT_LIMIT - FOLDER_PATH_LENGTH + 1, 255};
   for (std::size_t length : lengths) {
-    if (!writeFile(folder + "/" + longName(length), packageText(LONG_NAME_PACKAGE))) return false;
+    if (!writeWholeFile(folder + "/" + longName(length), packageText(LONG_NAME_PACKAGE)))
+      return false;
   }
   return true;
 }
@@ -230,7 +234,7 @@ bool makeSpecialEntries(const std::string& folder) {
       {"link-fifo.inf", "y.inf"},         {"link-good.inf", "small-00000.inf"},
   };
   bool made = mkdir(inside.c_str(), 0755) == 0 &&
-              writeFile(inside + "/inner.inf", packageText(LONG_NAME_PACKAGE)) &&
+              writeWholeFile(inside + "/inner.inf", packageText(LONG_NAME_PACKAGE)) &&
               mkfifo((folder + "/y.inf").c_str(), 0644) == 0 && makeSocket(folder, "z.inf");
   for (const auto& [name, target] : links) {
     made = made && symlink(target, (folder + "/" + name).c_str()) == 0;
@@ -282,8 +286,10 @@ std::string sanitizerOptions() {
 DetectorRun runDetectorOver(const std::string& prefix) {
   DetectorRun run;
   ChildProcess child;
-  const ChildSetup setup{{"WINEPREFIX=" + prefix, "LANG=C", "LC_ALL=", sanitizerOptions()}};
-  if (!child.start(DETECTOR, setup)) {
+  ChildSetup setup;
+  setup.command = {DETECTOR};
+  setup.environment = {"WINEPREFIX=" + prefix, "LANG=C", "LC_ALL=", sanitizerOptions()};
+  if (!child.start(setup)) {
     run.errors = child.failure();
     return run;
   }
@@ -369,9 +375,9 @@ TEST(HostileDirectory, NamesWindowsCannotOpenGiveNoRecord) {
                                    "overlong\xC0\xAE.inf",
                                    "surrogate\xED\xA0\x80.inf"};
   for (const std::string& name : forbidden) {
-    ASSERT_TRUE(writeFile(folder + "/" + name, packageText(package))) << name;
+    ASSERT_TRUE(writeWholeFile(folder + "/" + name, packageText(package))) << name;
   }
-  ASSERT_TRUE(writeFile(folder + "/with blank:colon.inf", packageText(package)));
+  ASSERT_TRUE(writeWholeFile(folder + "/with blank:colon.inf", packageText(package)));
 
   const DetectorRun run = runDetectorOver(prefix);
   EXPECT_TRUE(exitedCleanly(run.outcome)) << describe(run.outcome);

@@ -1,9 +1,10 @@
 #include "tests/hostile/inf_files.h"
 
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <system_error>
+
+#include "tests/support/child_process.h"
 
 namespace hostile {
 
@@ -27,14 +28,6 @@ std::string recordOf(const std::string& name, const Package& package) {
                          package.description, package.version);
 }
 
-bool writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  file.close();
-  if (!file) std::cerr << "cannot write " << path << "\n";
-  return static_cast<bool>(file);
-}
-
 bool freshDirectory(const std::string& path) {
   std::error_code error;
   std::filesystem::remove_all(path, error);
@@ -47,7 +40,7 @@ bool makeOnePackagePrefix(const std::string& prefix, std::string& expectedOutput
   const Package package{FIRST_ID_LINE, "Quellmark", "Flash Device", "01/02/2020,1.0.0.1"};
   if (!freshDirectory(infFolder(prefix))) return false;
   expectedOutput = support::wholeOutput(recordOf("oem1.inf", package), 1);
-  return writeFile(infFolder(prefix) + "/oem1.inf", packageText(package));
+  return support::writeWholeFile(infFolder(prefix) + "/oem1.inf", packageText(package));
 }
 
 }  // namespace hostile

@@ -40,9 +40,6 @@ std::string recordOf(const std::string& name, const Package& package);
 inline constexpr char FIRST_ID_LINE[] = "Install, USB\\VID_0BDB&PID_100E";
 inline constexpr char SECOND_ID_LINE[] = "Install, USB\\VID_0FCE&PID_ADDE";
 
-// Creates `path` with exactly `bytes`; false (with the reason on stderr) when it cannot.
-bool writeFile(const std::string& path, const std::string& bytes);
-
 // Empties `path` and makes it again, with its parents.
 bool freshDirectory(const std::string& path);
 

@@ -6,11 +6,13 @@
 #include <ostream>
 #include <string>
 
-#include "tests/hostile/child_process.h"
 #include "tests/hostile/inf_files.h"
+#include "tests/support/child_process.h"
 
 namespace hostile {
 namespace {
+
+using namespace support;
 
 constexpr std::chrono::seconds RUN_LIMIT{120};
 
@@ -90,12 +92,14 @@ TEST_P(StandardStreams, RunEndsWithStatusZero) {
   ASSERT_TRUE(makeOnePackagePrefix(prefix, expected));
 
   ChildProcess child;
-  const ChildSetup setup{
-      {"WINEPREFIX=" + prefix, std::string("LANG=") + row.locale, "LC_ALL=", "LC_CTYPE="},
-      row.input,
-      row.output,
-      row.errors};
-  ASSERT_TRUE(child.start(DETECTOR, setup)) << child.failure();
+  ChildSetup setup;
+  setup.command = {DETECTOR};
+  setup.environment = {"WINEPREFIX=" + prefix, std::string("LANG=") + row.locale, "LC_ALL=",
+                       "LC_CTYPE="};
+  setup.input = row.input;
+  setup.output = row.output;
+  setup.errors = row.errors;
+  ASSERT_TRUE(child.start(setup)) << child.failure();
   answerPrompt(child, row);
   const ChildOutcome outcome = child.wait(RUN_LIMIT);
 

@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Shrinks an INF file on which the two profile readers disagree about one lookup.
 
-    minimize_case.py --wine WINE --prefix PREFIX --windows-lookup EXE --native-lookup PROGRAM
-                     FILE SECTION KEY
+    minimize_case.py --wine WINE --wine-env WINE_ENV --prefix PREFIX --windows-lookup EXE
+                     --native-lookup PROGRAM FILE SECTION KEY
+
+WINE_ENV is the build's tests/support/wine_env, which runs Wine in the tests' environment.
 
 SECTION and KEY may hold \\xHH escapes. The file is cut down, whole lines first and then
 (in files of at most 4 KB) byte pairs and single bytes, as long as the Windows reader
@@ -40,16 +42,13 @@ class Readers:
     def __init__(self, options, work):
         self.options = options
         self.work = work
-        self.environment = dict(os.environ, WINEPREFIX=options.prefix, WINEDEBUG="-all",
-                                WINEDLLOVERRIDES="mscoree,mshtml=", LC_ALL="C")
 
     def _answers(self, command, requests, name):
         request_path = os.path.join(self.work, name + ".req")
         answer_path = os.path.join(self.work, name + ".ans")
         with open(request_path, "w") as handle:
             handle.write(requests)
-        subprocess.run(command + [request_path, answer_path], env=self.environment,
-                       check=True)
+        subprocess.run(command + [request_path, answer_path], check=True)
         with open(answer_path) as handle:
             return handle.read().splitlines()
 
@@ -61,8 +60,8 @@ class Readers:
             with open(path, "wb") as handle:
                 handle.write(data)
             requests += "Q\t%s\t%s\t%s\n" % (path.encode().hex(), section.hex(), key.hex())
-        windows = self._answers([self.options.wine, self.options.windows_lookup], requests,
-                                "windows")
+        windows = self._answers([self.options.wine_env, self.options.prefix, self.options.wine,
+                                 self.options.windows_lookup], requests, "windows")
         native = self._answers([self.options.native_lookup], requests, "native")
         return list(zip(windows, native))
 
@@ -108,14 +107,14 @@ def shrink_bytes(readers, data, section, key, width):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    for name in ("--wine", "--prefix", "--windows-lookup", "--native-lookup"):
+    for name in ("--wine", "--wine-env", "--prefix", "--windows-lookup", "--native-lookup"):
         parser.add_argument(name, required=True)
     parser.add_argument("file")
     parser.add_argument("section")
     parser.add_argument("key")
     options = parser.parse_args()
     # Wine wants an absolute prefix, and the programs run from another directory.
-    for name in ("prefix", "windows_lookup", "native_lookup"):
+    for name in ("wine_env", "prefix", "windows_lookup", "native_lookup"):
         setattr(options, name, os.path.abspath(getattr(options, name)))
     section, key = unescape(options.section), unescape(options.key)
     with open(options.file, "rb") as handle:

@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "child_process.h"
 #include "parity_session.h"
+#include "tests/support/child_process.h"
 #include "tool_run.h"
 
 namespace {
@@ -104,7 +104,7 @@ int checkGenerated(const parity::Programs& programs, const Options& options) {
     for (std::size_t index = 0; index < count; ++index) {
       parity::GeneratedFile file = parity::generateInf(seed, index, parity::FileShape::HOSTILE);
       const std::string path = (folder / ("file-" + std::to_string(index) + ".inf")).string();
-      if (!parity::writeWholeFile(path, file.bytes)) return SETUP_ERROR;
+      if (!support::writeWholeFile(path, file.bytes)) return SETUP_ERROR;
       files.push_back({path, std::move(file.probes)});
     }
   }
@@ -120,11 +120,11 @@ int checkCases(const parity::Programs& programs, const Options& options) {
   const fs::path folder = fs::path(programs.workDirectory) / "cases";
   fs::remove_all(folder);
   fs::create_directories(folder);
-  parity::ChildRun run;
+  support::ChildSetup run;
   run.command = {options.at("cases-test"), "--gtest_filter=InfReaderTable.*"};
-  run.environment = {{"INF_READER_ROWS_FOR_WINDOWS", folder.string()}};
+  run.environment = {"INF_READER_ROWS_FOR_WINDOWS=" + folder.string()};
   run.outputPath = (folder / "test.out").string();
-  (void)parity::runChild(run);  // rows the reader still fails are dumped all the same
+  (void)support::runToEnd(run);  // rows the reader still fails are dumped all the same
   const bool agreed =
       parity::checkRowsAgainstWindows(programs, (folder / "rows.txt").string(), std::cout);
   return agreed ? AGREED : DISAGREED;

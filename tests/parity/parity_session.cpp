@@ -8,12 +8,18 @@
 #include <set>
 #include <sstream>
 
-#include "child_process.h"
 #include "lookup_protocol.h"
+#include "tests/support/child_process.h"
+#include "tests/support/wine_environment.h"
 
 namespace parity {
 
 namespace {
+
+using support::ChildSetup;
+using support::readWholeFile;
+using support::runToEnd;
+using support::writeWholeFile;
 
 enum class Origin { TOOL, LISTED, PROBE };
 constexpr const char* ORIGIN_NAMES[] = {"tool", "listed", "probe"};
@@ -65,11 +71,11 @@ std::vector<std::string> readLines(const std::string& path) {
 
 bool runWineLookups(const Programs& programs, const std::string& requests,
                     const std::string& answers, std::ostream& report) {
-  ChildRun run;
+  ChildSetup run;
   run.command = {programs.wine, programs.windowsLookup, requests, answers};
-  run.environment = wineEnvironment(programs.winePrefix);
+  run.environment = support::wineEnvironment(programs.winePrefix);
   run.errorPath = answers + ".stderr";
-  const int status = runChild(run);
+  const int status = runToEnd(run);
   if (status == 0) return true;
   report << "the Windows lookup program failed (status " << status
          << "): " << readWholeFile(run.errorPath).substr(0, ERROR_TEXT_SHOWN) << '\n';
@@ -78,12 +84,12 @@ bool runWineLookups(const Programs& programs, const std::string& requests,
 
 bool runNativeLookups(const Programs& programs, std::size_t chunk, const std::string& requests,
                       const std::string& answers, std::ostream& report) {
-  ChildRun run;
+  ChildSetup run;
   run.command = {programs.nativeLookup};
   if (chunk != 0) run.command.insert(run.command.end(), {"--chunk", std::to_string(chunk)});
   run.command.insert(run.command.end(), {requests, answers});
   run.errorPath = answers + ".stderr";
-  const int status = runChild(run);
+  const int status = runToEnd(run);
   if (status == 0) return true;
   report << "the native lookup program failed (status " << status
          << "): " << readWholeFile(run.errorPath).substr(0, ERROR_TEXT_SHOWN) << '\n';
@@ -341,14 +347,6 @@ std::string nativeHeading(const std::string& runName, std::size_t chunk) {
 
 bool isPinnedValue(const std::string& native, const std::string& windows) {
   return native.size() == 259 && windows.size() == 258 && native.compare(0, 258, windows) == 0;
-}
-
-std::vector<std::pair<std::string, std::string>> wineEnvironment(const std::string& prefix) {
-  // No Mono or Gecko; the C locale gives the ANSI code page 1252.
-  return {{"WINEPREFIX", prefix},
-          {"WINEDEBUG", "-all"},
-          {"WINEDLLOVERRIDES", "mscoree,mshtml="},
-          {"LC_ALL", "C"}};
 }
 
 std::string escapeBytes(const std::string& bytes) {

@@ -40,9 +40,6 @@ struct FileUnderTest {
 // Windows reader gives the first 258 of them.
 bool isPinnedValue(const std::string& native, const std::string& windows);
 
-// The variables every Wine process of the harness runs with.
-std::vector<std::pair<std::string, std::string>> wineEnvironment(const std::string& prefix);
-
 // Compares the readers on `files` and reports to `report` under the heading `runName`.
 // True when every answer agrees, the pinned difference apart (a quoted value whose inner
 // text fills the buffer exactly comes back whole, where the Windows reader drops its last

@@ -5,14 +5,17 @@
 #include <iterator>
 #include <ostream>
 
-#include "child_process.h"
+#include "tests/support/child_process.h"
 #include "tests/support/expected_output.h"
+#include "tests/support/wine_environment.h"
 
 namespace parity {
 
 namespace {
 
 namespace fs = std::filesystem;
+using support::readWholeFile;
+using support::writeWholeFile;
 
 bool hasInfExtension(const fs::path& path) {
   std::string extension = path.extension().string();
@@ -120,16 +123,15 @@ std::string foundLine(const std::string& output) {
 
 int runTool(const std::vector<std::string>& command, const std::string& prefix,
             const fs::path& root, const std::string& name, bool underWine) {
-  ChildRun child;
+  support::ChildSetup child;
   child.command = command;
-  child.environment =
-      underWine ? wineEnvironment(prefix)
-                : std::vector<std::pair<std::string, std::string>>{{"WINEPREFIX", prefix}};
+  child.environment = underWine ? support::wineEnvironment(prefix)
+                                : std::vector<std::string>{"WINEPREFIX=" + prefix};
   child.inputPath = (root / "stdin").string();
   child.outputPath = (root / (name + ".out")).string();
   child.errorPath = (root / (name + ".err")).string();
   child.workingDirectory = (root / "cwd").string();
-  return runChild(child);
+  return support::runToEnd(child);
 }
 
 }  // namespace
