@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/utf16_text.h"
+#include "tests/support/inf_text.h"
 
 namespace {
 
@@ -65,9 +65,9 @@ std::string lookupChecked(const std::string& file, const char* section, const ch
   return std::string(destination, std::min(length, capacity - 1));
 }
 
-using test_text::utf16;
-using test_text::utf16le;
-using test_text::utf8WithMark;
+using support::utf16;
+using support::utf16le;
+using support::utf8WithMark;
 
 std::string repeated(std::size_t count, char byte) {
   return std::string(count, byte);
@@ -643,30 +643,14 @@ std::string unescape(const std::string& text) {
   return bytes;
 }
 
-std::u16string decodeUtf8(const std::string& bytes) {
-  std::u16string units;
-  for (std::size_t i = 0; i < bytes.size();) {
-    auto byte = static_cast<unsigned char>(bytes[i]);
-    std::size_t length = byte < 0x80 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
-    std::uint32_t point = length == 1 ? byte : byte & (0x7F >> length);
-    for (std::size_t k = 1; k < length; ++k) point = point << 6 | (bytes[i + k] & 0x3F);
-    if (point >= 0x10000) {
-      units += static_cast<char16_t>(0xD800 + ((point - 0x10000) >> 10));
-      units += static_cast<char16_t>(0xDC00 + ((point - 0x10000) & 0x3FF));
-    } else {
-      units += static_cast<char16_t>(point);
-    }
-    i += length;
-  }
-  return units;
-}
-
 std::string encodeFile(const std::string& text, const std::string& encoding) {
   if (encoding.empty()) return text;
   if (encoding == "utf-8-bom") return "\xEF\xBB\xBF" + text;
-  bool bigEndian = encoding.find("be") != std::string::npos;
-  bool withMark = encoding.find("bom") != std::string::npos;
-  return utf16(decodeUtf8(text), bigEndian, withMark);
+  const bool bigEndian = encoding.find("be") != std::string::npos;
+  const bool withMark = encoding.find("bom") != std::string::npos;
+  const support::Encoding stored = support::utf16Encoding(bigEndian, withMark);
+  return std::string(support::byteOrderMark(stored)) +
+         support::encodeText(support::decodeUtf8(text), stored);
 }
 
 std::string trimField(const std::string& field) {

@@ -23,18 +23,17 @@
 #include <system_error>
 #include <vector>
 
-#include "inf_content.h"
-#include "random.h"
+#include "tests/support/inf_generator.h"
 
 namespace fs = std::filesystem;
-using scan::DriverVersion;
-using scan::Encoding;
-using scan::FilePlan;
-using scan::Kind;
-using scan::LineEnd;
-using scan::Models;
-using scan::Provider;
-using scan::Random;
+using support::DriverVersion;
+using support::FilePlan;
+using support::Kind;
+using support::Models;
+using support::Provider;
+using support::Random;
+using Encoding = support::PlanEncoding;
+using LineEnd = support::PlanLineEnd;
 
 namespace {
 
@@ -99,11 +98,11 @@ Encoding drawEncoding(Random& random) {
 LineEnd drawLineEnd(Random& random, Encoding encoding) {
   switch (encoding) {
     case Encoding::ascii:
-      return random.chance(802) ? LineEnd::lf : LineEnd::crlf;
+      return random.perMille(802) ? LineEnd::lf : LineEnd::crlf;
     case Encoding::utf8:
-      return random.chance(964) ? LineEnd::crlf : LineEnd::lf;
+      return random.perMille(964) ? LineEnd::crlf : LineEnd::lf;
     case Encoding::utf8WithBom:
-      return random.chance(500) ? LineEnd::crlf : LineEnd::lf;
+      return random.perMille(500) ? LineEnd::crlf : LineEnd::lf;
     default:
       return LineEnd::crlf;
   }
@@ -119,8 +118,8 @@ Models drawModels(Random& random) {
 }
 
 void drawVersion(Random& random, FilePlan& plan) {
-  if (plan.kind == Kind::registry) plan.hasVersion = !random.chance(750);
-  if (plan.kind == Kind::tiny) plan.hasVersion = plan.size >= 300 && random.chance(700);
+  if (plan.kind == Kind::registry) plan.hasVersion = !random.perMille(750);
+  if (plan.kind == Kind::tiny) plan.hasVersion = plan.size >= 300 && random.perMille(700);
   if (!plan.hasVersion) {
     plan.provider = Provider::absent;
     plan.driverVersion = DriverVersion::absent;
@@ -130,16 +129,16 @@ void drawVersion(Random& random, FilePlan& plan) {
   plan.provider = provider < 63    ? Provider::absent
                   : provider < 109 ? Provider::plainWords
                                    : Provider::token;
-  if (random.chance(143)) {
+  if (random.perMille(143)) {
     plan.driverVersion = DriverVersion::absent;
   } else {
-    plan.driverVersion = random.chance(179) ? DriverVersion::unusual : DriverVersion::plain;
+    plan.driverVersion = random.perMille(179) ? DriverVersion::unusual : DriverVersion::plain;
   }
 }
 
 unsigned drawLocaleCount(Random& random, Encoding encoding) {
   const bool eightBitText = encoding == Encoding::utf8 || encoding == Encoding::utf8WithBom;
-  if (random.chance(eightBitText ? 800 : 30)) return static_cast<unsigned>(random.between(1, 8));
+  if (random.perMille(eightBitText ? 800 : 30)) return static_cast<unsigned>(random.between(1, 8));
   return 0;
 }
 
@@ -152,15 +151,15 @@ FilePlan drawOrdinaryFile(Random& random, std::string name) {
   if (plan.size < TINY_FILE_LIMIT) {
     plan.kind = Kind::tiny;
   } else {
-    plan.kind = random.chance(110) ? Kind::registry : Kind::device;
+    plan.kind = random.perMille(110) ? Kind::registry : Kind::device;
   }
   plan.models = plan.kind == Kind::device ? drawModels(random) : Models::none;
   drawVersion(random, plan);
-  plan.continuationLines = random.chance(89);
-  plan.duplicateSection = random.chance(9);
-  plan.longValue = random.chance(6);
-  plan.strayLineBeforeFirstSection = random.chance(31);
-  plan.lastLineEnded = !random.chance(119);
+  plan.continuationLines = random.perMille(89);
+  plan.duplicateSection = random.perMille(9);
+  plan.longValue = random.perMille(6);
+  plan.strayLineBeforeFirstSection = random.perMille(31);
+  plan.lastLineEnded = !random.perMille(119);
   plan.localeCount = plan.kind == Kind::tiny ? 0 : drawLocaleCount(random, plan.encoding);
   plan.seed = random.next();
   return plan;
@@ -318,7 +317,7 @@ bool writeDirectory(const Options& options, const std::vector<FilePlan>& plans) 
   std::uint64_t totalBytes = 0;
   std::size_t records = 0;
   for (const FilePlan& plan : plans) {
-    const std::string bytes = scan::buildInfFile(plan);
+    const std::string bytes = support::buildInfFile(plan);
     if (!writeBytes(infDirectory / plan.name, bytes)) {
       (void)std::fprintf(stderr, "%s: cannot write\n", (infDirectory / plan.name).c_str());
       return false;

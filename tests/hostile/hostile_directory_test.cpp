@@ -58,7 +58,7 @@ std::string fillerBlock() {
     block += "a=b=c=d\rLF only\n[unclosed " + number + "\r\n\r\n";
   }
   block += std::string(std::size_t{64} * 1024, 'f') + "\r\n";
-  block += "[models]\r\n%DeviceDesc%=" + std::string(FIRST_ID_LINE) + "\r\n";
+  block += "[models]\r\n" + std::string(FIRST_ID_LINE) + "\r\n";
   return block;
 }
 
@@ -85,7 +85,7 @@ const Package LARGE_MATCH{SECOND_ID_LINE, "Large Provider", "Large Flash Device"
 // and [Strings] after all of its filler; and a quarter as large one that matches, with
 // its [Strings] after the filler.
 bool writeLargeFiles(const std::string& folder, std::size_t largest) {
-  const std::string hugeHead = "[Manufacturer]\r\n%MfgName%=Models\r\n[Models]\r\n%DeviceDesc%=" +
+  const std::string hugeHead = "[Manufacturer]\r\n%MfgName%=Models\r\n[Models]\r\n" +
                                std::string(FIRST_ID_LINE) + ", USB\\Class_08\r\n";
   const std::string hugeTail =
       "[Version]\r\nProvider=%Prov%\r\nDriverVer=1\r\n[Strings]\r\nProv=Huge\r\nDeviceDesc="
@@ -101,13 +101,8 @@ bool writeLargeFiles(const std::string& folder, std::size_t largest) {
 
 std::string randomBytes(std::size_t size) {
   std::string bytes(size, '\0');
-  std::uint64_t state = 0x9E3779B97F4A7C15u;
-  for (char& byte : bytes) {
-    state ^= state << 13;
-    state ^= state >> 7;
-    state ^= state << 17;
-    byte = static_cast<char>(state >> 56);
-  }
+  Random random(1);
+  for (char& byte : bytes) byte = static_cast<char>(random.next() >> 56);
   return bytes;
 }
 
@@ -121,13 +116,8 @@ std::string oddLengthUtf16() {
   const std::u16string text =
       u"[Version]\r\nProvider=%Prov%\r\nDriverVer=07/08/2023,4.0\r\n[Manufacturer]\r\n"
       u"%MfgName%=Models\r\n[Models]\r\n%DeviceDesc%=Install, USB\\VID_0BDB&PID_100E\r\n"
-      u"[Strings]\r\nProv=UTF-16 \u00DCnic\u00F6de \u20AC\r\nDeviceDesc=UTF-16 Flash";
-  std::string bytes = "\xFF\xFE";
-  for (std::size_t i = 0; i + 1 < text.size(); ++i) {
-    bytes += static_cast<char>(text[i] & 0xFF);
-    bytes += static_cast<char>(text[i] >> 8);
-  }
-  return bytes + static_cast<char>(text.back());
+      u"[Strings]\r\nProv=UTF-16 \u00DCnic\u00F6de \u20AC\r\nDeviceDesc=UTF-16 Flas";
+  return utf16le(text) + "h";
 }
 
 // NUL bytes end the name or value they fall in; the line's "=" and "]" still count.
@@ -174,8 +164,10 @@ std::string smallName(int index) {
 Package smallPackage(int index) {
   const std::string number = std::to_string(index);
   static const char* const NEAR_MISSES[] = {
-      "Install, USB\\VID_0BDB&PID_100F", "Install, usb\\vid_0bdb&pid_100e",
-      "Install, USB\\VID_0FCE&PID_ADDE, USB\\Class_08", "Install, USB\\VID_0FCE&PID_ADD"};
+      "%DeviceDesc%=Install, USB\\VID_0BDB&PID_100F",
+      "%DeviceDesc%=Install, usb\\vid_0bdb&pid_100e",
+      "%DeviceDesc%=Install, USB\\VID_0FCE&PID_ADDE, USB\\Class_08",
+      "%DeviceDesc%=Install, USB\\VID_0FCE&PID_ADD"};
   const bool matches = index % SMALL_MATCH_EVERY == 0;
   return {matches ? FIRST_ID_LINE : NEAR_MISSES[index % 4], "Small Provider " + number,
           "Small Device " + number, "1.0.0." + number};

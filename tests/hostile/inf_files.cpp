@@ -15,16 +15,8 @@ std::string infFolder(const std::string& prefix) {
   return prefix + "/drive_c/windows/inf";
 }
 
-std::string packageText(const Package& package) {
-  return "[Version]\r\nSignature=\"$Windows NT$\"\r\nProvider=%Prov%\r\nDriverVer=" +
-         package.version +
-         "\r\n[Manufacturer]\r\n%MfgName%=Models,NTamd64\r\n[Models]\r\n%DeviceDesc%=" +
-         package.deviceLine + "\r\n[Strings]\r\nProv=" + package.providerText +
-         "\r\nMfgName=Maker\r\nDeviceDesc=" + package.description + "\r\n";
-}
-
 std::string recordOf(const std::string& name, const Package& package) {
-  return support::record(std::string(DOS_INF_FOLDER) + "\\" + name, package.providerText,
+  return support::record(std::string(DOS_INF_FOLDER) + "\\" + name, package.provider,
                          package.description, package.version);
 }
 

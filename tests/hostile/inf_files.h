@@ -6,6 +6,7 @@
 #include <string>
 
 #include "tests/support/expected_output.h"
+#include "tests/support/inf_generator.h"
 
 namespace hostile {
 
@@ -22,23 +23,16 @@ extern const char* const WORK_DIRECTORY;
 std::string infFolder(const std::string& prefix);
 inline constexpr char DOS_INF_FOLDER[] = "C:\\windows\\inf";
 
-// What a package says about itself, and the models entry that names its device.
-struct Package {
-  std::string deviceLine;  // right-hand side of "%DeviceDesc%="
-  std::string providerText;
-  std::string description;
-  std::string version;
-};
+using support::Package;
+using support::packageText;
 
-// A driver package in CR LF form: [Version], [Manufacturer] naming [Models], the models
-// entry, and [Strings] with the provider and the description.
-std::string packageText(const Package& package);
+// The record the detector prints for the package in the file `name` of the INF folder.
 std::string recordOf(const std::string& name, const Package& package);
 
-// Device lines the detector must recognise. Constants, so that packages defined at
+// Models lines the detector must recognise. Constants, so that packages defined at
 // namespace scope in other files can use them while they are being initialised.
-inline constexpr char FIRST_ID_LINE[] = "Install, USB\\VID_0BDB&PID_100E";
-inline constexpr char SECOND_ID_LINE[] = "Install, USB\\VID_0FCE&PID_ADDE";
+inline constexpr char FIRST_ID_LINE[] = "%DeviceDesc%=Install, USB\\VID_0BDB&PID_100E";
+inline constexpr char SECOND_ID_LINE[] = "%DeviceDesc%=Install, USB\\VID_0FCE&PID_ADDE";
 
 // Empties `path` and makes it again, with its parents.
 bool freshDirectory(const std::string& path);

@@ -94,8 +94,8 @@ TEST_P(StandardStreams, RunEndsWithStatusZero) {
   ChildProcess child;
   ChildSetup setup;
   setup.command = {DETECTOR};
-  setup.environment = {"WINEPREFIX=" + prefix, std::string("LANG=") + row.locale, "LC_ALL=",
-                       "LC_CTYPE="};
+  setup.environment = {"WINEPREFIX=" + prefix, std::string("LANG=") + row.locale,
+                       "LC_ALL=", "LC_CTYPE="};
   setup.input = row.input;
   setup.output = row.output;
   setup.errors = row.errors;

@@ -102,7 +102,7 @@ int checkGenerated(const parity::Programs& programs, const Options& options) {
     fs::remove_all(folder);
     fs::create_directories(folder);
     for (std::size_t index = 0; index < count; ++index) {
-      parity::GeneratedFile file = parity::generateInf(seed, index, parity::FileShape::HOSTILE);
+      support::GeneratedFile file = support::generateInf(seed, index, support::FileShape::HOSTILE);
       const std::string path = (folder / ("file-" + std::to_string(index) + ".inf")).string();
       if (!support::writeWholeFile(path, file.bytes)) return SETUP_ERROR;
       files.push_back({path, std::move(file.probes)});

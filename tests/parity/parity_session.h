@@ -13,9 +13,11 @@
 #include <utility>
 #include <vector>
 
-#include "inf_generator.h"
+#include "tests/support/inf_generator.h"
 
 namespace parity {
+
+using support::LookupProbe;
 
 struct Programs {
   std::string wine;

@@ -41,7 +41,8 @@ std::size_t writeGeneratedPackages(const ToolRun& run, const fs::path& infFolder
   std::size_t written = 0;
   for (const std::uint64_t seed : run.seeds) {
     for (std::size_t index = 0; index < run.count; ++index) {
-      const GeneratedFile file = generateInf(seed, index, FileShape::MATCHING);
+      const support::GeneratedFile file =
+          support::generateInf(seed, index, support::FileShape::MATCHING);
       const std::string name =
           "package-" + std::to_string(seed) + "-" + std::to_string(index) + ".inf";
       if (writeWholeFile((infFolder / name).string(), file.bytes)) ++written;
