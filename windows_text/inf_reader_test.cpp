@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/bytes_as_text.h"
 #include "tests/support/inf_text.h"
 
 namespace {
@@ -65,26 +66,13 @@ std::string lookupChecked(const std::string& file, const char* section, const ch
   return std::string(destination, std::min(length, capacity - 1));
 }
 
+using support::escapeBytes;
 using support::utf16;
 using support::utf16le;
 using support::utf8WithMark;
 
 std::string repeated(std::size_t count, char byte) {
   return std::string(count, byte);
-}
-
-std::string printable(const std::string& bytes) {
-  std::string text;
-  for (unsigned char byte : bytes) {
-    if (byte >= 0x20 && byte < 0x7F && byte != '\\') {
-      text += static_cast<char>(byte);
-    } else {
-      char escape[8];
-      (void)std::snprintf(escape, sizeof escape, "\\x%02x", byte);
-      text += escape;
-    }
-  }
-  return text.size() > 300 ? text.substr(0, 300) + "..." : text;
 }
 
 // What the Windows profile reader (under Wine) answers a row. Every row was measured on it,
@@ -107,16 +95,6 @@ struct Row {
 
 constexpr Windows PINNED = Windows::ONE_BYTE_SHORT;
 
-std::string toHex(const std::string& bytes) {
-  constexpr char DIGITS[] = "0123456789abcdef";
-  std::string hex;
-  for (const char c : bytes) {
-    hex += DIGITS[static_cast<unsigned char>(c) >> 4];
-    hex += DIGITS[static_cast<unsigned char>(c) & 0x0F];
-  }
-  return hex;
-}
-
 // With INF_READER_ROWS_FOR_WINDOWS naming a folder, each measured row's file goes there,
 // and its lookup with the answer Windows gives to rows.txt (hex path, section, key and
 // answer, tab-separated), for parity.wine.cases to ask Windows the same.
@@ -128,16 +106,17 @@ void writeForWindows(const Row& row) {
   std::ofstream(path, std::ios::binary) << row.file;
   const std::size_t answered = row.expected.size() - (row.windows == PINNED ? 1 : 0);
   std::ofstream(std::string(folder) + "/rows.txt", std::ios::binary | std::ios::app)
-      << toHex(path) << '\t' << toHex(row.section) << '\t' << toHex(row.key) << '\t'
-      << toHex(row.expected.substr(0, answered)) << '\n';
+      << support::toHex(path) << '\t' << support::toHex(row.section) << '\t'
+      << support::toHex(row.key) << '\t' << support::toHex(row.expected.substr(0, answered))
+      << '\n';
 }
 
 void checkRows(const std::vector<Row>& rows) {
   for (const Row& row : rows) {
-    SCOPED_TRACE(std::string(row.what) + ": [" + printable(row.section) + "] " +
-                 printable(row.key) + " in " + printable(row.file));
-    EXPECT_EQ(printable(lookupChecked(row.file, row.section.c_str(), row.key.c_str())),
-              printable(row.expected));
+    SCOPED_TRACE(std::string(row.what) + ": [" + escapeBytes(row.section) + "] " +
+                 escapeBytes(row.key) + " in " + escapeBytes(row.file));
+    EXPECT_EQ(escapeBytes(lookupChecked(row.file, row.section.c_str(), row.key.c_str())),
+              escapeBytes(row.expected));
     writeForWindows(row);
   }
 }
@@ -401,9 +380,9 @@ TEST(InfReaderChunks, EveryRowAnyReadSize) {
     for (const Row& row : *rows) {
       for (std::size_t chunk : {1, 2, 3, 5}) {
         SCOPED_TRACE(std::string(row.what) + ", read size " + std::to_string(chunk));
-        EXPECT_EQ(printable(lookupChecked(row.file, row.section.c_str(), row.key.c_str(), CAPACITY,
-                                          chunk)),
-                  printable(row.expected));
+        EXPECT_EQ(escapeBytes(lookupChecked(row.file, row.section.c_str(), row.key.c_str(),
+                                            CAPACITY, chunk)),
+                  escapeBytes(row.expected));
       }
     }
   }
@@ -589,7 +568,7 @@ TEST(InfReaderRandom, ContractAndReadSizeIndependence) {
     for (const char* section : names) {
       for (const char* key : names) {
         std::string whole = lookupChecked(file, section, key);
-        EXPECT_EQ(lookupChecked(file, section, key, CAPACITY, 1), whole) << printable(file);
+        EXPECT_EQ(lookupChecked(file, section, key, CAPACITY, 1), whole) << escapeBytes(file);
         EXPECT_EQ(lookupChecked(file, section, key, 7, 3), whole.substr(0, 6));
       }
     }
@@ -611,11 +590,6 @@ struct ProfileCase {
   std::vector<CaseLookup> lookups;
 };
 
-int hexDigit(char digit) {
-  if (digit >= '0' && digit <= '9') return digit - '0';
-  return (digit | 0x20) - 'a' + 10;
-}
-
 // The escapes of the cases file: \\ \t \n \r \s \xHH, and in file lines \{N*TEXT}.
 std::string unescape(const std::string& text) {
   std::string bytes;
@@ -625,8 +599,9 @@ std::string unescape(const std::string& text) {
       continue;
     }
     char kind = text[++i];
-    if (kind == 'x') {
-      bytes += static_cast<char>(hexDigit(text[i + 1]) * 16 + hexDigit(text[i + 2]));
+    std::string byte;
+    if (kind == 'x' && support::fromHex(text.substr(i + 1, 2), byte)) {
+      bytes += byte;
       i += 2;
     } else if (kind == '{') {
       std::size_t star = text.find('*', i), close = text.find('}', i);
@@ -682,9 +657,8 @@ void parseWant(const std::string& text, CaseLookup& lookup) {
   std::stringstream stream(text);
   for (std::string field; stream >> field;) {
     if (field.rfind("ret=", 0) == 0) lookup.expectedLength = std::stol(field.substr(4));
-    if (field.rfind("out=", 0) != 0) continue;
-    for (std::size_t i = 4; i + 1 < field.size(); i += 2) {
-      lookup.expected += static_cast<char>(hexDigit(field[i]) * 16 + hexDigit(field[i + 1]));
+    if (field.rfind("out=", 0) == 0 && !support::fromHex(field.substr(4), lookup.expected)) {
+      ADD_FAILURE() << "not hex: " << field;
     }
   }
 }
@@ -758,10 +732,10 @@ TEST(InfReaderCases, MatchTheMeasuredReader) {
       if (!isForThisReader(profileCase, lookup)) continue;
       std::string want = expectedBytes(profileCase, lookup);
       for (std::size_t chunk : {0, 1}) {
-        SCOPED_TRACE(profileCase.name + ": [" + printable(lookup.section) + "] " +
-                     printable(lookup.key) + " cap=" + std::to_string(lookup.capacity) +
+        SCOPED_TRACE(profileCase.name + ": [" + escapeBytes(lookup.section) + "] " +
+                     escapeBytes(lookup.key) + " cap=" + std::to_string(lookup.capacity) +
                      " read size " + std::to_string(chunk));
-        EXPECT_EQ(printable(runCaseLookup(profileCase, lookup, chunk)), printable(want));
+        EXPECT_EQ(escapeBytes(runCaseLookup(profileCase, lookup, chunk)), escapeBytes(want));
       }
       if (want == lookup.expected) {
         EXPECT_EQ(static_cast<long>(want.size()), lookup.expectedLength) << profileCase.name;

@@ -1,7 +1,6 @@
 #include "parity_session.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
 #include <map>
 #include <ostream>
@@ -69,17 +68,24 @@ std::vector<std::string> readLines(const std::string& path) {
   return lines;
 }
 
+// Runs a lookup program over a request file; its errors go beside the answers and, when
+// it fails, into the report.
+bool runLookups(ChildSetup run, const std::string& side, const std::string& answers,
+                std::ostream& report) {
+  run.errorPath = answers + ".stderr";
+  const int status = runToEnd(run);
+  if (status == 0) return true;
+  report << "the " << side << " lookup program failed (status " << status
+         << "): " << readWholeFile(run.errorPath).substr(0, ERROR_TEXT_SHOWN) << '\n';
+  return false;
+}
+
 bool runWineLookups(const Programs& programs, const std::string& requests,
                     const std::string& answers, std::ostream& report) {
   ChildSetup run;
   run.command = {programs.wine, programs.windowsLookup, requests, answers};
   run.environment = support::wineEnvironment(programs.winePrefix);
-  run.errorPath = answers + ".stderr";
-  const int status = runToEnd(run);
-  if (status == 0) return true;
-  report << "the Windows lookup program failed (status " << status
-         << "): " << readWholeFile(run.errorPath).substr(0, ERROR_TEXT_SHOWN) << '\n';
-  return false;
+  return runLookups(run, "Windows", answers, report);
 }
 
 bool runNativeLookups(const Programs& programs, std::size_t chunk, const std::string& requests,
@@ -88,12 +94,7 @@ bool runNativeLookups(const Programs& programs, std::size_t chunk, const std::st
   run.command = {programs.nativeLookup};
   if (chunk != 0) run.command.insert(run.command.end(), {"--chunk", std::to_string(chunk)});
   run.command.insert(run.command.end(), {requests, answers});
-  run.errorPath = answers + ".stderr";
-  const int status = runToEnd(run);
-  if (status == 0) return true;
-  report << "the native lookup program failed (status " << status
-         << "): " << readWholeFile(run.errorPath).substr(0, ERROR_TEXT_SHOWN) << '\n';
-  return false;
+  return runLookups(run, "native", answers, report);
 }
 
 // Everything after the "P" answer: a listing ("K" lines up to "E") and three answers per
@@ -347,33 +348,6 @@ std::string nativeHeading(const std::string& runName, std::size_t chunk) {
 
 bool isPinnedValue(const std::string& native, const std::string& windows) {
   return native.size() == 259 && windows.size() == 258 && native.compare(0, 258, windows) == 0;
-}
-
-std::string escapeBytes(const std::string& bytes) {
-  std::string text;
-  for (std::size_t i = 0; i < bytes.size();) {
-    std::size_t run = 1;
-    while (i + run < bytes.size() && bytes[i + run] == bytes[i]) ++run;
-    const auto byte = static_cast<unsigned char>(bytes[i]);
-    std::string shown;
-    if (byte == '\r' || byte == '\n' || byte == '\t' || byte == '\\') {
-      shown = byte == '\r' ? "\\r" : byte == '\n' ? "\\n" : byte == '\t' ? "\\t" : "\\\\";
-    } else if (byte >= 0x20 && byte < 0x7F && byte != '"') {
-      shown = std::string(1, static_cast<char>(byte));
-    } else {
-      char hex[8];
-      (void)std::snprintf(hex, sizeof hex, "\\x%02x", byte);
-      shown = hex;
-    }
-    if (run > 8) {
-      text += "\\{" + std::to_string(run) + "*" + shown + "}";
-      i += run;
-    } else {
-      text += shown;
-      ++i;
-    }
-  }
-  return text;
 }
 
 bool compareReaders(const Programs& programs, const std::vector<FileUnderTest>& files,

@@ -13,10 +13,12 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/bytes_as_text.h"
 #include "tests/support/inf_generator.h"
 
 namespace parity {
 
+using support::escapeBytes;
 using support::LookupProbe;
 
 struct Programs {
@@ -54,9 +56,5 @@ bool compareReaders(const Programs& programs, const std::vector<FileUnderTest>& 
 // when Windows gives every expected answer.
 bool checkRowsAgainstWindows(const Programs& programs, const std::string& rowsPath,
                              std::ostream& report);
-
-// `bytes` with every byte that is not printable ASCII escaped (\r \n \t \\ \xHH), and
-// runs of one byte longer than 8 written \{N*c}.
-std::string escapeBytes(const std::string& bytes);
 
 }  // namespace parity
