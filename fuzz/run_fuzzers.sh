@@ -20,13 +20,21 @@ CC=clang CXX=clang++ cmake -S "$source_dir" -B "$build_dir" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DUSB_FLASH_DETECT_FUZZERS=ON \
   -DUSB_FLASH_DETECT_TESTS=OFF
-cmake --build "$build_dir" --target "${targets[@]}" -j 2
+cmake --build "$build_dir" --target "${targets[@]}" fuzz_seeds -j 2
+# Seeds made by the test-support generator, beside the committed ones.
+generated_seeds="$build_dir/fuzz-seeds"
+rm -rf "$generated_seeds"
+"$build_dir/fuzz/fuzz_seeds" "$generated_seeds"
 
 for target in "${targets[@]}"; do
   # New inputs go to a working corpus in the build tree; the committed seeds stay as they are.
   work_corpus="$build_dir/fuzz-corpus/$target"
   artifacts="$build_dir/fuzz-artifacts/$target/"
   mkdir -p "$work_corpus" "$artifacts"
+  corpora=("$work_corpus")
+  for seeds in "$source_dir/fuzz/corpus/$target" "$generated_seeds/$target"; do
+    if [[ -d $seeds ]]; then corpora+=("$seeds"); fi
+  done
   echo "== $target: $seconds s"
   "$build_dir/fuzz/$target" \
     -max_total_time="$seconds" \
@@ -34,6 +42,6 @@ for target in "${targets[@]}"; do
     -rss_limit_mb=2048 \
     -print_final_stats=1 \
     -artifact_prefix="$artifacts" \
-    "$work_corpus" "$source_dir/fuzz/corpus/$target"
+    "${corpora[@]}"
 done
 echo "== all fuzz targets ran $seconds s without a finding"

@@ -12,10 +12,10 @@ inline constexpr char BANNER[] = "quellmark usb flash drivers detector by orvin_
 inline constexpr char PROMPT[] = "press enter\r\n";
 
 // The starts of a record's three value lines, tree bytes included; each is LABEL_LENGTH
-// bytes. "\xC4" and the label are split so that the escape ends where it should.
+// bytes. "\xC4" and "d" are split so that the escape ends where it should.
 inline constexpr const char* VALUE_LABELS[] = {"\xC3\xC4provider: ",
-                                               "\xC3\xC4"
-                                               "device  : ",
+                                               ("\xC3\xC4"
+                                                "device  : "),
                                                "\xC0\xC4version : "};
 inline constexpr std::size_t LABEL_LENGTH = 12;
 
