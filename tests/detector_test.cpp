@@ -56,8 +56,8 @@ struct PackageCase {
   const char* name;
   std::string bytes;
   bool matches;
-  std::string provider = "";
-  std::string description = "";
+  std::string provider{};
+  std::string description{};
 };
 
 // Keeps the bytes of a case out of the test's listed name.

@@ -58,7 +58,9 @@ std::string fillerBlock() {
     block += "a=b=c=d\rLF only\n[unclosed " + number + "\r\n\r\n";
   }
   block += std::string(std::size_t{64} * 1024, 'f') + "\r\n";
-  block += "[models]\r\n" + std::string(FIRST_ID_LINE) + "\r\n";
+  block += "[models]\r\n";
+  block += FIRST_ID_LINE;
+  block += "\r\n";
   return block;
 }
 
@@ -367,7 +369,7 @@ TEST(HostileDirectory, NamesWindowsCannotOpenGiveNoRecord) {
                                    "overlong\xC0\xAE.inf",
                                    "surrogate\xED\xA0\x80.inf"};
   for (const std::string& name : forbidden) {
-    ASSERT_TRUE(writeWholeFile(folder + "/" + name, packageText(package))) << name;
+    ASSERT_TRUE(writeWholeFile(folder + "/" += name, packageText(package))) << name;
   }
   ASSERT_TRUE(writeWholeFile(folder + "/with blank:colon.inf", packageText(package)));
 

@@ -16,8 +16,6 @@
 #include <iterator>
 #include <sstream>
 
-extern char** environ;
-
 namespace support {
 namespace {
 
