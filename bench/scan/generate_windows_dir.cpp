@@ -23,6 +23,7 @@
 #include <system_error>
 #include <vector>
 
+#include "tests/support/files.h"
 #include "tests/support/inf_generator.h"
 
 namespace fs = std::filesystem;
@@ -288,13 +289,6 @@ std::vector<FilePlan> planDirectory(const Options& options) {
   return plans;
 }
 
-bool writeBytes(const fs::path& path, const std::string& bytes) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return std::fclose(file) == 0 && written;
-}
-
 bool isPackage(const FilePlan& plan) {
   return plan.models == Models::match || plan.models == Models::matchFlash;
 }
@@ -318,10 +312,7 @@ bool writeDirectory(const Options& options, const std::vector<FilePlan>& plans) 
   std::size_t records = 0;
   for (const FilePlan& plan : plans) {
     const std::string bytes = support::buildInfFile(plan);
-    if (!writeBytes(infDirectory / plan.name, bytes)) {
-      (void)std::fprintf(stderr, "%s: cannot write\n", (infDirectory / plan.name).c_str());
-      return false;
-    }
+    if (!support::writeWholeFile((infDirectory / plan.name).string(), bytes)) return false;
     totalBytes += bytes.size();
     if (bytes.size() >= MIB)
       summary += "large " + plan.name + " " + std::to_string(bytes.size()) + "\n";
@@ -332,7 +323,7 @@ bool writeDirectory(const Options& options, const std::vector<FilePlan>& plans) 
   }
   summary += "bytes " + std::to_string(totalBytes) + "\nrecords " + std::to_string(records) + "\n";
   (void)std::fputs(summary.c_str(), stdout);
-  return writeBytes(options.out / "generator-summary.txt", summary);
+  return support::writeWholeFile((options.out / "generator-summary.txt").string(), summary);
 }
 
 // A count with an optional K (KiB) or M (MiB) suffix.

@@ -1,10 +1,6 @@
 #include "tests/hostile/inf_files.h"
 
-#include <filesystem>
-#include <iostream>
-#include <system_error>
-
-#include "tests/support/child_process.h"
+#include "tests/support/files.h"
 
 namespace hostile {
 
@@ -20,16 +16,8 @@ std::string recordOf(const std::string& name, const Package& package) {
                          package.description, package.version);
 }
 
-bool freshDirectory(const std::string& path) {
-  std::error_code error;
-  std::filesystem::remove_all(path, error);
-  std::filesystem::create_directories(path, error);
-  if (error) std::cerr << "cannot make " << path << ": " << error.message() << "\n";
-  return !error;
-}
-
 bool makeOnePackagePrefix(const std::string& prefix, std::string& expectedOutput) {
-  const Package package{FIRST_ID_LINE, "Quellmark", "Flash Device", "01/02/2020,1.0.0.1"};
+  const Package package;  // the first ID's
   if (!freshDirectory(infFolder(prefix))) return false;
   expectedOutput = support::wholeOutput(recordOf("oem1.inf", package), 1);
   return support::writeWholeFile(infFolder(prefix) + "/oem1.inf", packageText(package));

@@ -6,12 +6,14 @@
 #include <string>
 
 #include "tests/support/expected_output.h"
+#include "tests/support/files.h"
 #include "tests/support/inf_generator.h"
 
 namespace hostile {
 
 using support::BANNER;
 using support::countLine;
+using support::freshDirectory;
 using support::PROMPT;
 
 // The detector under test and the folder the tests may fill, from the build.
@@ -33,9 +35,6 @@ std::string recordOf(const std::string& name, const Package& package);
 // namespace scope in other files can use them while they are being initialised.
 inline constexpr char FIRST_ID_LINE[] = "%DeviceDesc%=Install, USB\\VID_0BDB&PID_100E";
 inline constexpr char SECOND_ID_LINE[] = "%DeviceDesc%=Install, USB\\VID_0FCE&PID_ADDE";
-
-// Empties `path` and makes it again, with its parents.
-bool freshDirectory(const std::string& path);
 
 // A prefix whose INF folder holds one package for the first ID, named "oem1.inf".
 bool makeOnePackagePrefix(const std::string& prefix, std::string& expectedOutput);

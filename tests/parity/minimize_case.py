@@ -86,23 +86,20 @@ def split_lines(data):
     return pieces
 
 
-def shrink_lines(readers, data, section, key):
+def shrink(readers, data, section, key, pieces):
+    """Drops one of the pieces of data (pieces(data) cuts it up) as long as the readers
+    still disagree."""
     while True:
-        lines = split_lines(data)
-        candidates = [b"".join(lines[:i] + lines[i + 1:]) for i in range(len(lines))]
+        parts = pieces(data)
+        candidates = [b"".join(parts[:i] + parts[i + 1:]) for i in range(len(parts))]
         smaller = first_still_disagreeing(readers, candidates, section, key)
         if smaller is None:
             return data
         data = smaller
 
 
-def shrink_bytes(readers, data, section, key, width):
-    while True:
-        candidates = [data[:i] + data[i + width:] for i in range(0, len(data), width)]
-        smaller = first_still_disagreeing(readers, candidates, section, key)
-        if smaller is None:
-            return data
-        data = smaller
+def byte_runs(width):
+    return lambda data: [data[i:i + width] for i in range(0, len(data), width)]
 
 
 def main():
@@ -123,11 +120,11 @@ def main():
         readers = Readers(options, work)
         if first_still_disagreeing(readers, [data], section, key) is None:
             sys.exit("the readers agree on this lookup")
-        data = shrink_lines(readers, data, section, key)
+        data = shrink(readers, data, section, key, split_lines)
         # One candidate per byte: beyond a few kilobytes a round would write too much.
         if len(data) <= LARGEST_BYTE_BY_BYTE:
-            data = shrink_bytes(readers, data, section, key, 2)
-            data = shrink_bytes(readers, data, section, key, 1)
+            data = shrink(readers, data, section, key, byte_runs(2))
+            data = shrink(readers, data, section, key, byte_runs(1))
         windows, native = readers.answer([data], section, key)[0]
     print("file    %s" % escape(data))
     print("lookup  [%s] %s" % (escape(section), escape(key)))

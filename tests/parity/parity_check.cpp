@@ -99,8 +99,7 @@ int checkGenerated(const parity::Programs& programs, const Options& options) {
   std::vector<parity::FileUnderTest> files;
   for (const std::uint64_t seed : parseNumbers(option(options, "seeds", "1,2,3,4,5,6,7,8"))) {
     const fs::path folder = fs::path(programs.workDirectory) / ("seed-" + std::to_string(seed));
-    fs::remove_all(folder);
-    fs::create_directories(folder);
+    if (!support::freshDirectory(folder.string())) return SETUP_ERROR;
     for (std::size_t index = 0; index < count; ++index) {
       support::GeneratedFile file = support::generateInf(seed, index, support::FileShape::HOSTILE);
       const std::string path = (folder / ("file-" + std::to_string(index) + ".inf")).string();
@@ -118,8 +117,7 @@ int checkCases(const parity::Programs& programs, const Options& options) {
     return SETUP_ERROR;
   }
   const fs::path folder = fs::path(programs.workDirectory) / "cases";
-  fs::remove_all(folder);
-  fs::create_directories(folder);
+  if (!support::freshDirectory(folder.string())) return SETUP_ERROR;
   support::ChildSetup run;
   run.command = {options.at("cases-test"), "--gtest_filter=InfReaderTable.*"};
   run.environment = {"INF_READER_ROWS_FOR_WINDOWS=" + folder.string()};

@@ -12,8 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <iostream>
-#include <iterator>
 #include <sstream>
 
 namespace support {
@@ -307,19 +305,6 @@ std::string describe(const ChildOutcome& outcome) {
     text << "status " << outcome.status;
   }
   return text.str();
-}
-
-std::string readWholeFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-bool writeWholeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  file.close();
-  if (!file) std::cerr << "cannot write " << path << "\n";
-  return static_cast<bool>(file);
 }
 
 }  // namespace support

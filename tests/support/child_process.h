@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/files.h"
+
 namespace support {
 
 // What one standard stream of the child is connected to.
@@ -93,11 +95,5 @@ bool exitedCleanly(const ChildOutcome& outcome);
 
 // "exit 3", "signal 11", "killed after the deadline": for failure messages.
 std::string describe(const ChildOutcome& outcome);
-
-// The bytes of a file ("" when it cannot be read).
-std::string readWholeFile(const std::string& path);
-
-// Creates `path` with exactly `bytes`; false when it cannot.
-bool writeWholeFile(const std::string& path, const std::string& bytes);
 
 }  // namespace support
