@@ -11,6 +11,7 @@
 // them a driver package for one of the devices), to measure how the detector behaves as a
 // single file grows. --encoding gives every file that encoding. A summary goes to standard output
 // and to <out>/generator-summary.txt.
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdint>
@@ -234,31 +235,20 @@ void shapePackage(FilePlan& plan, std::size_t index) {
   }
 }
 
+// The encodings' names, in the order of the enumeration.
+constexpr std::array<std::string_view, 5> ENCODING_NAMES = {"ascii", "utf-8", "utf-8-bom", "cp1252",
+                                                            "utf-16le-bom"};
+
 std::string_view encodingName(Encoding encoding) {
-  switch (encoding) {
-    case Encoding::ascii:
-      return "ascii";
-    case Encoding::utf8:
-      return "utf-8";
-    case Encoding::utf8WithBom:
-      return "utf-8-bom";
-    case Encoding::windows1252:
-      return "cp1252";
-    default:
-      return "utf-16le-bom";
-  }
+  return ENCODING_NAMES[static_cast<std::size_t>(encoding)];
 }
 
 // The encoding of that name; false for none.
 bool encodingNamed(std::string_view name, Encoding& encoding) {
-  for (Encoding each : {Encoding::ascii, Encoding::utf8, Encoding::utf8WithBom,
-                        Encoding::windows1252, Encoding::utf16LeWithBom}) {
-    if (encodingName(each) == name) {
-      encoding = each;
-      return true;
-    }
-  }
-  return false;
+  const auto found = std::find(ENCODING_NAMES.begin(), ENCODING_NAMES.end(), name);
+  if (found == ENCODING_NAMES.end()) return false;
+  encoding = static_cast<Encoding>(found - ENCODING_NAMES.begin());
+  return true;
 }
 
 void forceEncoding(FilePlan& plan, Encoding encoding) {

@@ -1,7 +1,5 @@
 #include "tests/support/bytes_as_text.h"
 
-#include <cstdio>
-
 namespace support {
 
 namespace {
@@ -13,6 +11,15 @@ int hexValue(char digit) {
   if (digit >= 'a' && digit <= 'f') return digit - 'a' + 10;
   if (digit >= 'A' && digit <= 'F') return digit - 'A' + 10;
   return -1;
+}
+
+// One byte as printable ASCII: itself, a C escape, or \xHH.
+std::string escapeByte(unsigned char byte) {
+  constexpr std::string_view SPECIAL = "\r\n\t\\", LETTERS = "rnt\\";
+  const std::size_t special = SPECIAL.find(static_cast<char>(byte));
+  if (special != std::string_view::npos) return {'\\', LETTERS[special]};
+  if (byte >= 0x20 && byte < 0x7F && byte != '"') return std::string(1, static_cast<char>(byte));
+  return {'\\', 'x', HEX_DIGITS[byte >> 4], HEX_DIGITS[byte & 0x0F]};
 }
 
 }  // namespace
@@ -45,17 +52,7 @@ std::string escapeBytes(std::string_view bytes) {
   for (std::size_t i = 0; i < bytes.size();) {
     std::size_t run = 1;
     while (i + run < bytes.size() && bytes[i + run] == bytes[i]) ++run;
-    const auto byte = static_cast<unsigned char>(bytes[i]);
-    std::string shown;
-    if (byte == '\r' || byte == '\n' || byte == '\t' || byte == '\\') {
-      shown = byte == '\r' ? "\\r" : byte == '\n' ? "\\n" : byte == '\t' ? "\\t" : "\\\\";
-    } else if (byte >= 0x20 && byte < 0x7F && byte != '"') {
-      shown = std::string(1, static_cast<char>(byte));
-    } else {
-      char hex[8];
-      (void)std::snprintf(hex, sizeof hex, "\\x%02x", byte);
-      shown = hex;
-    }
+    const std::string shown = escapeByte(static_cast<unsigned char>(bytes[i]));
     if (run > 8) {
       text += "\\{" + std::to_string(run) + "*" + shown + "}";
       i += run;
