@@ -3,12 +3,14 @@
 //
 //   wine_env <prefix> <command> [arguments...]     e.g. wine_env /tmp/p wine tool.exe
 //
-// The command is found on PATH when it holds no slash. Exits with 2 on a usage error and
-// 127 when the command cannot be run.
+// A relative prefix is taken from the current directory, since Wine wants it absolute. The
+// command is found on PATH when it holds no slash. Exits with 2 on a usage error and 127
+// when the command cannot be run.
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "tests/support/wine_environment.h"
@@ -18,7 +20,8 @@ int main(int argc, char** argv) {
     (void)std::fputs("usage: wine_env <prefix> <command> [arguments...]\n", stderr);
     return 2;
   }
-  for (std::string variable : support::wineEnvironment(argv[1])) {
+  const std::string prefix = std::filesystem::absolute(argv[1]).string();
+  for (std::string variable : support::wineEnvironment(prefix)) {
     const std::size_t equals = variable.find('=');
     variable[equals] = '\0';
     if (setenv(variable.c_str(), variable.c_str() + equals + 1, 1) != 0) return 127;
