@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -14,56 +13,35 @@
 
 #include "tests/support/bytes_as_text.h"
 #include "tests/support/inf_text.h"
+#include "tests/support/reader_harness.h"
 
 namespace {
 
 using namespace std::string_literals;
 
 constexpr std::size_t CAPACITY = 260;
-constexpr std::size_t GUARD = 16;
-constexpr unsigned char GUARD_BYTE = 0xA5;
+using support::ChunkedSource;
 
-// A source that hands out at most `chunk` bytes per read and counts what it gave.
-struct ChunkedSource {
-  const std::string* bytes;
-  std::size_t chunk;
-  std::size_t offset = 0;
-  std::size_t reads = 0;
-};
-
-std::size_t readChunk(void* context, unsigned char* buffer, std::size_t capacity) {
-  auto* source = static_cast<ChunkedSource*>(context);
-  std::size_t count = source->bytes->size() - source->offset;
-  count = std::min({count, capacity, source->chunk});
-  std::memcpy(buffer, source->bytes->data() + source->offset, count);
-  source->offset += count;
-  ++source->reads;
-  return count;
-}
-
-// Runs one lookup into a buffer with guard bytes after `capacity` and checks the contract
-// that holds for every answer: a terminator at the returned length, within the capacity,
-// and nothing written past it. Returns the answer's bytes.
+// Runs one lookup into a guarded buffer and checks the contract that holds for every
+// answer: a terminator at the returned length, within the capacity, and nothing written
+// outside it. Returns the answer's bytes.
 std::string lookupChecked(const std::string& file, const char* section, const char* key,
                           std::size_t capacity = CAPACITY, std::size_t chunk = 0) {
-  std::vector<unsigned char> buffer(capacity + GUARD, GUARD_BYTE);
-  char* destination = reinterpret_cast<char*>(buffer.data());
-  ChunkedSource source{&file, chunk};
-  std::size_t length = chunk == 0
-                           ? inf::lookupProfileStringInMemory(file.data(), file.size(), section,
-                                                              key, destination, capacity)
-                           : inf::lookupProfileString(inf::ByteSource{readChunk, &source}, section,
-                                                      key, destination, capacity);
-  for (std::size_t i = capacity; i < buffer.size(); ++i) {
-    EXPECT_EQ(buffer[i], GUARD_BYTE) << "written past the capacity at " << i;
-  }
+  ChunkedSource source{file, chunk};
+  const support::GuardedAnswer answer = support::guardedAnswer(capacity, [&](char* destination) {
+    return chunk == 0 ? inf::lookupProfileStringInMemory(file.data(), file.size(), section, key,
+                                                         destination, capacity)
+                      : inf::lookupProfileString({ChunkedSource::read, &source}, section, key,
+                                                 destination, capacity);
+  });
+  EXPECT_FALSE(answer.overrun) << "written outside the capacity";
   if (capacity == 0) {
-    EXPECT_EQ(length, 0u);
+    EXPECT_EQ(answer.length, 0u);
     return {};
   }
-  EXPECT_LT(length, capacity);
-  EXPECT_EQ(destination[length], '\0');
-  return std::string(destination, std::min(length, capacity - 1));
+  EXPECT_LT(answer.length, capacity);
+  EXPECT_TRUE(answer.terminated) << "no terminator at the returned length";
+  return answer.text;
 }
 
 using support::escapeBytes;
@@ -111,13 +89,16 @@ void writeForWindows(const Row& row) {
       << '\n';
 }
 
-void checkRows(const std::vector<Row>& rows) {
+// Checks every row, with the file read whole or `chunk` bytes at a time.
+void checkRows(const std::vector<Row>& rows, std::size_t chunk = 0) {
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string(row.what) + ": [" + escapeBytes(row.section) + "] " +
-                 escapeBytes(row.key) + " in " + escapeBytes(row.file));
-    EXPECT_EQ(escapeBytes(lookupChecked(row.file, row.section.c_str(), row.key.c_str())),
-              escapeBytes(row.expected));
-    writeForWindows(row);
+                 escapeBytes(row.key) + " in " + escapeBytes(row.file) + ", read size " +
+                 std::to_string(chunk));
+    EXPECT_EQ(
+        escapeBytes(lookupChecked(row.file, row.section.c_str(), row.key.c_str(), CAPACITY, chunk)),
+        escapeBytes(row.expected));
+    if (chunk == 0) writeForWindows(row);
   }
 }
 
@@ -377,14 +358,7 @@ TEST(InfReaderTable, LongNames) {
 // CR LF pairs, byte-order marks, UTF-8 sequences and UTF-16 units split across reads.
 TEST(InfReaderChunks, EveryRowAnyReadSize) {
   for (const std::vector<Row>* rows : {&RELIED_ON, &BAD_INPUT, &ENCODINGS, &LONG_NAMES}) {
-    for (const Row& row : *rows) {
-      for (std::size_t chunk : {1, 2, 3, 5}) {
-        SCOPED_TRACE(std::string(row.what) + ", read size " + std::to_string(chunk));
-        EXPECT_EQ(escapeBytes(lookupChecked(row.file, row.section.c_str(), row.key.c_str(),
-                                            CAPACITY, chunk)),
-                  escapeBytes(row.expected));
-      }
-    }
+    for (std::size_t chunk : {1, 2, 3, 5}) checkRows(*rows, chunk);
   }
 }
 
@@ -473,19 +447,21 @@ TEST(InfReaderLongLines, TwoHundredMegabytesStreamed) {
 TEST(InfReaderReads, StopsAtTheAnswer) {
   const std::string filler = repeated(std::size_t{1024} * 1024, 'f');
   std::string found = "[A]\r\nk=v\r\n" + filler;
-  ChunkedSource source{&found, 4096};
+  ChunkedSource source{found, 4096};
   char value[CAPACITY];
-  EXPECT_EQ(inf::lookupProfileString({readChunk, &source}, "A", "k", value, CAPACITY), 1u);
+  EXPECT_EQ(inf::lookupProfileString({ChunkedSource::read, &source}, "A", "k", value, CAPACITY),
+            1u);
   EXPECT_EQ(source.reads, 1u);
 
   std::string ended = "[A]\r\nx=1\r\n[B]\r\n" + filler + "\r\n[A]\r\nk=v\r\n";
-  source = ChunkedSource{&ended, 4096};
-  EXPECT_EQ(inf::lookupProfileString({readChunk, &source}, "A", "k", value, CAPACITY), 0u);
+  source = ChunkedSource{ended, 4096};
+  EXPECT_EQ(inf::lookupProfileString({ChunkedSource::read, &source}, "A", "k", value, CAPACITY),
+            0u);
   EXPECT_EQ(source.reads, 1u);
 
   std::string leading = "k=1\r\n[A]\r\n" + filler;
-  source = ChunkedSource{&leading, 4096};
-  EXPECT_EQ(inf::lookupProfileString({readChunk, &source}, "", "m", value, CAPACITY), 0u);
+  source = ChunkedSource{leading, 4096};
+  EXPECT_EQ(inf::lookupProfileString({ChunkedSource::read, &source}, "", "m", value, CAPACITY), 0u);
   EXPECT_EQ(source.reads, 1u);
 }
 
@@ -531,14 +507,14 @@ TEST(InfReaderSameBuffer, KeyAndDestination) {
                         {"[x", repeated(259, 'q')},
                         {"Missing", ""}};
   for (const Case& row : cases) {
-    char buffer[CAPACITY + GUARD];
-    std::memset(buffer, GUARD_BYTE, sizeof buffer);
-    (void)std::snprintf(buffer, CAPACITY, "%s", row.key);
-    std::size_t length = inf::lookupProfileStringInMemory(file.data(), file.size(), "Strings",
-                                                          buffer, buffer, CAPACITY);
-    EXPECT_EQ(std::string(buffer, length), row.expected) << row.key;
-    EXPECT_EQ(buffer[length], '\0');
-    EXPECT_EQ(static_cast<unsigned char>(buffer[CAPACITY]), GUARD_BYTE);
+    const support::GuardedAnswer answer = support::guardedAnswer(CAPACITY, [&](char* buffer) {
+      (void)std::snprintf(buffer, CAPACITY, "%s", row.key);
+      return inf::lookupProfileStringInMemory(file.data(), file.size(), "Strings", buffer, buffer,
+                                              CAPACITY);
+    });
+    EXPECT_EQ(answer.text, row.expected) << row.key;
+    EXPECT_TRUE(answer.terminated);
+    EXPECT_FALSE(answer.overrun);
   }
 }
 
@@ -551,12 +527,24 @@ TEST(InfReaderNames, NullNamesGiveEmpty) {
   EXPECT_STREQ(value, "");
 }
 
+// Every lookup of a few names on `file`: the same answer read byte by byte, and cut short
+// in a small buffer.
+void checkAnyReadSize(const std::string& file) {
+  const char* const names[] = {"a", "A", "", "b", "[a", "a]"};
+  for (const char* section : names) {
+    for (const char* key : names) {
+      std::string whole = lookupChecked(file, section, key);
+      EXPECT_EQ(lookupChecked(file, section, key, CAPACITY, 1), whole) << escapeBytes(file);
+      EXPECT_EQ(lookupChecked(file, section, key, 7, 3), whole.substr(0, 6));
+    }
+  }
+}
+
 // Random bytes drawn mostly from the characters that matter, behind each byte-order mark:
 // no crash, the contract holds, and the answer does not depend on how the bytes are read.
 TEST(InfReaderRandom, ContractAndReadSizeIndependence) {
   const std::string alphabet = "[]=\r\n \t\x0b\x1a\0\"';aAbB\xFF\xFE\xEF\xBB\xBF\xC3\xA9\xF0\x80"s;
   const char* const marks[] = {"", "\xFF\xFE", "\xFE\xFF", "\xEF\xBB\xBF"};
-  const char* const names[] = {"a", "A", "", "b", "[a", "a]"};
   std::mt19937 random(12345);
   for (int round = 0; round < 160; ++round) {
     std::string file = marks[round % 4];
@@ -565,13 +553,7 @@ TEST(InfReaderRandom, ContractAndReadSizeIndependence) {
       file += random() % 4 == 0 ? static_cast<char>(random() % 256)
                                 : alphabet[random() % alphabet.size()];
     }
-    for (const char* section : names) {
-      for (const char* key : names) {
-        std::string whole = lookupChecked(file, section, key);
-        EXPECT_EQ(lookupChecked(file, section, key, CAPACITY, 1), whole) << escapeBytes(file);
-        EXPECT_EQ(lookupChecked(file, section, key, 7, 3), whole.substr(0, 6));
-      }
-    }
+    checkAnyReadSize(file);
   }
 }
 
@@ -722,6 +704,20 @@ std::string runCaseLookup(const ProfileCase& profileCase, const CaseLookup& look
   return std::string(buffer.data(), length);
 }
 
+// One lookup of the cases file, with the file read whole and byte by byte.
+void checkCaseLookup(const ProfileCase& profileCase, const CaseLookup& lookup) {
+  const std::string want = expectedBytes(profileCase, lookup);
+  for (std::size_t chunk : {0, 1}) {
+    SCOPED_TRACE(profileCase.name + ": [" + escapeBytes(lookup.section) + "] " +
+                 escapeBytes(lookup.key) + " cap=" + std::to_string(lookup.capacity) +
+                 " read size " + std::to_string(chunk));
+    EXPECT_EQ(escapeBytes(runCaseLookup(profileCase, lookup, chunk)), escapeBytes(want));
+  }
+  if (want == lookup.expected) {
+    EXPECT_EQ(static_cast<long>(want.size()), lookup.expectedLength) << profileCase.name;
+  }
+}
+
 TEST(InfReaderCases, MatchTheMeasuredReader) {
   std::ifstream input(PROFILE_READER_CASES, std::ios::binary);
   ASSERT_TRUE(input) << "no cases file at " << PROFILE_READER_CASES;
@@ -730,16 +726,7 @@ TEST(InfReaderCases, MatchTheMeasuredReader) {
   for (const ProfileCase& profileCase : cases) {
     for (const CaseLookup& lookup : profileCase.lookups) {
       if (!isForThisReader(profileCase, lookup)) continue;
-      std::string want = expectedBytes(profileCase, lookup);
-      for (std::size_t chunk : {0, 1}) {
-        SCOPED_TRACE(profileCase.name + ": [" + escapeBytes(lookup.section) + "] " +
-                     escapeBytes(lookup.key) + " cap=" + std::to_string(lookup.capacity) +
-                     " read size " + std::to_string(chunk));
-        EXPECT_EQ(escapeBytes(runCaseLookup(profileCase, lookup, chunk)), escapeBytes(want));
-      }
-      if (want == lookup.expected) {
-        EXPECT_EQ(static_cast<long>(want.size()), lookup.expectedLength) << profileCase.name;
-      }
+      checkCaseLookup(profileCase, lookup);
       ++checked;
     }
   }

@@ -4,6 +4,8 @@
 
 namespace hostile {
 
+using namespace support;
+
 const char* const DETECTOR = DETECTOR_PROGRAM;
 const char* const WORK_DIRECTORY = HOSTILE_WORK_DIR;
 
@@ -19,7 +21,7 @@ std::string recordOf(const std::string& name, const Package& package) {
 bool makeOnePackagePrefix(const std::string& prefix, std::string& expectedOutput) {
   const Package package;  // the first ID's
   if (!freshDirectory(infFolder(prefix))) return false;
-  expectedOutput = support::wholeOutput(recordOf("oem1.inf", package), 1);
+  expectedOutput = BANNER + recordOf("oem1.inf", package) + countLine(1) + PROMPT;
   return support::writeWholeFile(infFolder(prefix) + "/oem1.inf", packageText(package));
 }
 

@@ -2,7 +2,6 @@
 // files and folders that hold them, and the records the detector prints about them.
 #pragma once
 
-#include <cstddef>
 #include <string>
 
 #include "tests/support/expected_output.h"
@@ -10,11 +9,6 @@
 #include "tests/support/inf_generator.h"
 
 namespace hostile {
-
-using support::BANNER;
-using support::countLine;
-using support::freshDirectory;
-using support::PROMPT;
 
 // The detector under test and the folder the tests may fill, from the build.
 extern const char* const DETECTOR;
@@ -25,11 +19,8 @@ extern const char* const WORK_DIRECTORY;
 std::string infFolder(const std::string& prefix);
 inline constexpr char DOS_INF_FOLDER[] = "C:\\windows\\inf";
 
-using support::Package;
-using support::packageText;
-
 // The record the detector prints for the package in the file `name` of the INF folder.
-std::string recordOf(const std::string& name, const Package& package);
+std::string recordOf(const std::string& name, const support::Package& package);
 
 // Models lines the detector must recognise. Constants, so that packages defined at
 // namespace scope in other files can use them while they are being initialised.

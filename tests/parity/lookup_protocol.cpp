@@ -4,33 +4,24 @@
 #include <fstream>
 #include <iostream>
 
+#include "tests/support/reader_harness.h"
+
 namespace parity {
 
 namespace {
-
-// Bytes past the capacity that are watched for stray writes.
-constexpr std::size_t GUARD_SIZE = 64;
-constexpr unsigned char GUARD_BYTE = 0xA5;
 
 // One lookup through a guarded buffer, written as its answer line.
 std::string answerLookup(const LookupBackend& backend, const std::string& path,
                          const std::string& section, const std::string& key, bool sameBuffer,
                          std::size_t capacity) {
-  std::string buffer(capacity + GUARD_SIZE, static_cast<char>(GUARD_BYTE));
-  char* destination = buffer.data();
-  const char* keyName = key.c_str();
-  if (sameBuffer) {
-    std::memcpy(destination, key.c_str(), key.size() + 1);
-    keyName = destination;
-  }
-  const std::size_t length = backend.lookUp(path, section.c_str(), keyName, destination, capacity);
-  const std::size_t shown = length < capacity ? length : capacity;
-  std::string line = std::to_string(length) + "\t" + toHex({destination, shown});
-  if (length >= capacity || destination[length] != '\0') line += "\tunterminated";
-  for (std::size_t i = capacity; i < buffer.size(); ++i) {
-    if (static_cast<unsigned char>(buffer[i]) != GUARD_BYTE) return line + "\toverrun";
-  }
-  return line;
+  const support::GuardedAnswer answer = support::guardedAnswer(capacity, [&](char* destination) {
+    if (sameBuffer) std::memcpy(destination, key.c_str(), key.size() + 1);
+    return backend.lookUp(path, section.c_str(), sameBuffer ? destination : key.c_str(),
+                          destination, capacity);
+  });
+  std::string line = std::to_string(answer.length) + "\t" + toHex(answer.text);
+  if (!answer.terminated) line += "\tunterminated";
+  return answer.overrun ? line + "\toverrun" : line;
 }
 
 void answerListing(const LookupBackend& backend, const std::string& path, std::ostream& answers) {

@@ -12,8 +12,4 @@ std::string record(const std::string& path, const std::string& provider, const s
          VALUE_LABELS[2] + version + "\r\n";
 }
 
-std::string wholeOutput(const std::string& records, int count) {
-  return BANNER + records + countLine(count) + PROMPT;
-}
-
 }  // namespace support

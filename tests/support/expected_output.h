@@ -26,7 +26,4 @@ std::string countLine(int count);
 std::string record(const std::string& path, const std::string& provider, const std::string& device,
                    const std::string& version);
 
-// A whole run's output: the banner, `records`, the count line and the prompt.
-std::string wholeOutput(const std::string& records, int count);
-
 }  // namespace support
