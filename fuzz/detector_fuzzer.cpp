@@ -13,6 +13,7 @@
 
 #include "detector/detector.h"
 #include "tests/fake_platform.h"
+#include "tests/support/expected_output.h"
 
 namespace {
 
@@ -20,14 +21,7 @@ constexpr std::size_t SHORTEST_NAME = 8;
 constexpr std::size_t LONGEST_NAME = 255;
 constexpr std::size_t MOST_LOOKUPS = 7;
 
-const std::string BANNER = "quellmark usb flash drivers detector by orvin_ta =)\r\n\r\n";
-const std::string PROMPT = "press enter\r\n";
 const std::string LINE_END = "\r\n";
-// The tree bytes, then the label; "\xC4" and "d" are split so the escape ends where it should.
-const char* const VALUE_LINES[] = {"\xC3\xC4provider: ",
-                                   ("\xC3\xC4"
-                                    "device  : "),
-                                   "\xC0\xC4version : "};
 
 void require(bool condition) {
   if (!condition) std::abort();
@@ -50,15 +44,15 @@ std::size_t checkValueLine(const std::string& output, std::size_t at, const std:
 
 // Checks the whole output; returns the number of records in it.
 int checkOutput(const std::string& output, const std::string& path) {
-  require(startsWithAt(output, 0, BANNER));
-  std::size_t at = BANNER.size();
+  require(startsWithAt(output, 0, support::BANNER));
+  std::size_t at = std::string(support::BANNER).size();
   int records = 0;
   while (startsWithAt(output, at, path + LINE_END)) {
     at += path.size() + LINE_END.size();
-    for (const char* label : VALUE_LINES) at = checkValueLine(output, at, label);
+    for (const char* label : support::VALUE_LABELS) at = checkValueLine(output, at, label);
     ++records;
   }
-  require(output.substr(at) == "\r\nfound " + std::to_string(records) + " drivers\r\n" + PROMPT);
+  require(output.substr(at) == support::countLine(records) + support::PROMPT);
   return records;
 }
 

@@ -6,7 +6,6 @@
 // Input: two bytes of capacity (little-endian, modulo 600), one byte choosing the size of
 // the pieces a byte source hands out, the section name and the key name, each ended by a
 // NUL, then the file's bytes.
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -14,14 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/reader_harness.h"
 #include "windows_text/inf_reader.h"
 
 namespace {
 
 constexpr std::size_t CAPACITY_RANGE = 600;
 constexpr std::size_t FULL_CAPACITY = 1 << 13;  // more than the cut capacities
-constexpr std::size_t GUARD_BYTES = 32;
-constexpr unsigned char GUARD = 0xA5;
 
 struct Lookup {
   std::size_t capacity;
@@ -59,49 +57,31 @@ void require(bool condition) {
   if (!condition) std::abort();
 }
 
-// Hands the file out in pieces of at most `pieceSize` bytes.
-struct PieceSource {
-  const std::uint8_t* bytes;
-  std::size_t size;
-  std::size_t pieceSize;
-  std::size_t offset = 0;
-};
-
-std::size_t readPiece(void* context, unsigned char* buffer, std::size_t capacity) {
-  auto& source = *static_cast<PieceSource*>(context);
-  const std::size_t part = std::min({capacity, source.pieceSize, source.size - source.offset});
-  std::memcpy(buffer, source.bytes + source.offset, part);
-  source.offset += part;
-  return part;
-}
-
-// The answer in a buffer with guard bytes on both sides; checks the guards, the length
-// and the terminator, and returns the text.
+// The answer in a guarded buffer; checks the guards, the length and the terminator, and
+// returns the text.
 std::string lookUpGuarded(const Lookup& lookup, std::size_t capacity) {
-  std::vector<unsigned char> buffer(GUARD_BYTES + capacity + GUARD_BYTES, GUARD);
-  char* destination = reinterpret_cast<char*>(buffer.data() + GUARD_BYTES);
-  const std::size_t length =
-      inf::lookupProfileStringInMemory(lookup.file, lookup.fileSize, lookup.section.c_str(),
-                                       lookup.key.c_str(), destination, capacity);
-  for (std::size_t i = 0; i < GUARD_BYTES; ++i) {
-    require(buffer[i] == GUARD && buffer[GUARD_BYTES + capacity + i] == GUARD);
-  }
+  const support::GuardedAnswer answer = support::guardedAnswer(capacity, [&](char* destination) {
+    return inf::lookupProfileStringInMemory(lookup.file, lookup.fileSize, lookup.section.c_str(),
+                                            lookup.key.c_str(), destination, capacity);
+  });
+  require(!answer.overrun);
   if (capacity == 0) {
-    require(length == 0);
+    require(answer.length == 0);
     return {};
   }
-  require(length < capacity && destination[length] == '\0');
-  require(std::strlen(destination) == length);  // a NUL ends every value
-  return std::string(destination, length);
+  require(answer.length < capacity && answer.terminated);
+  require(answer.text.find('\0') == std::string::npos);  // a NUL ends every value
+  return answer.text;
 }
 
 // The answer through a byte source, into a buffer of exactly `capacity` bytes.
 std::string lookUpInPieces(const Lookup& lookup) {
   std::vector<char> destination(lookup.capacity);
-  PieceSource source{lookup.file, lookup.fileSize, lookup.pieceSize};
+  support::ChunkedSource source{{reinterpret_cast<const char*>(lookup.file), lookup.fileSize},
+                                lookup.pieceSize};
   const std::size_t length =
-      inf::lookupProfileString({readPiece, &source}, lookup.section.c_str(), lookup.key.c_str(),
-                               destination.data(), lookup.capacity);
+      inf::lookupProfileString({support::ChunkedSource::read, &source}, lookup.section.c_str(),
+                               lookup.key.c_str(), destination.data(), lookup.capacity);
   require(length == 0 || length < lookup.capacity);
   return std::string(destination.data(), length);
 }

@@ -20,7 +20,11 @@ CC=clang CXX=clang++ cmake -S "$source_dir" -B "$build_dir" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DUSB_FLASH_DETECT_FUZZERS=ON \
   -DUSB_FLASH_DETECT_TESTS=OFF
-cmake --build "$build_dir" --target "${targets[@]}" -j 2
+cmake --build "$build_dir" --target "${targets[@]}" fuzz_seeds -j 2
+# Seeds made by the test-support generator, beside the committed ones.
+generated_seeds="$build_dir/fuzz-seeds"
+rm -rf "$generated_seeds"
+"$build_dir/fuzz/fuzz_seeds" "$generated_seeds"
 
 for target in "${targets[@]}"; do
   # New inputs go to a working corpus in the build tree; the committed seeds stay as they are.
@@ -28,6 +32,10 @@ for target in "${targets[@]}"; do
   artifacts="$build_dir/fuzz-artifacts/$target/"
   log="$build_dir/fuzz-logs/$target.log"
   mkdir -p "$work_corpus" "$artifacts" "$(dirname "$log")"
+  corpora=("$work_corpus")
+  for seeds in "$source_dir/fuzz/corpus/$target" "$generated_seeds/$target"; do
+    if [[ -d $seeds ]]; then corpora+=("$seeds"); fi
+  done
   echo "== $target: $seconds s (log: $log)"
   # libFuzzer's progress lines go to the log; the final statistics, or on a finding the
   # log's end, are shown.
@@ -37,7 +45,7 @@ for target in "${targets[@]}"; do
     -rss_limit_mb=2048 \
     -print_final_stats=1 \
     -artifact_prefix="$artifacts" \
-    "$work_corpus" "$source_dir/fuzz/corpus/$target" >"$log" 2>&1; then
+    "${corpora[@]}" >"$log" 2>&1; then
     tail -n 80 "$log"
     echo "== $target found a fault; the input is in $artifacts" >&2
     exit 1

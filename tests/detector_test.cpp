@@ -7,33 +7,19 @@
 #include <string>
 
 #include "tests/fake_platform.h"
+#include "tests/support/expected_output.h"
+#include "tests/support/inf_generator.h"
 
 namespace {
 
-const std::string BANNER = "quellmark usb flash drivers detector by orvin_ta =)\r\n\r\n";
-const std::string PROMPT = "press enter\r\n";
+using support::BANNER;
+using support::countLine;
+using support::PROMPT;
+using support::record;
 
-std::string countLine(int count) {
-  return "\r\nfound " + std::to_string(count) + " drivers\r\n";
-}
-
-std::string record(const std::string& path, const std::string& providerText,
-                   const std::string& description, const std::string& version) {
-  return path + "\r\n\xC3\xC4provider: " + providerText +
-         "\r\n\xC3\xC4"
-         "device  : " +
-         description + "\r\n\xC0\xC4version : " + version + "\r\n";
-}
-
-// A driver package whose models entry is `modelsLine`, in CR LF form.
-std::string package(const std::string& modelsLine, const std::string& provider = "%Prov%",
-                    const std::string& manufacturer = "Models,NTamd64") {
-  return "[Version]\r\nSignature=\"$Windows NT$\"\r\nProvider=" + provider +
-         "\r\nDriverVer=01/02/2020,1.0.0.1\r\n[Manufacturer]\r\n%MfgName%=" + manufacturer +
-         "\r\n[Models]\r\n" + modelsLine +
-         "\r\n[Models.NTamd64]\r\n%DeviceDesc%=Other, USB\\VID_0FCE&PID_ADDE\r\n"
-         "[Strings]\r\nProv=Quellmark\r\nMfgName=Maker\r\nDeviceDesc=Flash Device\r\n"
-         "DeviceDesc.Flash=Flash Mode Device\r\n";
+// A driver package whose [Models] holds `models`; the rest as support::Package has it.
+std::string package(const std::string& models) {
+  return support::packageText({.models = models});
 }
 
 class DetectorRun : public ::testing::Test {
@@ -76,8 +62,8 @@ struct PackageCase {
   const char* name;
   std::string bytes;
   bool matches;
-  std::string provider = "";
-  std::string description = "";
+  std::string provider{};
+  std::string description{};
 };
 
 // Keeps the bytes of a case out of the test's listed name.
@@ -111,16 +97,23 @@ const PackageCase PACKAGE_CASES[] = {
     {"EmptyDeviceDescFallsBack",
      package("%DeviceDesc%=\r\n%DeviceDesc.Flash%=Install, USB\\VID_0BDB&PID_100E"), true,
      "Quellmark", "Flash Mode Device"},
-    {"PlainWordsProvider", package("%DeviceDesc%=I, USB\\VID_0FCE&PID_ADDE", "Quellmark Inc"), true,
-     "", "Flash Device"},
-    {"PlainWordsProviderFoundAsKey", package("%DeviceDesc%=I, USB\\VID_0FCE&PID_ADDE", "Prov"),
+    {"PlainWordsProvider",
+     support::packageText(
+         {.models = "%DeviceDesc%=I, USB\\VID_0FCE&PID_ADDE", .providerEntry = "Quellmark Inc"}),
+     true, "", "Flash Device"},
+    {"PlainWordsProviderFoundAsKey",
+     support::packageText(
+         {.models = "%DeviceDesc%=I, USB\\VID_0FCE&PID_ADDE", .providerEntry = "Prov"}),
      true, "Quellmark", "Flash Device"},
-    {"PercentsInsideProvider", package("%DeviceDesc%=I, USB\\VID_0FCE&PID_ADDE", "%P%r%o%v%"), true,
-     "Quellmark", "Flash Device"},
+    {"PercentsInsideProvider",
+     support::packageText(
+         {.models = "%DeviceDesc%=I, USB\\VID_0FCE&PID_ADDE", .providerEntry = "%P%r%o%v%"}),
+     true, "Quellmark", "Flash Device"},
     {"DecoratedSectionNotConsulted", package("%Other%=I, USB\\VID_1234&PID_5678"), false},
     {"LeadingCommaReadsSectionBeforeFirstHeader",
      "%DeviceDesc%=Install, USB\\VID_0FCE&PID_ADDE\r\n" +
-         package("%DeviceDesc%=Install, USB\\VID_1234", "%Prov%", ",NTamd64"),
+         support::packageText(
+             {.models = "%DeviceDesc%=Install, USB\\VID_1234", .manufacturer = ",NTamd64"}),
      true, "Quellmark", "Flash Device"},
     {"NotAnInfFile",
      std::string("\x7F"

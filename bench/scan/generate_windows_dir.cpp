@@ -11,6 +11,7 @@
 // them a driver package for one of the devices), to measure how the detector behaves as a
 // single file grows. --encoding gives every file that encoding. A summary goes to standard output
 // and to <out>/generator-summary.txt.
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdint>
@@ -23,18 +24,18 @@
 #include <system_error>
 #include <vector>
 
-#include "inf_content.h"
-#include "random.h"
+#include "tests/support/files.h"
+#include "tests/support/inf_generator.h"
 
 namespace fs = std::filesystem;
-using scan::DriverVersion;
-using scan::Encoding;
-using scan::FilePlan;
-using scan::Kind;
-using scan::LineEnd;
-using scan::Models;
-using scan::Provider;
-using scan::Random;
+using support::DriverVersion;
+using support::FilePlan;
+using support::Kind;
+using support::Models;
+using support::Provider;
+using support::Random;
+using Encoding = support::PlanEncoding;
+using LineEnd = support::PlanLineEnd;
 
 namespace {
 
@@ -99,11 +100,11 @@ Encoding drawEncoding(Random& random) {
 LineEnd drawLineEnd(Random& random, Encoding encoding) {
   switch (encoding) {
     case Encoding::ascii:
-      return random.chance(802) ? LineEnd::lf : LineEnd::crlf;
+      return random.perMille(802) ? LineEnd::lf : LineEnd::crlf;
     case Encoding::utf8:
-      return random.chance(964) ? LineEnd::crlf : LineEnd::lf;
+      return random.perMille(964) ? LineEnd::crlf : LineEnd::lf;
     case Encoding::utf8WithBom:
-      return random.chance(500) ? LineEnd::crlf : LineEnd::lf;
+      return random.perMille(500) ? LineEnd::crlf : LineEnd::lf;
     default:
       return LineEnd::crlf;
   }
@@ -119,8 +120,8 @@ Models drawModels(Random& random) {
 }
 
 void drawVersion(Random& random, FilePlan& plan) {
-  if (plan.kind == Kind::registry) plan.hasVersion = !random.chance(750);
-  if (plan.kind == Kind::tiny) plan.hasVersion = plan.size >= 300 && random.chance(700);
+  if (plan.kind == Kind::registry) plan.hasVersion = !random.perMille(750);
+  if (plan.kind == Kind::tiny) plan.hasVersion = plan.size >= 300 && random.perMille(700);
   if (!plan.hasVersion) {
     plan.provider = Provider::absent;
     plan.driverVersion = DriverVersion::absent;
@@ -130,16 +131,16 @@ void drawVersion(Random& random, FilePlan& plan) {
   plan.provider = provider < 63    ? Provider::absent
                   : provider < 109 ? Provider::plainWords
                                    : Provider::token;
-  if (random.chance(143)) {
+  if (random.perMille(143)) {
     plan.driverVersion = DriverVersion::absent;
   } else {
-    plan.driverVersion = random.chance(179) ? DriverVersion::unusual : DriverVersion::plain;
+    plan.driverVersion = random.perMille(179) ? DriverVersion::unusual : DriverVersion::plain;
   }
 }
 
 unsigned drawLocaleCount(Random& random, Encoding encoding) {
   const bool eightBitText = encoding == Encoding::utf8 || encoding == Encoding::utf8WithBom;
-  if (random.chance(eightBitText ? 800 : 30)) return static_cast<unsigned>(random.between(1, 8));
+  if (random.perMille(eightBitText ? 800 : 30)) return static_cast<unsigned>(random.between(1, 8));
   return 0;
 }
 
@@ -152,15 +153,15 @@ FilePlan drawOrdinaryFile(Random& random, std::string name) {
   if (plan.size < TINY_FILE_LIMIT) {
     plan.kind = Kind::tiny;
   } else {
-    plan.kind = random.chance(110) ? Kind::registry : Kind::device;
+    plan.kind = random.perMille(110) ? Kind::registry : Kind::device;
   }
   plan.models = plan.kind == Kind::device ? drawModels(random) : Models::none;
   drawVersion(random, plan);
-  plan.continuationLines = random.chance(89);
-  plan.duplicateSection = random.chance(9);
-  plan.longValue = random.chance(6);
-  plan.strayLineBeforeFirstSection = random.chance(31);
-  plan.lastLineEnded = !random.chance(119);
+  plan.continuationLines = random.perMille(89);
+  plan.duplicateSection = random.perMille(9);
+  plan.longValue = random.perMille(6);
+  plan.strayLineBeforeFirstSection = random.perMille(31);
+  plan.lastLineEnded = !random.perMille(119);
   plan.localeCount = plan.kind == Kind::tiny ? 0 : drawLocaleCount(random, plan.encoding);
   plan.seed = random.next();
   return plan;
@@ -234,31 +235,20 @@ void shapePackage(FilePlan& plan, std::size_t index) {
   }
 }
 
+// The encodings' names, in the order of the enumeration.
+constexpr std::array<std::string_view, 5> ENCODING_NAMES = {"ascii", "utf-8", "utf-8-bom", "cp1252",
+                                                            "utf-16le-bom"};
+
 std::string_view encodingName(Encoding encoding) {
-  switch (encoding) {
-    case Encoding::ascii:
-      return "ascii";
-    case Encoding::utf8:
-      return "utf-8";
-    case Encoding::utf8WithBom:
-      return "utf-8-bom";
-    case Encoding::windows1252:
-      return "cp1252";
-    default:
-      return "utf-16le-bom";
-  }
+  return ENCODING_NAMES[static_cast<std::size_t>(encoding)];
 }
 
 // The encoding of that name; false for none.
 bool encodingNamed(std::string_view name, Encoding& encoding) {
-  for (Encoding each : {Encoding::ascii, Encoding::utf8, Encoding::utf8WithBom,
-                        Encoding::windows1252, Encoding::utf16LeWithBom}) {
-    if (encodingName(each) == name) {
-      encoding = each;
-      return true;
-    }
-  }
-  return false;
+  const auto found = std::find(ENCODING_NAMES.begin(), ENCODING_NAMES.end(), name);
+  if (found == ENCODING_NAMES.end()) return false;
+  encoding = static_cast<Encoding>(found - ENCODING_NAMES.begin());
+  return true;
 }
 
 void forceEncoding(FilePlan& plan, Encoding encoding) {
@@ -289,13 +279,6 @@ std::vector<FilePlan> planDirectory(const Options& options) {
   return plans;
 }
 
-bool writeBytes(const fs::path& path, const std::string& bytes) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return std::fclose(file) == 0 && written;
-}
-
 bool isPackage(const FilePlan& plan) {
   return plan.models == Models::match || plan.models == Models::matchFlash;
 }
@@ -318,11 +301,8 @@ bool writeDirectory(const Options& options, const std::vector<FilePlan>& plans) 
   std::uint64_t totalBytes = 0;
   std::size_t records = 0;
   for (const FilePlan& plan : plans) {
-    const std::string bytes = scan::buildInfFile(plan);
-    if (!writeBytes(infDirectory / plan.name, bytes)) {
-      (void)std::fprintf(stderr, "%s: cannot write\n", (infDirectory / plan.name).c_str());
-      return false;
-    }
+    const std::string bytes = support::buildInfFile(plan);
+    if (!support::writeWholeFile((infDirectory / plan.name).string(), bytes)) return false;
     totalBytes += bytes.size();
     if (bytes.size() >= MIB)
       summary += "large " + plan.name + " " + std::to_string(bytes.size()) + "\n";
@@ -333,7 +313,7 @@ bool writeDirectory(const Options& options, const std::vector<FilePlan>& plans) 
   }
   summary += "bytes " + std::to_string(totalBytes) + "\nrecords " + std::to_string(records) + "\n";
   (void)std::fputs(summary.c_str(), stdout);
-  return writeBytes(options.out / "generator-summary.txt", summary);
+  return support::writeWholeFile((options.out / "generator-summary.txt").string(), summary);
 }
 
 // A count with an optional K (KiB) or M (MiB) suffix.

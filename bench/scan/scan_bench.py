@@ -6,8 +6,9 @@ and counts the detector's heap allocations and peak memory as the directory grow
     bench/scan/scan_bench.py --build BUILD [--windows-exe EXE] [--files 2000] [--runs 7]
 
 BUILD is a build tree of the project; configured with the benchmarks, it also holds the
-generator and the allocation shim, otherwise name them with --generator and --shim (from
-a build of bench/scan on its own). Directories are generated under --work (default
+generator, the allocation shim and wine_env (which runs Wine in the tests' environment),
+otherwise name them with --generator, --shim and --wine-env (from a build of bench/scan on
+its own). Directories are generated under --work (default
 /tmp/scan-bench) and reused while their summary matches. Everything is printed as
 Markdown tables, ready for bench/README.md.
 """
@@ -24,7 +25,6 @@ import time
 from pathlib import Path
 
 SECOND_ID = "USB\\VID_0FCE&PID_ADDE"
-WINE_ENVIRONMENT = {"WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml="}
 ARGUMENT_BYTES_PER_PROCESS = 512 * 1024  # well under any system's limit on argv
 GNU_TIME = "/usr/bin/time"
 
@@ -227,21 +227,22 @@ def count_allocations(detector, shim, prefix):
 # Wine
 
 
-def prepare_wine_prefix(prefix, names, source):
-    """A private prefix whose INF folder holds exactly the benchmark's files."""
-    env = dict(os.environ, WINEPREFIX=str(prefix), **WINE_ENVIRONMENT)
+def prepare_wine_prefix(wine_env, prefix, names, source):
+    """A private prefix whose INF folder holds exactly the benchmark's files; returns the
+    start of every command run in it."""
+    in_prefix = [str(wine_env), str(prefix)]
     if not (Path(prefix) / "system.reg").exists():
         print(f"making the Wine prefix {prefix} (wineboot -i)", file=sys.stderr)
-        subprocess.run(["wineboot", "-i"], env=env, check=True,
+        subprocess.run(in_prefix + ["wineboot", "-i"], check=True,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        subprocess.run(["wineserver", "-w"], env=env, check=False)
+        subprocess.run(in_prefix + ["wineserver", "-w"], check=False)
     target = inf_directory(prefix)
     if target.exists():
         shutil.rmtree(target)
     target.mkdir(parents=True)
     for name in names:
         shutil.copyfile(Path(source) / name, target / name)
-    return env
+    return in_prefix
 
 
 def less_start_up(full, empty):
@@ -253,27 +254,27 @@ def less_start_up(full, empty):
     return net
 
 
-def measure_wine(windows_exe, prefix, names, source, runs):
-    env = prepare_wine_prefix(prefix, names, source)
-    subprocess.run(["wineserver", "-p"], env=env, check=True)  # not timed: stays up
+def measure_wine(wine_env, windows_exe, prefix, names, source, runs):
+    in_prefix = prepare_wine_prefix(wine_env, prefix, names, source)
+    subprocess.run(in_prefix + ["wineserver", "-p"], check=True)  # not timed: stays up
     try:
-        argv = [["wine", str(windows_exe)]]
-        found = count_records(argv[0], env)
-        full = Measurement("Windows build under Wine", argv, env)
+        argv = [in_prefix + ["wine", str(windows_exe)]]
+        found = count_records(argv[0], None)
+        full = Measurement("Windows build under Wine", argv)
         measure_round_robin([full], runs)
         target = inf_directory(prefix)
         parked = target.with_name("inf.scan-bench")
         target.rename(parked)
         target.mkdir()
         try:
-            empty = Measurement("the same on an empty INF folder (Wine's start-up)", argv, env)
+            empty = Measurement("the same on an empty INF folder (Wine's start-up)", argv)
             measure_round_robin([empty], runs)
         finally:
             target.rmdir()
             parked.rename(target)
         return full, empty, found
     finally:
-        subprocess.run(["wineserver", "-k"], env=env, check=False)
+        subprocess.run(in_prefix + ["wineserver", "-k"], check=False)
 
 
 # ---------------------------------------------------------------------------------------
@@ -367,6 +368,9 @@ def tools(args):
                       build / "generate_windows_dir"],
         "shim": [args.shim, build / "bench" / "scan" / "libcount_allocations.so",
                  build / "libcount_allocations.so"],
+        "wine_env": [args.wine_env, build / "tests" / "support" / "wine_env",
+                     build / "bench" / "scan" / "support" / "wine_env",
+                     args.generator and Path(args.generator).parent / "support" / "wine_env"],
     }
     found = {}
     for tool, paths in candidates.items():
@@ -432,6 +436,8 @@ def main():
     parser.add_argument("--detector", help="usb-flash-detect (default: under --build)")
     parser.add_argument("--generator", help="generate_windows_dir (default: under --build)")
     parser.add_argument("--shim", help="libcount_allocations.so (default: under --build)")
+    parser.add_argument("--wine-env", help="wine_env (default: under --build or beside "
+                                           "--generator)")
     parser.add_argument("--windows-exe", help="usb-flash-detect.exe; Wine is timed with it")
     parser.add_argument("--files", type=int, default=2000)
     parser.add_argument("--small-files", type=int, default=200,
@@ -455,8 +461,9 @@ def main():
     print(f"### Scan of {args.files} INF files (seed {args.seed})\n")
     measurements, cat, names = scan_timings(found, prefix, args.runs, empty)
     total_bytes = directory_bytes(inf_directory(prefix))
-    if args.windows_exe and shutil.which("wine"):
-        full, wine_empty, wine_found = measure_wine(args.windows_exe, work / "wine-prefix", names,
+    if args.windows_exe and shutil.which("wine") and found["wine_env"]:
+        full, wine_empty, wine_found = measure_wine(found["wine_env"], args.windows_exe,
+                                                    work / "wine-prefix", names,
                                                     inf_directory(prefix), args.runs)
         check_records("the Windows build under Wine", wine_found, summary)
         measurements += [full, wine_empty, less_start_up(full, wine_empty)]

@@ -2,8 +2,9 @@
 # case's expected bytes.
 #
 #   cmake -DPROGRAM=<executable> -DCASE_DIR=<fixture folder> -DWORK_DIR=<scratch folder>
-#         [-DWINE=<wine> -DWINE_PREFIX=<prefix>] [-DPREFIX_IN_HOME=ON | -DPREFIX_RELATIVE=ON]
-#         [-DCORPUS_DIR=<folder>] [-DNO_INF_FOLDER=ON] -P run_case.cmake
+#         [-DWINE=<wine> -DWINE_ENV=<wine_env> -DWINE_PREFIX=<prefix>]
+#         [-DPREFIX_IN_HOME=ON | -DPREFIX_RELATIVE=ON] [-DCORPUS_DIR=<folder>]
+#         [-DNO_INF_FOLDER=ON] -P run_case.cmake
 #
 # A fixture folder holds:
 #   drive_c/        the case's drive C: (its Windows directory, or whatever stands there)
@@ -19,7 +20,8 @@
 # source tree. Natively, WINEPREFIX points at the staged tree (or, with PREFIX_IN_HOME,
 # HOME does and WINEPREFIX is unset, so ~/.wine is used; with PREFIX_RELATIVE, WINEPREFIX
 # is a path relative to the starting directory, which the run leaves). Under Wine, the
-# staged INF folder replaces the INF folder of the shared prefix.
+# staged INF folder replaces the INF folder of the shared prefix, and wine_env gives the
+# run the tests' one Wine environment.
 #
 # The exit status must be 0 when the expected output reports a package, 1 when it reports
 # none, and 2 for cases marked NO_INF_FOLDER, which have no INF folder to scan.
@@ -114,13 +116,7 @@ endif()
 # crash into a plain exit status.
 if(DEFINED WINE)
   install_into_wine_prefix("${INF_DIR}")
-  set(ENV{WINEPREFIX} "${WINE_PREFIX}")
-  set(ENV{WINEDEBUG} "-all")
-  set(ENV{WINEDLLOVERRIDES} "mscoree,mshtml=")
-  # Wine picks the ANSI code page from the locale (1252 for C), and reads host file names
-  # in the locale's character set, which the native build takes to be UTF-8.
-  set(ENV{LC_ALL} "C.UTF-8")
-  set(command "${WINE}" "${PROGRAM}")
+  set(command "${WINE_ENV}" "${WINE_PREFIX}" "${WINE}" "${PROGRAM}")
 elseif(PREFIX_IN_HOME)
   unset(ENV{WINEPREFIX})
   set(ENV{HOME} "${WORK_DIR}/home")

@@ -1,31 +1,27 @@
 # Creates or shuts down the private Wine prefix that the Windows build's cases share.
 #
-#   cmake -DACTION=create|stop -DWINE_PREFIX=<dir> -DWINEBOOT=<wineboot>
-#         -DWINESERVER=<wineserver> -P wine_prefix.cmake
+#   cmake -DACTION=create|stop -DWINE_PREFIX=<dir> -DWINE_ENV=<wine_env>
+#         -DWINEBOOT=<wineboot> -DWINESERVER=<wineserver> -P wine_prefix.cmake
 
 cmake_minimum_required(VERSION 3.20)
-
-set(ENV{WINEPREFIX} "${WINE_PREFIX}")
-set(ENV{WINEDEBUG} "-all")
-# No Mono or Gecko installer: the tool needs neither.
-set(ENV{WINEDLLOVERRIDES} "mscoree,mshtml=")
 
 if(ACTION STREQUAL "create")
   # A fresh prefix each time, so no earlier run's state can leak into the cases.
   file(REMOVE_RECURSE "${WINE_PREFIX}")
-  execute_process(COMMAND "${WINEBOOT}" -i RESULT_VARIABLE result TIMEOUT 300)
+  execute_process(COMMAND "${WINE_ENV}" "${WINE_PREFIX}" "${WINEBOOT}" -i
+    RESULT_VARIABLE result TIMEOUT 300)
   if(NOT result EQUAL 0)
     message(FATAL_ERROR "wineboot -i failed: ${result}")
   endif()
   # Let the prefix's own processes finish starting and settle before the first case.
-  execute_process(COMMAND "${WINESERVER}" -w TIMEOUT 120)
+  execute_process(COMMAND "${WINE_ENV}" "${WINE_PREFIX}" "${WINESERVER}" -w TIMEOUT 120)
   if(NOT IS_DIRECTORY "${WINE_PREFIX}/drive_c/windows")
     message(FATAL_ERROR "wineboot made no drive_c/windows in ${WINE_PREFIX}")
   endif()
 elseif(ACTION STREQUAL "stop")
   if(IS_DIRECTORY "${WINE_PREFIX}")
     # Kills what is left running in this prefix only; none running is no failure.
-    execute_process(COMMAND "${WINESERVER}" -k TIMEOUT 60)
+    execute_process(COMMAND "${WINE_ENV}" "${WINE_PREFIX}" "${WINESERVER}" -k TIMEOUT 60)
   endif()
 else()
   message(FATAL_ERROR "wine_prefix.cmake: ACTION must be create or stop")

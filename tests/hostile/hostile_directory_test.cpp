@@ -18,11 +18,13 @@
 #include <string>
 #include <vector>
 
-#include "tests/hostile/child_process.h"
 #include "tests/hostile/inf_files.h"
+#include "tests/support/child_process.h"
 
 namespace hostile {
 namespace {
+
+using namespace support;
 
 using namespace std::string_literals;
 
@@ -56,7 +58,9 @@ std::string fillerBlock() {
     block += "a=b=c=d\rLF only\n[unclosed " + number + "\r\n\r\n";
   }
   block += std::string(std::size_t{64} * 1024, 'f') + "\r\n";
-  block += "[models]\r\n%DeviceDesc%=" + std::string(FIRST_ID_LINE) + "\r\n";
+  block += "[models]\r\n";
+  block += FIRST_ID_LINE;
+  block += "\r\n";
   return block;
 }
 
@@ -83,7 +87,7 @@ const Package LARGE_MATCH{SECOND_ID_LINE, "Large Provider", "Large Flash Device"
 // and [Strings] after all of its filler; and a quarter as large one that matches, with
 // its [Strings] after the filler.
 bool writeLargeFiles(const std::string& folder, std::size_t largest) {
-  const std::string hugeHead = "[Manufacturer]\r\n%MfgName%=Models\r\n[Models]\r\n%DeviceDesc%=" +
+  const std::string hugeHead = "[Manufacturer]\r\n%MfgName%=Models\r\n[Models]\r\n" +
                                std::string(FIRST_ID_LINE) + ", USB\\Class_08\r\n";
   const std::string hugeTail =
       "[Version]\r\nProvider=%Prov%\r\nDriverVer=1\r\n[Strings]\r\nProv=Huge\r\nDeviceDesc="
@@ -99,13 +103,8 @@ bool writeLargeFiles(const std::string& folder, std::size_t largest) {
 
 std::string randomBytes(std::size_t size) {
   std::string bytes(size, '\0');
-  std::uint64_t state = 0x9E3779B97F4A7C15u;
-  for (char& byte : bytes) {
-    state ^= state << 13;
-    state ^= state >> 7;
-    state ^= state << 17;
-    byte = static_cast<char>(state >> 56);
-  }
+  Random random(1);
+  for (char& byte : bytes) byte = static_cast<char>(random.next() >> 56);
   return bytes;
 }
 
@@ -119,13 +118,8 @@ std::string oddLengthUtf16() {
   const std::u16string text =
       u"[Version]\r\nProvider=%Prov%\r\nDriverVer=07/08/2023,4.0\r\n[Manufacturer]\r\n"
       u"%MfgName%=Models\r\n[Models]\r\n%DeviceDesc%=Install, USB\\VID_0BDB&PID_100E\r\n"
-      u"[Strings]\r\nProv=UTF-16 \u00DCnic\u00F6de \u20AC\r\nDeviceDesc=UTF-16 Flash";
-  std::string bytes = "\xFF\xFE";
-  for (std::size_t i = 0; i + 1 < text.size(); ++i) {
-    bytes += static_cast<char>(text[i] & 0xFF);
-    bytes += static_cast<char>(text[i] >> 8);
-  }
-  return bytes + static_cast<char>(text.back());
+      u"[Strings]\r\nProv=UTF-16 \u00DCnic\u00F6de \u20AC\r\nDeviceDesc=UTF-16 Flas";
+  return utf16le(text) + "h";
 }
 
 // NUL bytes end the name or value they fall in; the line's "=" and "]" still count.
@@ -150,14 +144,15 @@ std::string crOnly(const std::string& text) {
 }
 
 bool writeOddFiles(const std::string& folder) {
-  return writeFile(folder + "/random.inf", randomBytes(RANDOM_FILE_BYTES)) &&
-         writeFile(folder + "/zeros.inf", std::string(RANDOM_FILE_BYTES, '\0')) &&
-         writeFile(folder + "/empty.inf", "") && writeFile(folder + "/bom-only.inf", "\xFF\xFE") &&
-         writeFile(folder + "/utf16-odd.inf", oddLengthUtf16()) &&
-         writeFile(folder + "/nul-bytes.inf", NUL_BYTES_TEXT) &&
-         writeFile(folder + "/long-line.inf", packageText(LONG_LINE_MATCH)) &&
-         writeFile(folder + "/cr-only.inf", crOnly(packageText(CR_ONLY_MATCH))) &&
-         writeFile(folder + "/nul.inf", packageText(CR_ONLY_MATCH));  // a DOS device name
+  return writeWholeFile(folder + "/random.inf", randomBytes(RANDOM_FILE_BYTES)) &&
+         writeWholeFile(folder + "/zeros.inf", std::string(RANDOM_FILE_BYTES, '\0')) &&
+         writeWholeFile(folder + "/empty.inf", "") &&
+         writeWholeFile(folder + "/bom-only.inf", "\xFF\xFE") &&
+         writeWholeFile(folder + "/utf16-odd.inf", oddLengthUtf16()) &&
+         writeWholeFile(folder + "/nul-bytes.inf", NUL_BYTES_TEXT) &&
+         writeWholeFile(folder + "/long-line.inf", packageText(LONG_LINE_MATCH)) &&
+         writeWholeFile(folder + "/cr-only.inf", crOnly(packageText(CR_ONLY_MATCH))) &&
+         writeWholeFile(folder + "/nul.inf", packageText(CR_ONLY_MATCH));  // a DOS device name
 }
 
 // ------------------------------------------------------------------ many files, long names
@@ -171,8 +166,10 @@ std::string smallName(int index) {
 Package smallPackage(int index) {
   const std::string number = std::to_string(index);
   static const char* const NEAR_MISSES[] = {
-      "Install, USB\\VID_0BDB&PID_100F", "Install, usb\\vid_0bdb&pid_100e",
-      "Install, USB\\VID_0FCE&PID_ADDE, USB\\Class_08", "Install, USB\\VID_0FCE&PID_ADD"};
+      "%DeviceDesc%=Install, USB\\VID_0BDB&PID_100F",
+      "%DeviceDesc%=Install, usb\\vid_0bdb&pid_100e",
+      "%DeviceDesc%=Install, USB\\VID_0FCE&PID_ADDE, USB\\Class_08",
+      "%DeviceDesc%=Install, USB\\VID_0FCE&PID_ADD"};
   const bool matches = index % SMALL_MATCH_EVERY == 0;
   return {matches ? FIRST_ID_LINE : NEAR_MISSES[index % 4], "Small Provider " + number,
           "Small Device " + number, "1.0.0." + number};
@@ -180,7 +177,7 @@ Package smallPackage(int index) {
 
 bool writeSmallFiles(const std::string& folder) {
   for (int index = 0; index < SMALL_FILE_COUNT; ++index) {
-    if (!writeFile(folder + "/" + smallName(index), packageText(smallPackage(index)))) {
+    if (!writeWholeFile(folder + "/" + smallName(index), packageText(smallPackage(index)))) {
       return false;
     }
   }
@@ -199,7 +196,8 @@ bool writeLongNames(const std::string& folder) {
   const std::size_t lengths[] = {TEXT_LIMIT - FOLDER_PATH_LENGTH,
                                  TEXT_LIMIT - FOLDER_PATH_LENGTH + 1, 255};
   for (std::size_t length : lengths) {
-    if (!writeFile(folder + "/" + longName(length), packageText(LONG_NAME_PACKAGE))) return false;
+    if (!writeWholeFile(folder + "/" + longName(length), packageText(LONG_NAME_PACKAGE)))
+      return false;
   }
   return true;
 }
@@ -230,7 +228,7 @@ bool makeSpecialEntries(const std::string& folder) {
       {"link-fifo.inf", "y.inf"},         {"link-good.inf", "small-00000.inf"},
   };
   bool made = mkdir(inside.c_str(), 0755) == 0 &&
-              writeFile(inside + "/inner.inf", packageText(LONG_NAME_PACKAGE)) &&
+              writeWholeFile(inside + "/inner.inf", packageText(LONG_NAME_PACKAGE)) &&
               mkfifo((folder + "/y.inf").c_str(), 0644) == 0 && makeSocket(folder, "z.inf");
   for (const auto& [name, target] : links) {
     made = made && symlink(target, (folder + "/" + name).c_str()) == 0;
@@ -282,8 +280,10 @@ std::string sanitizerOptions() {
 DetectorRun runDetectorOver(const std::string& prefix) {
   DetectorRun run;
   ChildProcess child;
-  const ChildSetup setup{{"WINEPREFIX=" + prefix, "LANG=C", "LC_ALL=", sanitizerOptions()}};
-  if (!child.start(DETECTOR, setup)) {
+  ChildSetup setup;
+  setup.command = {DETECTOR};
+  setup.environment = {"WINEPREFIX=" + prefix, "LANG=C", "LC_ALL=", sanitizerOptions()};
+  if (!child.start(setup)) {
     run.errors = child.failure();
     return run;
   }
@@ -373,9 +373,9 @@ TEST(HostileDirectory, NamesWindowsCannotOpenGiveNoRecord) {
                                    "overlong\xC0\xAE.inf",
                                    "surrogate\xED\xA0\x80.inf"};
   for (const std::string& name : forbidden) {
-    ASSERT_TRUE(writeFile(folder + "/" + name, packageText(package))) << name;
+    ASSERT_TRUE(writeWholeFile(folder + "/" += name, packageText(package))) << name;
   }
-  ASSERT_TRUE(writeFile(folder + "/with blank.inf", packageText(package)));
+  ASSERT_TRUE(writeWholeFile(folder + "/with blank.inf", packageText(package)));
 
   const DetectorRun run = runDetectorOver(prefix);
   EXPECT_TRUE(exitedCleanly(run.outcome)) << describe(run.outcome);

@@ -1,11 +1,10 @@
 #include "tests/hostile/inf_files.h"
 
-#include <filesystem>
-#include <fstream>
-#include <iostream>
-#include <system_error>
+#include "tests/support/files.h"
 
 namespace hostile {
+
+using namespace support;
 
 const char* const DETECTOR = DETECTOR_PROGRAM;
 const char* const WORK_DIRECTORY = HOSTILE_WORK_DIR;
@@ -14,51 +13,16 @@ std::string infFolder(const std::string& prefix) {
   return prefix + "/drive_c/windows/inf";
 }
 
-std::string countLine(int count) {
-  return "\r\nfound " + std::to_string(count) + " drivers\r\n";
-}
-
-std::string record(const std::string& name, const std::string& providerText,
-                   const std::string& description, const std::string& version) {
-  return std::string(DOS_INF_FOLDER) + "\\" + name + "\r\n\xC3\xC4provider: " + providerText +
-         "\r\n\xC3\xC4"
-         "device  : " +
-         description + "\r\n\xC0\xC4version : " + version + "\r\n";
-}
-
-std::string packageText(const Package& package) {
-  return "[Version]\r\nSignature=\"$Windows NT$\"\r\nProvider=%Prov%\r\nDriverVer=" +
-         package.version +
-         "\r\n[Manufacturer]\r\n%MfgName%=Models,NTamd64\r\n[Models]\r\n%DeviceDesc%=" +
-         package.deviceLine + "\r\n[Strings]\r\nProv=" + package.providerText +
-         "\r\nMfgName=Maker\r\nDeviceDesc=" + package.description + "\r\n";
-}
-
 std::string recordOf(const std::string& name, const Package& package) {
-  return record(name, package.providerText, package.description, package.version);
-}
-
-bool writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  file.close();
-  if (!file) std::cerr << "cannot write " << path << "\n";
-  return static_cast<bool>(file);
-}
-
-bool freshDirectory(const std::string& path) {
-  std::error_code error;
-  std::filesystem::remove_all(path, error);
-  std::filesystem::create_directories(path, error);
-  if (error) std::cerr << "cannot make " << path << ": " << error.message() << "\n";
-  return !error;
+  return support::record(std::string(DOS_INF_FOLDER) + "\\" + name, package.provider,
+                         package.description, package.version);
 }
 
 bool makeOnePackagePrefix(const std::string& prefix, std::string& expectedOutput) {
-  const Package package{FIRST_ID_LINE, "Quellmark", "Flash Device", "01/02/2020,1.0.0.1"};
+  const Package package;  // the first ID's
   if (!freshDirectory(infFolder(prefix))) return false;
   expectedOutput = BANNER + recordOf("oem1.inf", package) + countLine(1) + PROMPT;
-  return writeFile(infFolder(prefix) + "/oem1.inf", packageText(package));
+  return support::writeWholeFile(infFolder(prefix) + "/oem1.inf", packageText(package));
 }
 
 }  // namespace hostile

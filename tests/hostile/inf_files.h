@@ -1,9 +1,12 @@
 // Building blocks of the generated Windows directories: driver packages as INF text, the
-// files and folders that hold them, and the exact bytes the detector prints about them.
+// files and folders that hold them, and the records the detector prints about them.
 #pragma once
 
-#include <cstddef>
 #include <string>
+
+#include "tests/support/expected_output.h"
+#include "tests/support/files.h"
+#include "tests/support/inf_generator.h"
 
 namespace hostile {
 
@@ -16,37 +19,13 @@ extern const char* const WORK_DIRECTORY;
 std::string infFolder(const std::string& prefix);
 inline constexpr char DOS_INF_FOLDER[] = "C:\\windows\\inf";
 
-inline constexpr char BANNER[] = "quellmark usb flash drivers detector by orvin_ta =)\r\n\r\n";
-inline constexpr char PROMPT[] = "press enter\r\n";
-std::string countLine(int count);
+// The record the detector prints for the package in the file `name` of the INF folder.
+std::string recordOf(const std::string& name, const support::Package& package);
 
-// One record as the detector prints it for the file `name` in the INF folder.
-std::string record(const std::string& name, const std::string& providerText,
-                   const std::string& description, const std::string& version);
-
-// What a package says about itself, and the models entry that names its device.
-struct Package {
-  std::string deviceLine;  // right-hand side of "%DeviceDesc%="
-  std::string providerText;
-  std::string description;
-  std::string version;
-};
-
-// A driver package in CR LF form: [Version], [Manufacturer] naming [Models], the models
-// entry, and [Strings] with the provider and the description.
-std::string packageText(const Package& package);
-std::string recordOf(const std::string& name, const Package& package);
-
-// Device lines the detector must recognise. Constants, so that packages defined at
+// Models lines the detector must recognise. Constants, so that packages defined at
 // namespace scope in other files can use them while they are being initialised.
-inline constexpr char FIRST_ID_LINE[] = "Install, USB\\VID_0BDB&PID_100E";
-inline constexpr char SECOND_ID_LINE[] = "Install, USB\\VID_0FCE&PID_ADDE";
-
-// Creates `path` with exactly `bytes`; false (with the reason on stderr) when it cannot.
-bool writeFile(const std::string& path, const std::string& bytes);
-
-// Empties `path` and makes it again, with its parents.
-bool freshDirectory(const std::string& path);
+inline constexpr char FIRST_ID_LINE[] = "%DeviceDesc%=Install, USB\\VID_0BDB&PID_100E";
+inline constexpr char SECOND_ID_LINE[] = "%DeviceDesc%=Install, USB\\VID_0FCE&PID_ADDE";
 
 // A prefix whose INF folder holds one package for the first ID, named "oem1.inf".
 bool makeOnePackagePrefix(const std::string& prefix, std::string& expectedOutput);

@@ -4,41 +4,24 @@
 #include <fstream>
 #include <iostream>
 
+#include "tests/support/reader_harness.h"
+
 namespace parity {
 
 namespace {
-
-// Bytes past the capacity that are watched for stray writes.
-constexpr std::size_t GUARD_SIZE = 64;
-constexpr unsigned char GUARD_BYTE = 0xA5;
-constexpr char HEX_DIGITS[] = "0123456789abcdef";
-
-int hexValue(char digit) {
-  if (digit >= '0' && digit <= '9') return digit - '0';
-  if (digit >= 'a' && digit <= 'f') return digit - 'a' + 10;
-  if (digit >= 'A' && digit <= 'F') return digit - 'A' + 10;
-  return -1;
-}
 
 // One lookup through a guarded buffer, written as its answer line.
 std::string answerLookup(const LookupBackend& backend, const std::string& path,
                          const std::string& section, const std::string& key, bool sameBuffer,
                          std::size_t capacity) {
-  std::string buffer(capacity + GUARD_SIZE, static_cast<char>(GUARD_BYTE));
-  char* destination = buffer.data();
-  const char* keyName = key.c_str();
-  if (sameBuffer) {
-    std::memcpy(destination, key.c_str(), key.size() + 1);
-    keyName = destination;
-  }
-  const std::size_t length = backend.lookUp(path, section.c_str(), keyName, destination, capacity);
-  const std::size_t shown = length < capacity ? length : capacity;
-  std::string line = std::to_string(length) + "\t" + toHex({destination, shown});
-  if (length >= capacity || destination[length] != '\0') line += "\tunterminated";
-  for (std::size_t i = capacity; i < buffer.size(); ++i) {
-    if (static_cast<unsigned char>(buffer[i]) != GUARD_BYTE) return line + "\toverrun";
-  }
-  return line;
+  const support::GuardedAnswer answer = support::guardedAnswer(capacity, [&](char* destination) {
+    if (sameBuffer) std::memcpy(destination, key.c_str(), key.size() + 1);
+    return backend.lookUp(path, section.c_str(), sameBuffer ? destination : key.c_str(),
+                          destination, capacity);
+  });
+  std::string line = std::to_string(answer.length) + "\t" + toHex(answer.text);
+  if (!answer.terminated) line += "\tunterminated";
+  return answer.overrun ? line + "\toverrun" : line;
 }
 
 void answerListing(const LookupBackend& backend, const std::string& path, std::ostream& answers) {
@@ -84,29 +67,6 @@ bool answerRequest(const std::string& line, std::ostream& answers, const LookupB
 }
 
 }  // namespace
-
-std::string toHex(std::string_view bytes) {
-  std::string hex;
-  hex.reserve(bytes.size() * 2);
-  for (const char c : bytes) {
-    const auto byte = static_cast<unsigned char>(c);
-    hex += HEX_DIGITS[byte >> 4];
-    hex += HEX_DIGITS[byte & 0x0F];
-  }
-  return hex;
-}
-
-bool fromHex(std::string_view hex, std::string& bytes) {
-  if (hex.size() % 2 != 0) return false;
-  bytes.clear();
-  for (std::size_t i = 0; i < hex.size(); i += 2) {
-    const int high = hexValue(hex[i]);
-    const int low = hexValue(hex[i + 1]);
-    if (high < 0 || low < 0) return false;
-    bytes += static_cast<char>(high * 16 + low);
-  }
-  return true;
-}
 
 std::vector<std::string> splitFields(std::string_view line) {
   std::vector<std::string> fields;

@@ -25,6 +25,8 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/bytes_as_text.h"
+
 namespace parity {
 
 // The tool's capacity for every text it reads.
@@ -43,10 +45,8 @@ struct LookupBackend {
   unsigned (*codePage)();
 };
 
-std::string toHex(std::string_view bytes);
-
-// Decodes `hex` into `bytes`; false when it is not an even run of hex digits.
-bool fromHex(std::string_view hex, std::string& bytes);
+using support::fromHex;
+using support::toHex;
 
 // The fields of a line split at tabs, empty ones kept.
 std::vector<std::string> splitFields(std::string_view line);

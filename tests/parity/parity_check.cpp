@@ -3,8 +3,8 @@
 //
 //   parity_check corpus <folder>    every .inf file under the folder
 //   parity_check generated          generated files; --seeds 1,2,3 --count 250 (per seed)
-//   parity_check cases              the table of parity_cases_test (--cases-test <its
-//                                   program>) against the Windows reader
+//   parity_check cases              the measured rows of the INF reader's table
+//                                   (--cases-test <inf_reader_test>) against Windows
 //   parity_check tool-run           the whole tool over the corpus (--corpus <folder>) and
 //                                   generated packages (--seeds, --count); needs --tool
 //                                   <native build> and --tool-exe <Windows build>
@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "child_process.h"
 #include "parity_session.h"
+#include "tests/support/child_process.h"
 #include "tool_run.h"
 
 namespace {
@@ -99,12 +99,11 @@ int checkGenerated(const parity::Programs& programs, const Options& options) {
   std::vector<parity::FileUnderTest> files;
   for (const std::uint64_t seed : parseNumbers(option(options, "seeds", "1,2,3,4,5,6,7,8"))) {
     const fs::path folder = fs::path(programs.workDirectory) / ("seed-" + std::to_string(seed));
-    fs::remove_all(folder);
-    fs::create_directories(folder);
+    if (!support::freshDirectory(folder.string())) return SETUP_ERROR;
     for (std::size_t index = 0; index < count; ++index) {
-      parity::GeneratedFile file = parity::generateInf(seed, index, parity::FileShape::HOSTILE);
+      support::GeneratedFile file = support::generateInf(seed, index, support::FileShape::HOSTILE);
       const std::string path = (folder / ("file-" + std::to_string(index) + ".inf")).string();
-      if (!parity::writeWholeFile(path, file.bytes)) return SETUP_ERROR;
+      if (!support::writeWholeFile(path, file.bytes)) return SETUP_ERROR;
       files.push_back({path, std::move(file.probes)});
     }
   }
@@ -118,13 +117,12 @@ int checkCases(const parity::Programs& programs, const Options& options) {
     return SETUP_ERROR;
   }
   const fs::path folder = fs::path(programs.workDirectory) / "cases";
-  fs::remove_all(folder);
-  fs::create_directories(folder);
-  parity::ChildRun run;
-  run.command = {options.at("cases-test")};
-  run.environment = {{"PARITY_CASES_DUMP", folder.string()}};
+  if (!support::freshDirectory(folder.string())) return SETUP_ERROR;
+  support::ChildSetup run;
+  run.command = {options.at("cases-test"), "--gtest_filter=InfReaderTable.*"};
+  run.environment = {"INF_READER_ROWS_FOR_WINDOWS=" + folder.string()};
   run.outputPath = (folder / "test.out").string();
-  (void)parity::runChild(run);  // rows the reader still fails are dumped all the same
+  (void)support::runToEnd(run);  // rows the reader still fails are dumped all the same
   const bool agreed =
       parity::checkRowsAgainstWindows(programs, (folder / "rows.txt").string(), std::cout);
   return agreed ? AGREED : DISAGREED;

@@ -1,19 +1,24 @@
 #include "parity_session.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
 #include <map>
 #include <ostream>
 #include <set>
 #include <sstream>
 
-#include "child_process.h"
 #include "lookup_protocol.h"
+#include "tests/support/child_process.h"
+#include "tests/support/wine_environment.h"
 
 namespace parity {
 
 namespace {
+
+using support::ChildSetup;
+using support::readWholeFile;
+using support::runToEnd;
+using support::writeWholeFile;
 
 enum class Origin { TOOL, LISTED, PROBE };
 constexpr const char* ORIGIN_NAMES[] = {"tool", "listed", "probe"};
@@ -63,31 +68,33 @@ std::vector<std::string> readLines(const std::string& path) {
   return lines;
 }
 
-bool runWineLookups(const Programs& programs, const std::string& requests,
-                    const std::string& answers, std::ostream& report) {
-  ChildRun run;
-  run.command = {programs.wine, programs.windowsLookup, requests, answers};
-  run.environment = wineEnvironment(programs.winePrefix);
+// Runs a lookup program over a request file; its errors go beside the answers and, when
+// it fails, into the report.
+bool runLookups(ChildSetup run, const std::string& side, const std::string& answers,
+                std::ostream& report) {
   run.errorPath = answers + ".stderr";
-  const int status = runChild(run);
+  const int status = runToEnd(run);
   if (status == 0) return true;
-  report << "the Windows lookup program failed (status " << status
+  report << "the " << side << " lookup program failed (status " << status
          << "): " << readWholeFile(run.errorPath).substr(0, ERROR_TEXT_SHOWN) << '\n';
   return false;
 }
 
+bool runWineLookups(const Programs& programs, const std::string& requests,
+                    const std::string& answers, std::ostream& report) {
+  ChildSetup run;
+  run.command = {programs.wine, programs.windowsLookup, requests, answers};
+  run.environment = support::wineEnvironment(programs.winePrefix);
+  return runLookups(run, "Windows", answers, report);
+}
+
 bool runNativeLookups(const Programs& programs, std::size_t chunk, const std::string& requests,
                       const std::string& answers, std::ostream& report) {
-  ChildRun run;
+  ChildSetup run;
   run.command = {programs.nativeLookup};
   if (chunk != 0) run.command.insert(run.command.end(), {"--chunk", std::to_string(chunk)});
   run.command.insert(run.command.end(), {requests, answers});
-  run.errorPath = answers + ".stderr";
-  const int status = runChild(run);
-  if (status == 0) return true;
-  report << "the native lookup program failed (status " << status
-         << "): " << readWholeFile(run.errorPath).substr(0, ERROR_TEXT_SHOWN) << '\n';
-  return false;
+  return runLookups(run, "native", answers, report);
 }
 
 // Everything after the "P" answer: a listing ("K" lines up to "E") and three answers per
@@ -341,41 +348,6 @@ std::string nativeHeading(const std::string& runName, std::size_t chunk) {
 
 bool isPinnedValue(const std::string& native, const std::string& windows) {
   return native.size() == 259 && windows.size() == 258 && native.compare(0, 258, windows) == 0;
-}
-
-std::vector<std::pair<std::string, std::string>> wineEnvironment(const std::string& prefix) {
-  // No Mono or Gecko; the C locale gives the ANSI code page 1252.
-  return {{"WINEPREFIX", prefix},
-          {"WINEDEBUG", "-all"},
-          {"WINEDLLOVERRIDES", "mscoree,mshtml="},
-          {"LC_ALL", "C"}};
-}
-
-std::string escapeBytes(const std::string& bytes) {
-  std::string text;
-  for (std::size_t i = 0; i < bytes.size();) {
-    std::size_t run = 1;
-    while (i + run < bytes.size() && bytes[i + run] == bytes[i]) ++run;
-    const auto byte = static_cast<unsigned char>(bytes[i]);
-    std::string shown;
-    if (byte == '\r' || byte == '\n' || byte == '\t' || byte == '\\') {
-      shown = byte == '\r' ? "\\r" : byte == '\n' ? "\\n" : byte == '\t' ? "\\t" : "\\\\";
-    } else if (byte >= 0x20 && byte < 0x7F && byte != '"') {
-      shown = std::string(1, static_cast<char>(byte));
-    } else {
-      char hex[8];
-      (void)std::snprintf(hex, sizeof hex, "\\x%02x", byte);
-      shown = hex;
-    }
-    if (run > 8) {
-      text += "\\{" + std::to_string(run) + "*" + shown + "}";
-      i += run;
-    } else {
-      text += shown;
-      ++i;
-    }
-  }
-  return text;
 }
 
 bool compareReaders(const Programs& programs, const std::vector<FileUnderTest>& files,

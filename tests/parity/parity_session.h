@@ -13,9 +13,13 @@
 #include <utility>
 #include <vector>
 
-#include "inf_generator.h"
+#include "tests/support/bytes_as_text.h"
+#include "tests/support/inf_generator.h"
 
 namespace parity {
+
+using support::escapeBytes;
+using support::LookupProbe;
 
 struct Programs {
   std::string wine;
@@ -40,9 +44,6 @@ struct FileUnderTest {
 // Windows reader gives the first 258 of them.
 bool isPinnedValue(const std::string& native, const std::string& windows);
 
-// The variables every Wine process of the harness runs with.
-std::vector<std::pair<std::string, std::string>> wineEnvironment(const std::string& prefix);
-
 // Compares the readers on `files` and reports to `report` under the heading `runName`.
 // True when every answer agrees, the pinned difference apart (a quoted value whose inner
 // text fills the buffer exactly comes back whole, where the Windows reader drops its last
@@ -55,9 +56,5 @@ bool compareReaders(const Programs& programs, const std::vector<FileUnderTest>& 
 // when Windows gives every expected answer.
 bool checkRowsAgainstWindows(const Programs& programs, const std::string& rowsPath,
                              std::ostream& report);
-
-// `bytes` with every byte that is not printable ASCII escaped (\r \n \t \\ \xHH), and
-// runs of one byte longer than 8 written \{N*c}.
-std::string escapeBytes(const std::string& bytes);
 
 }  // namespace parity

@@ -5,13 +5,17 @@
 #include <iterator>
 #include <ostream>
 
-#include "child_process.h"
+#include "tests/support/child_process.h"
+#include "tests/support/expected_output.h"
+#include "tests/support/wine_environment.h"
 
 namespace parity {
 
 namespace {
 
 namespace fs = std::filesystem;
+using support::readWholeFile;
+using support::writeWholeFile;
 
 bool hasInfExtension(const fs::path& path) {
   std::string extension = path.extension().string();
@@ -37,7 +41,8 @@ std::size_t writeGeneratedPackages(const ToolRun& run, const fs::path& infFolder
   std::size_t written = 0;
   for (const std::uint64_t seed : run.seeds) {
     for (std::size_t index = 0; index < run.count; ++index) {
-      const GeneratedFile file = generateInf(seed, index, FileShape::MATCHING);
+      const support::GeneratedFile file =
+          support::generateInf(seed, index, support::FileShape::MATCHING);
       const std::string name =
           "package-" + std::to_string(seed) + "-" + std::to_string(index) + ".inf";
       if (writeWholeFile((infFolder / name).string(), file.bytes)) ++written;
@@ -80,22 +85,15 @@ std::vector<std::string> splitLines(const std::string& text) {
 // between quotes, which the Windows reader gives one byte short. The lookups' own
 // comparison confirms such answers with a wider buffer; here the shape is enough.
 bool isPinnedRecordLine(const std::string& native, const std::string& windows) {
-  static const char* const LABELS[] = {
-      "\xC3\xC4"
-      "provider: ",
-      "\xC3\xC4"
-      "device  : ",
-      "\xC0\xC4"
-      "version : "};
-  constexpr std::size_t LABEL_LENGTH = 12;
+  using support::LABEL_LENGTH;
   const auto value = [](const std::string& line) {
     return line.substr(LABEL_LENGTH, line.size() - LABEL_LENGTH - 2);
   };
   const auto isRecordLine = [&](const std::string& line) {
     return line.size() >= LABEL_LENGTH + 2 && line.compare(line.size() - 2, 2, "\r\n") == 0 &&
-           std::any_of(std::begin(LABELS), std::end(LABELS), [&](const char* label) {
-             return line.compare(0, LABEL_LENGTH, label) == 0;
-           });
+           std::any_of(
+               std::begin(support::VALUE_LABELS), std::end(support::VALUE_LABELS),
+               [&](const char* label) { return line.compare(0, LABEL_LENGTH, label) == 0; });
   };
   return isRecordLine(native) && isRecordLine(windows) &&
          native.compare(0, LABEL_LENGTH, windows, 0, LABEL_LENGTH) == 0 &&
@@ -126,16 +124,15 @@ std::string foundLine(const std::string& output) {
 
 int runTool(const std::vector<std::string>& command, const std::string& prefix,
             const fs::path& root, const std::string& name, bool underWine) {
-  ChildRun child;
+  support::ChildSetup child;
   child.command = command;
-  child.environment =
-      underWine ? wineEnvironment(prefix)
-                : std::vector<std::pair<std::string, std::string>>{{"WINEPREFIX", prefix}};
+  child.environment = underWine ? support::wineEnvironment(prefix)
+                                : std::vector<std::string>{"WINEPREFIX=" + prefix};
   child.inputPath = (root / "stdin").string();
   child.outputPath = (root / (name + ".out")).string();
   child.errorPath = (root / (name + ".err")).string();
   child.workingDirectory = (root / "cwd").string();
-  return runChild(child);
+  return support::runToEnd(child);
 }
 
 }  // namespace

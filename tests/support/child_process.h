@@ -1,6 +1,6 @@
-// Runs the detector as a child process with its standard streams set up the way a hostile
-// caller would leave them, collects what it writes, and reports how it ended and how much
-// memory it used at its peak.
+// Runs a program as a child process with its standard streams set up as a test needs them:
+// files, pipes this process reads and writes, a terminal, or left closed. Collects what it
+// writes, and reports how it ended and how much memory it used at its peak. POSIX only.
 #pragma once
 
 #include <sys/types.h>
@@ -9,10 +9,13 @@
 #include <string>
 #include <vector>
 
-namespace hostile {
+#include "tests/support/files.h"
+
+namespace support {
 
 // What one standard stream of the child is connected to.
 enum class Stream {
+  File,        // the file at the setup's path for that stream (output: made or emptied)
   Pipe,        // a pipe this process reads (output) or writes (input)
   Closed,      // no descriptor at all, as after 0<&- or 1>&-
   DevNull,     // /dev/null: input at its end at once, output swallowed
@@ -21,10 +24,16 @@ enum class Stream {
 };
 
 struct ChildSetup {
+  std::vector<std::string> command;      // the program (a path) and its arguments
   std::vector<std::string> environment;  // "NAME=value", set on top of this environment
   Stream input = Stream::Pipe;
   Stream output = Stream::Pipe;
   Stream errors = Stream::Pipe;
+  // The files of Stream::File.
+  std::string inputPath = "/dev/null";
+  std::string outputPath = "/dev/null";
+  std::string errorPath = "/dev/null";
+  std::string workingDirectory;  // empty: this process's own
 };
 
 struct ChildOutcome {
@@ -41,8 +50,8 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
   ~ChildProcess();
 
-  // Starts `program` with no arguments. False (and a reason in failure()) when it cannot.
-  bool start(const std::string& program, const ChildSetup& setup);
+  // Starts the setup's command. False (and a reason in failure()) when it cannot.
+  bool start(const ChildSetup& setup);
 
   // Collects output until what the child wrote to its output ends with `ending`, the
   // child ends, or `limit` passes. True when the ending was seen.
@@ -77,10 +86,14 @@ class ChildProcess {
   std::chrono::steady_clock::time_point started_;
 };
 
+// Runs the setup's command to its end, every stream a file. The exit status; 128 + the
+// signal's number when a signal ended it; -1 when it could not be started.
+int runToEnd(ChildSetup setup);
+
 // Whether the outcome is a normal exit with `expectedStatus` (0: a package was reported).
 bool exitedCleanly(const ChildOutcome& outcome, int expectedStatus = 0);
 
 // "exit 3", "signal 11", "killed after the deadline": for failure messages.
 std::string describe(const ChildOutcome& outcome);
 
-}  // namespace hostile
+}  // namespace support

@@ -1,4 +1,4 @@
-#include "tests/hostile/child_process.h"
+#include "tests/support/child_process.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -14,9 +14,7 @@
 #include <fstream>
 #include <sstream>
 
-extern char** environ;
-
-namespace hostile {
+namespace support {
 namespace {
 
 // Descriptors the child gets as 0, 1 and 2; -1 leaves that number closed.
@@ -48,6 +46,14 @@ int openTerminal(int& slave) {
   return master;
 }
 
+std::vector<char*> pointersTo(std::vector<std::string>& texts) {
+  std::vector<char*> pointers;
+  pointers.reserve(texts.size() + 1);
+  for (std::string& text : texts) pointers.push_back(text.data());
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
 // The environment with `overrides` ("NAME=value") replacing or adding entries.
 std::vector<std::string> childEnvironment(const std::vector<std::string>& overrides) {
   std::vector<std::string> result;
@@ -63,8 +69,10 @@ std::vector<std::string> childEnvironment(const std::vector<std::string>& overri
 }
 
 // In the child after fork: puts each end in place as 0, 1 or 2 (or leaves the number
-// closed), makes a terminal the controlling one, and runs the program.
-[[noreturn]] void becomeProgram(const char* program, const ChildEnds& ends, char** environment) {
+// closed), makes a terminal the controlling one, and runs the program. Only calls that are
+// safe between fork and exec.
+[[noreturn]] void becomeProgram(char** arguments, const ChildEnds& ends, char** environment,
+                                const char* directory) {
   (void)std::signal(SIGPIPE, SIG_DFL);  // the program must protect itself from a reader that left
   if (ends.terminalSlave >= 0) {
     setsid();
@@ -81,16 +89,21 @@ std::vector<std::string> childEnvironment(const std::vector<std::string>& overri
       close(moved[i]);
     }
   }
-  char* const arguments[] = {const_cast<char*>(program), nullptr};
-  execve(program, arguments, environment);
+  if (*directory == '\0' || chdir(directory) == 0) execve(arguments[0], arguments, environment);
   _exit(127);
 }
 
 // Makes the end the child gets as descriptor `number` and the end this process keeps.
-bool connectStream(int number, Stream stream, int terminalMaster, ChildEnds& ends, int& ours) {
+bool connectStream(int number, Stream stream, const std::string& path, int terminalMaster,
+                   ChildEnds& ends, int& ours) {
   int pipeEnds[2] = {-1, -1};
   const bool isInput = number == 0;
   switch (stream) {
+    case Stream::File:
+      ends.stream[number] =
+          open(path.c_str(),
+               isInput ? O_RDONLY | O_CLOEXEC : O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+      return ends.stream[number] >= 0;
     case Stream::Pipe:
       if (!makePipe(pipeEnds)) return false;
       ends.stream[number] = pipeEnds[isInput ? 0 : 1];
@@ -127,7 +140,7 @@ ChildProcess::~ChildProcess() {
   closeDescriptor(errorReader_);
 }
 
-bool ChildProcess::start(const std::string& program, const ChildSetup& setup) {
+bool ChildProcess::start(const ChildSetup& setup) {
   // Input to a child that has already ended must fail the write, not end this process.
   (void)std::signal(SIGPIPE, SIG_IGN);
   ChildEnds ends;
@@ -137,23 +150,28 @@ bool ChildProcess::start(const std::string& program, const ChildSetup& setup) {
     if (master < 0) return failure_ = "no pseudo-terminal", false;
   }
   const Stream streams[3] = {setup.input, setup.output, setup.errors};
+  const std::string* paths[3] = {&setup.inputPath, &setup.outputPath, &setup.errorPath};
   int* ours[3] = {&inputWriter_, &outputReader_, &errorReader_};
-  bool connected = true;
-  for (int i = 0; i < 3; ++i) connected &= connectStream(i, streams[i], master, ends, *ours[i]);
+  bool connected = !setup.command.empty();
+  for (int i = 0; i < 3 && connected; ++i) {
+    connected = connectStream(i, streams[i], *paths[i], master, ends, *ours[i]);
+  }
   closeDescriptor(master);
+  std::vector<std::string> command = setup.command;
   std::vector<std::string> environment = childEnvironment(setup.environment);
-  std::vector<char*> environmentPointers;
-  for (std::string& entry : environment) environmentPointers.push_back(entry.data());
-  environmentPointers.push_back(nullptr);
+  std::vector<char*> arguments = pointersTo(command);
+  std::vector<char*> variables = pointersTo(environment);
 
   started_ = std::chrono::steady_clock::now();
   if (connected) pid_ = fork();
-  if (pid_ == 0) becomeProgram(program.c_str(), ends, environmentPointers.data());
+  if (pid_ == 0) {
+    becomeProgram(arguments.data(), ends, variables.data(), setup.workingDirectory.c_str());
+  }
   for (int i = 0; i < 3; ++i) {
     if (ends.stream[i] != ends.terminalSlave) closeDescriptor(ends.stream[i]);
   }
   closeDescriptor(ends.terminalSlave);
-  if (!connected) return failure_ = "cannot set up the standard streams", false;
+  if (!connected) return failure_ = "cannot set up the command or its standard streams", false;
   if (pid_ < 0) return failure_ = "fork failed", false;
   return true;
 }
@@ -258,6 +276,18 @@ ChildOutcome ChildProcess::wait(std::chrono::seconds limit) {
   return outcome;
 }
 
+int runToEnd(ChildSetup setup) {
+  // Long enough for any run a test makes; the limit only stops a hang.
+  constexpr std::chrono::seconds LIMIT{3600};
+  setup.input = setup.output = setup.errors = Stream::File;
+  ChildProcess child;
+  if (!child.start(setup)) return -1;
+  const ChildOutcome outcome = child.wait(LIMIT);
+  if (!outcome.finished) return -1;
+  if (WIFSIGNALED(outcome.status)) return 128 + WTERMSIG(outcome.status);
+  return WEXITSTATUS(outcome.status);
+}
+
 bool exitedCleanly(const ChildOutcome& outcome, int expectedStatus) {
   return outcome.finished && WIFEXITED(outcome.status) &&
          WEXITSTATUS(outcome.status) == expectedStatus;
@@ -278,4 +308,4 @@ std::string describe(const ChildOutcome& outcome) {
   return text.str();
 }
 
-}  // namespace hostile
+}  // namespace support

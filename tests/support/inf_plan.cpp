@@ -1,15 +1,52 @@
-#include "inf_content.h"
-
 #include <array>
 #include <charconv>
 #include <string_view>
 #include <vector>
 
-#include "random.h"
+#include "tests/support/inf_generator.h"
 
-namespace scan {
+namespace support {
 
 namespace {
+
+// Lines of one part of a file (a run of sections), already encoded.
+class EncodedText {
+ public:
+  EncodedText(PlanEncoding encoding, PlanLineEnd lineEnd)
+      : encoding_(storedAs(encoding)), lineEnd_(lineEnd == PlanLineEnd::crlf ? U"\r\n" : U"\n") {}
+
+  // Appends one line, given as UTF-8, and its line end.
+  void line(std::string_view utf8) { bytes_ += encodeText(decodeUtf8(utf8) + lineEnd_, encoding_); }
+  void blankLine() { line({}); }
+  void append(const EncodedText& other) { bytes_ += other.bytes_; }
+  // Drops the last line end, for files whose last line has none.
+  void dropLastLineEnd() {
+    const std::size_t length = encodeText(lineEnd_, encoding_).size();
+    if (bytes_.size() >= length) bytes_.erase(bytes_.size() - length);
+  }
+  std::size_t size() const { return bytes_.size(); }
+  // The whole text, its byte-order mark first.
+  std::string withMark() const { return std::string(byteOrderMark(encoding_)) + bytes_; }
+
+ private:
+  // UTF-8 text is written as it is: ASCII text too.
+  static Encoding storedAs(PlanEncoding encoding) {
+    switch (encoding) {
+      case PlanEncoding::utf8WithBom:
+        return Encoding::UTF8_BOM;
+      case PlanEncoding::windows1252:
+        return Encoding::ANSI;
+      case PlanEncoding::utf16LeWithBom:
+        return Encoding::UTF16LE_BOM;
+      default:
+        return Encoding::UTF8_PLAIN;
+    }
+  }
+
+  Encoding encoding_;
+  std::u32string lineEnd_;
+  std::string bytes_;
+};
 
 constexpr std::array<std::string_view, 10> VENDORS = {
     "Arvenco",     "Kestrel Devices", "Norrin Labs", "Tavora",  "Quillon Systems",
@@ -69,11 +106,6 @@ std::string decimal(std::uint64_t value) {
   return std::string(digits.data(), end);
 }
 
-template <std::size_t N>
-std::string_view pick(Random& random, const std::array<std::string_view, N>& words) {
-  return words[random.below(N)];
-}
-
 // Writes the parts of one file in the order they will be joined, tracking the total size.
 class InfWriter {
  public:
@@ -115,7 +147,7 @@ InfWriter::InfWriter(const FilePlan& plan)
       models_(plan.encoding, plan.lineEnd),
       body_(plan.encoding, plan.lineEnd),
       strings_(plan.encoding, plan.lineEnd) {
-  vendor_ = pick(random_, VENDORS);
+  vendor_ = random_.pick(VENDORS);
   for (unsigned i = 0; i < plan.localeCount; ++i) {
     locales_.emplace_back(plan.encoding, plan.lineEnd);
     locales_.back().blankLine();
@@ -131,9 +163,9 @@ std::size_t InfWriter::size() const {
 
 void InfWriter::writeLeadingLines() {
   if (plan_.size < TINY_FILE_WITHOUT_HEADER) return;
-  const bool eightBit = plan_.encoding != Encoding::ascii;
+  const bool eightBit = plan_.encoding != PlanEncoding::ascii;
   head_.line("; " + plan_.name);
-  head_.line("; Installation file for " + vendor_ + " " + std::string(pick(random_, WORDS)) +
+  head_.line("; Installation file for " + vendor_ + " " + std::string(random_.pick(WORDS)) +
              " devices");
   head_.line(eightBit ? "; Copyright © " + vendor_ : "; Copyright (c) " + vendor_);
   head_.blankLine();
@@ -159,7 +191,7 @@ void InfWriter::writeVersion() {
   head_.line("[Version]");
   head_.line("Signature=\"$Windows NT$\"");
   if (plan_.kind == Kind::device) {
-    head_.line("Class=" + std::string(pick(random_, WORDS)));
+    head_.line("Class=" + std::string(random_.pick(WORDS)));
     head_.line("ClassGuid={" + hex(random_.next(), 8) + "-" + hex(random_.next(), 4) + "-" +
                hex(random_.next(), 4) + "-" + hex(random_.next(), 4) + "-" +
                hex(random_.next(), 12) + "}");
@@ -266,16 +298,16 @@ std::string InfWriter::deviceId() {
 }
 
 std::string InfWriter::description() {
-  return vendor_ + " " + std::string(pick(random_, WORDS)) + " " +
-         std::string(pick(random_, WORDS)) + " " + decimal(random_.below(10000));
+  return vendor_ + " " + std::string(random_.pick(WORDS)) + " " + std::string(random_.pick(WORDS)) +
+         " " + decimal(random_.below(10000));
 }
 
 std::string InfWriter::localDescription() {
   const LocalWord& word = LOCAL_WORDS[random_.below(LOCAL_WORDS.size())];
-  const bool asWritten = plan_.encoding == Encoding::utf8 ||
-                         plan_.encoding == Encoding::utf8WithBom ||
-                         plan_.encoding == Encoding::utf16LeWithBom ||
-                         (plan_.encoding == Encoding::windows1252 && word.inWindows1252);
+  const bool asWritten = plan_.encoding == PlanEncoding::utf8 ||
+                         plan_.encoding == PlanEncoding::utf8WithBom ||
+                         plan_.encoding == PlanEncoding::utf16LeWithBom ||
+                         (plan_.encoding == PlanEncoding::windows1252 && word.inWindows1252);
   return std::string(asWritten ? word.text : word.ascii) + " " + vendor_ + " " +
          decimal(random_.below(10000));
 }
@@ -289,7 +321,7 @@ void InfWriter::addInstallSection(std::size_t number) {
   body_.line("[" + name + "_AddReg]");
   const std::uint64_t values = random_.between(3, 9);
   for (std::uint64_t i = 0; i < values; ++i) {
-    body_.line("HKR,Parameters," + std::string(pick(random_, WORDS)) + decimal(i) + ",0x00010001," +
+    body_.line("HKR,Parameters," + std::string(random_.pick(WORDS)) + decimal(i) + ",0x00010001," +
                decimal(random_.below(65536)));
   }
   if (plan_.continuationLines) addBinaryValue(body_, "HKR,Parameters,Table");
@@ -320,11 +352,11 @@ void InfWriter::addRegistryValue() {
   const std::size_t number = units_++;
   if (number % VALUES_PER_REGISTRY_SECTION == 0) {
     body_.blankLine();
-    body_.line("[" + std::string(pick(random_, WORDS)) + decimal(number) + ".AddReg]");
+    body_.line("[" + std::string(random_.pick(WORDS)) + decimal(number) + ".AddReg]");
   }
-  const std::string path = "\"SOFTWARE\\" + vendor_ + "\\" + std::string(pick(random_, WORDS)) +
+  const std::string path = "\"SOFTWARE\\" + vendor_ + "\\" + std::string(random_.pick(WORDS)) +
                            "\\" + decimal(number % 97) + "\"";
-  const std::string name = std::string(pick(random_, WORDS)) + decimal(number);
+  const std::string name = std::string(random_.pick(WORDS)) + decimal(number);
   if (plan_.continuationLines && number % 7 == 3) {
     addBinaryValue(body_, "HKLM," + path + ",\"" + name + "\"");
     return;
@@ -337,13 +369,13 @@ void InfWriter::addRegistryValue() {
 void InfWriter::addTinyValue() {
   const std::size_t number = units_++;
   if (number == 0) body_.line("[DefaultInstall]");
-  body_.line(std::string(pick(random_, WORDS)) + decimal(number) + "=" +
+  body_.line(std::string(random_.pick(WORDS)) + decimal(number) + "=" +
              decimal(random_.below(100000)));
 }
 
 void InfWriter::addLongValue() {
   std::string text;
-  while (text.size() < LONG_VALUE_LENGTH) text += std::string(pick(random_, WORDS)) + " ";
+  while (text.size() < LONG_VALUE_LENGTH) text += std::string(random_.pick(WORDS)) + " ";
   addString("LongText", text);
 }
 
@@ -365,7 +397,7 @@ std::string InfWriter::finish() {
   for (const EncodedText* part : {&head_, &models_, &body_, &strings_}) whole.append(*part);
   for (const EncodedText& locale : locales_) whole.append(locale);
   if (!plan_.lastLineEnded) whole.dropLastLineEnd();
-  return std::string(whole.byteOrderMark()) + whole.bytes();
+  return whole.withMark();
 }
 
 }  // namespace
@@ -374,4 +406,4 @@ std::string buildInfFile(const FilePlan& plan) {
   return InfWriter(plan).finish();
 }
 
-}  // namespace scan
+}  // namespace support

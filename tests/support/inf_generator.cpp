@@ -1,35 +1,15 @@
-#include "inf_generator.h"
+#include "tests/support/inf_generator.h"
 
 #include <string_view>
 #include <utility>
 
-namespace parity {
-
-std::uint64_t Random::next() {
-  state_ += 0x9E3779B97F4A7C15ULL;
-  std::uint64_t mixed = state_;
-  mixed = (mixed ^ (mixed >> 30)) * 0xBF58476D1CE4E5B9ULL;
-  mixed = (mixed ^ (mixed >> 27)) * 0x94D049BB133111EBULL;
-  return mixed ^ (mixed >> 31);
-}
+namespace support {
 
 namespace {
 
 // Text is built as code points and encoded at the end; in a single-byte file every code
 // point is one byte.
 using Text = std::u32string;
-
-// Code points from here on stand for one raw byte in a UTF-8 file: invalid sequences.
-constexpr char32_t RAW_BYTE = 0x110000;
-
-enum class Encoding {
-  ANSI,
-  UTF8_BOM,
-  UTF8_PLAIN,  // UTF-8 without a mark: read as single bytes
-  UTF16LE_BOM,
-  UTF16BE_BOM,
-  UTF16LE_PLAIN,  // UTF-16 without a mark: read as single bytes, NULs and all
-};
 
 enum class LineEnd { CRLF, LF, CR, MIXED };
 
@@ -176,76 +156,15 @@ std::string ansiBytes(char32_t c) {
   return c >= 0x10000 && c < RAW_BYTE ? "??" : "?";
 }
 
-void appendUtf8(std::string& out, char32_t c) {
-  if (c >= RAW_BYTE) {
-    out += static_cast<char>(c - RAW_BYTE);
-  } else if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
-void appendUnit(std::string& out, char32_t unit, bool bigEndian) {
-  const char high = static_cast<char>((unit >> 8) & 0xFF);
-  const char low = static_cast<char>(unit & 0xFF);
-  out += bigEndian ? high : low;
-  out += bigEndian ? low : high;
-}
-
-void appendUtf16(std::string& out, char32_t c, bool bigEndian) {
-  if (c >= 0x10000 && c < RAW_BYTE) {
-    const char32_t offset = c - 0x10000;
-    appendUnit(out, 0xD800 + (offset >> 10), bigEndian);
-    appendUnit(out, 0xDC00 + (offset & 0x3FF), bigEndian);
-    return;
-  }
-  appendUnit(out, c >= RAW_BYTE ? c - RAW_BYTE : c, bigEndian);
-}
-
-std::string encode(const Text& content, Encoding encoding) {
-  std::string out;
-  if (encoding == Encoding::UTF8_BOM) out = "\xEF\xBB\xBF";
-  if (encoding == Encoding::UTF16LE_BOM) out = "\xFF\xFE";
-  if (encoding == Encoding::UTF16BE_BOM) out = "\xFE\xFF";
-  const bool wide = encoding == Encoding::UTF16LE_BOM || encoding == Encoding::UTF16BE_BOM ||
-                    encoding == Encoding::UTF16LE_PLAIN;
-  for (const char32_t c : content) {
-    if (wide) {
-      appendUtf16(out, c, encoding == Encoding::UTF16BE_BOM);
-    } else if (encoding == Encoding::ANSI) {
-      out += static_cast<char>(c & 0xFF);
-    } else {
-      appendUtf8(out, c);
-    }
-  }
-  return out;
-}
-
 // The bytes a caller passes to look up a name written in the file: names end at a NUL,
 // and decoded files are matched in code page 1252.
 std::string lookupName(const Text& name, Encoding encoding) {
   const Text kept = name.substr(0, name.find(U'\0'));
   std::string bytes;
-  for (const char32_t c : kept) {
-    if (encoding == Encoding::ANSI) {
-      bytes += static_cast<char>(c & 0xFF);
-    } else if (encoding == Encoding::UTF8_PLAIN) {
-      appendUtf8(bytes, c);
-    } else {
-      bytes += ansiBytes(c);
-    }
+  if (encoding == Encoding::ANSI || encoding == Encoding::UTF8_PLAIN) {
+    return encodeText(kept, encoding);
   }
+  for (const char32_t c : kept) bytes += ansiBytes(c);
   return bytes;
 }
 
@@ -532,7 +451,7 @@ GeneratedFile InfBuilder::finish() {
     content += lines_[i];
     if (i + 1 < lines_.size() || random_.percent(85)) content += lineEnd();
   }
-  std::string bytes = encode(content, encoding_);
+  std::string bytes = std::string(byteOrderMark(encoding_)) + encodeText(content, encoding_);
   // No odd byte counts in UTF-16: the Windows reader under Wine turns the lone last byte
   // into a character whose other half is whatever its buffer held before, so its answer
   // changes from run to run ("A", "?", "L" were seen for 0x41).
@@ -677,4 +596,14 @@ GeneratedFile generateInf(std::uint64_t seed, std::uint64_t index, FileShape sha
   return builder.finish();
 }
 
-}  // namespace parity
+std::string packageText(const Package& package) {
+  return "[Version]\r\nSignature=\"$Windows NT$\"\r\nProvider=" + package.providerEntry +
+         "\r\nDriverVer=" + package.version +
+         "\r\n[Manufacturer]\r\n%MfgName%=" + package.manufacturer + "\r\n[Models]\r\n" +
+         package.models + "\r\n[Models.NTamd64]\r\n%DeviceDesc%=Other, " + SECOND_ID +
+         "\r\n[Strings]\r\nProv=" + package.provider +
+         "\r\nMfgName=Maker\r\nDeviceDesc=" + package.description +
+         "\r\nDeviceDesc.Flash=Flash Mode Device\r\n";
+}
+
+}  // namespace support

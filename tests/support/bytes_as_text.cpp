@@ -1,0 +1,67 @@
+#include "tests/support/bytes_as_text.h"
+
+namespace support {
+
+namespace {
+
+constexpr char HEX_DIGITS[] = "0123456789abcdef";
+
+int hexValue(char digit) {
+  if (digit >= '0' && digit <= '9') return digit - '0';
+  if (digit >= 'a' && digit <= 'f') return digit - 'a' + 10;
+  if (digit >= 'A' && digit <= 'F') return digit - 'A' + 10;
+  return -1;
+}
+
+// One byte as printable ASCII: itself, a C escape, or \xHH.
+std::string escapeByte(unsigned char byte) {
+  constexpr std::string_view SPECIAL = "\r\n\t\\", LETTERS = "rnt\\";
+  const std::size_t special = SPECIAL.find(static_cast<char>(byte));
+  if (special != std::string_view::npos) return {'\\', LETTERS[special]};
+  if (byte >= 0x20 && byte < 0x7F && byte != '"') return std::string(1, static_cast<char>(byte));
+  return {'\\', 'x', HEX_DIGITS[byte >> 4], HEX_DIGITS[byte & 0x0F]};
+}
+
+}  // namespace
+
+std::string toHex(std::string_view bytes) {
+  std::string hex;
+  hex.reserve(bytes.size() * 2);
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    hex += HEX_DIGITS[byte >> 4];
+    hex += HEX_DIGITS[byte & 0x0F];
+  }
+  return hex;
+}
+
+bool fromHex(std::string_view hex, std::string& bytes) {
+  if (hex.size() % 2 != 0) return false;
+  bytes.clear();
+  for (std::size_t i = 0; i < hex.size(); i += 2) {
+    const int high = hexValue(hex[i]);
+    const int low = hexValue(hex[i + 1]);
+    if (high < 0 || low < 0) return false;
+    bytes += static_cast<char>(high * 16 + low);
+  }
+  return true;
+}
+
+std::string escapeBytes(std::string_view bytes) {
+  std::string text;
+  for (std::size_t i = 0; i < bytes.size();) {
+    std::size_t run = 1;
+    while (i + run < bytes.size() && bytes[i + run] == bytes[i]) ++run;
+    const std::string shown = escapeByte(static_cast<unsigned char>(bytes[i]));
+    if (run > 8) {
+      text += "\\{" + std::to_string(run) + "*" + shown + "}";
+      i += run;
+    } else {
+      text += shown;
+      ++i;
+    }
+  }
+  return text;
+}
+
+}  // namespace support

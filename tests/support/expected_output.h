@@ -1,0 +1,29 @@
+// The bytes the detector prints, as the tests expect them: the banner, a record of four
+// lines per driver package, the count line and the prompt, every line ending in CR LF and
+// the tree drawn with the code page 437 bytes 0xC3 0xC4 and 0xC0 0xC4.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace support {
+
+inline constexpr char BANNER[] = "quellmark usb flash drivers detector by orvin_ta =)\r\n\r\n";
+inline constexpr char PROMPT[] = "press enter\r\n";
+
+// The starts of a record's three value lines, tree bytes included; each is LABEL_LENGTH
+// bytes. "\xC4" and "d" are split so that the escape ends where it should.
+inline constexpr const char* VALUE_LABELS[] = {"\xC3\xC4provider: ",
+                                               ("\xC3\xC4"
+                                                "device  : "),
+                                               "\xC0\xC4version : "};
+inline constexpr std::size_t LABEL_LENGTH = 12;
+
+// "\r\nfound <count> drivers\r\n": the blank line after the records, then the count.
+std::string countLine(int count);
+
+// One record: the file's full path, then its provider, device and version lines.
+std::string record(const std::string& path, const std::string& provider, const std::string& device,
+                   const std::string& version);
+
+}  // namespace support

@@ -1,0 +1,108 @@
+#include "tests/support/inf_text.h"
+
+namespace support {
+
+namespace {
+
+void appendUtf8(std::string& out, char32_t c) {
+  if (c >= RAW_BYTE || c < 0x80) {
+    out += static_cast<char>(c >= RAW_BYTE ? c - RAW_BYTE : c);
+    return;
+  }
+  const int continuations = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+  constexpr unsigned char LEADS[] = {0, 0xC0, 0xE0, 0xF0};
+  out += static_cast<char>(LEADS[continuations] | (c >> (6 * continuations)));
+  for (int shift = 6 * (continuations - 1); shift >= 0; shift -= 6) {
+    out += static_cast<char>(0x80 | ((c >> shift) & 0x3F));
+  }
+}
+
+void appendUnit(std::string& out, char32_t unit, bool bigEndian) {
+  const char high = static_cast<char>((unit >> 8) & 0xFF);
+  const char low = static_cast<char>(unit & 0xFF);
+  out += bigEndian ? high : low;
+  out += bigEndian ? low : high;
+}
+
+void appendUtf16(std::string& out, char32_t c, bool bigEndian) {
+  if (c >= RAW_BYTE) {
+    out += static_cast<char>(c - RAW_BYTE);
+  } else if (c >= 0x10000) {
+    appendUnit(out, 0xD800 + ((c - 0x10000) >> 10), bigEndian);
+    appendUnit(out, 0xDC00 + ((c - 0x10000) & 0x3FF), bigEndian);
+  } else {
+    appendUnit(out, c, bigEndian);
+  }
+}
+
+bool isUtf16(Encoding encoding) {
+  return encoding >= Encoding::UTF16LE_BOM;
+}
+
+bool isBigEndian(Encoding encoding) {
+  return encoding == Encoding::UTF16BE_BOM || encoding == Encoding::UTF16BE_PLAIN;
+}
+
+}  // namespace
+
+Encoding utf16Encoding(bool bigEndian, bool withMark) {
+  if (bigEndian) return withMark ? Encoding::UTF16BE_BOM : Encoding::UTF16BE_PLAIN;
+  return withMark ? Encoding::UTF16LE_BOM : Encoding::UTF16LE_PLAIN;
+}
+
+std::string_view byteOrderMark(Encoding encoding) {
+  switch (encoding) {
+    case Encoding::UTF8_BOM:
+      return "\xEF\xBB\xBF";
+    case Encoding::UTF16LE_BOM:
+      return "\xFF\xFE";
+    case Encoding::UTF16BE_BOM:
+      return "\xFE\xFF";
+    default:
+      return {};
+  }
+}
+
+std::string encodeText(std::u32string_view text, Encoding encoding) {
+  std::string out;
+  for (const char32_t c : text) {
+    if (isUtf16(encoding)) {
+      appendUtf16(out, c, isBigEndian(encoding));
+    } else if (encoding == Encoding::ANSI) {
+      out += static_cast<char>(c & 0xFF);
+    } else {
+      appendUtf8(out, c);
+    }
+  }
+  return out;
+}
+
+std::u32string decodeUtf8(std::string_view utf8) {
+  std::u32string points;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto lead = static_cast<unsigned char>(utf8[i++]);
+    const int continuations = lead < 0xC0 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
+    char32_t point = continuations == 0 ? lead : lead & (0x3F >> continuations);
+    for (int k = 0; k < continuations && i < utf8.size(); ++k) {
+      point = point << 6 | (static_cast<unsigned char>(utf8[i++]) & 0x3F);
+    }
+    points += point;
+  }
+  return points;
+}
+
+std::string utf16(std::u16string_view units, bool bigEndian, bool withMark) {
+  const Encoding encoding = utf16Encoding(bigEndian, withMark);
+  const std::u32string points(units.begin(), units.end());
+  return std::string(byteOrderMark(encoding)) + encodeText(points, encoding);
+}
+
+std::string utf16le(std::u16string_view units) {
+  return utf16(units, false);
+}
+
+std::string utf8WithMark(std::string_view text) {
+  return std::string(byteOrderMark(Encoding::UTF8_BOM)) + std::string(text);
+}
+
+}  // namespace support
