@@ -2,7 +2,7 @@
 # case's expected bytes.
 #
 #   cmake -DPROGRAM=<executable> -DCASE_DIR=<fixture folder> -DWORK_DIR=<scratch folder>
-#         [-DWINE=<wine> -DWINE_ENV=<wine_env> -DWINE_PREFIX=<prefix>]
+#         -DCOMPARE_OUTPUT=<compare_output> [-DWINE=<wine> -DWINE_ENV=<wine_env> -DWINE_PREFIX=<prefix>]
 #         [-DPREFIX_IN_HOME=ON | -DPREFIX_RELATIVE=ON] [-DCORPUS_DIR=<folder>]
 #         [-DNO_INF_FOLDER=ON] -P run_case.cmake
 #
@@ -30,9 +30,8 @@
 # own: a run that works in its starting directory instead of the INF directory shows it.
 
 cmake_minimum_required(VERSION 3.20)
-include(${CMAKE_CURRENT_LIST_DIR}/compare_output.cmake)
 
-foreach(required PROGRAM CASE_DIR WORK_DIR)
+foreach(required PROGRAM CASE_DIR WORK_DIR COMPARE_OUTPUT)
   if(NOT DEFINED ${required})
     message(FATAL_ERROR "run_case.cmake needs -D${required}=...")
   endif()
@@ -44,22 +43,6 @@ set(DECOY_INF
   "[Manufacturer]\r\n%MfgName%=Models\r\n"
   "[Models]\r\n%DeviceDesc%=Install, USB\\VID_0BDB&PID_100E\r\n"
   "[Strings]\r\nP=\"decoy in the current directory\"\r\nDeviceDesc=\"decoy\"\r\n")
-
-function(stage_case staging)
-  file(MAKE_DIRECTORY "${staging}")
-  if(EXISTS "${CASE_DIR}/drive_c")
-    file(COPY "${CASE_DIR}/drive_c" DESTINATION "${staging}")
-  endif()
-endfunction()
-
-# Replaces the shared Wine prefix's INF folder with the staged one (or leaves none).
-function(install_into_wine_prefix staged_inf)
-  set(prefix_inf "${WINE_PREFIX}/drive_c/windows/inf")
-  file(REMOVE_RECURSE "${prefix_inf}")
-  if(EXISTS "${staged_inf}")
-    file(COPY "${staged_inf}" DESTINATION "${WINE_PREFIX}/drive_c/windows")
-  endif()
-endfunction()
 
 function(check_result result error_file)
   if(NOT result MATCHES "^-?[0-9]+$")
@@ -93,7 +76,10 @@ if(PREFIX_IN_HOME)
 else()
   set(staging "${WORK_DIR}/prefix")
 endif()
-stage_case("${staging}")
+file(MAKE_DIRECTORY "${staging}")
+if(EXISTS "${CASE_DIR}/drive_c")
+  file(COPY "${CASE_DIR}/drive_c" DESTINATION "${staging}")
+endif()
 set(INF_DIR "${staging}/drive_c/windows/inf")
 
 if(EXISTS "${CASE_DIR}/stdin")
@@ -115,7 +101,14 @@ endif()
 # The environment is set here rather than through `cmake -E env`, which would turn a
 # crash into a plain exit status.
 if(DEFINED WINE)
-  install_into_wine_prefix("${INF_DIR}")
+  # The staged INF folder (or none) replaces the shared prefix's.
+  file(REMOVE_RECURSE "${WINE_PREFIX}/drive_c/windows/inf")
+  if(EXISTS "${INF_DIR}")
+    file(COPY "${INF_DIR}" DESTINATION "${WINE_PREFIX}/drive_c/windows")
+  endif()
+  if(DEFINED E2E_OTHER_SPELLING)
+    file(COPY "${E2E_OTHER_SPELLING}" DESTINATION "${WINE_PREFIX}/drive_c")
+  endif()
   set(command "${WINE_ENV}" "${WINE_PREFIX}" "${WINE}" "${PROGRAM}")
 elseif(PREFIX_IN_HOME)
   unset(ENV{WINEPREFIX})
@@ -127,10 +120,6 @@ elseif(PREFIX_RELATIVE)
 else()
   set(ENV{WINEPREFIX} "${staging}")
   set(command "${PROGRAM}")
-endif()
-
-if(DEFINED WINE AND DEFINED E2E_OTHER_SPELLING)
-  file(COPY "${E2E_OTHER_SPELLING}" DESTINATION "${WINE_PREFIX}/drive_c")
 endif()
 
 execute_process(
@@ -147,4 +136,8 @@ if(DEFINED WINE AND DEFINED E2E_OTHER_SPELLING)
 endif()
 
 check_result("${result}" "${WORK_DIR}/stderr")
-e2e_compare_files("${CASE_DIR}/expected.out" "${WORK_DIR}/stdout")
+execute_process(COMMAND "${COMPARE_OUTPUT}" "${CASE_DIR}/expected.out" "${WORK_DIR}/stdout"
+  RESULT_VARIABLE same)
+if(NOT same EQUAL 0)
+  message(FATAL_ERROR "standard output is not the expected bytes")
+endif()

@@ -1,5 +1,7 @@
 #include "tests/support/bytes_as_text.h"
 
+#include <algorithm>
+
 namespace support {
 
 namespace {
@@ -20,6 +22,13 @@ std::string escapeByte(unsigned char byte) {
   if (special != std::string_view::npos) return {'\\', LETTERS[special]};
   if (byte >= 0x20 && byte < 0x7F && byte != '"') return std::string(1, static_cast<char>(byte));
   return {'\\', 'x', HEX_DIGITS[byte >> 4], HEX_DIGITS[byte & 0x0F]};
+}
+
+// The line of `text` that holds byte `offset`, escaped.
+std::string lineAround(std::string_view text, std::size_t offset) {
+  const std::size_t start = text.rfind('\n', offset == 0 ? 0 : offset - 1);
+  const std::size_t begin = start == std::string_view::npos ? 0 : start + 1;
+  return escapeBytes(text.substr(begin, std::min(text.find('\n', offset), text.size()) - begin));
 }
 
 }  // namespace
@@ -62,6 +71,21 @@ std::string escapeBytes(std::string_view bytes) {
     }
   }
   return text;
+}
+
+std::string describeDifference(std::string_view first, std::string_view second,
+                               const std::string& firstName, const std::string& secondName) {
+  const auto parting = std::mismatch(first.begin(), first.end(), second.begin(), second.end());
+  const auto offset = static_cast<std::size_t>(parting.first - first.begin());
+  const auto line = std::count(first.begin(), parting.first, '\n') + 1;
+  const std::size_t width = std::max(firstName.size(), secondName.size()) + 1;
+  auto shown = [&](const std::string& name, std::string_view text) {
+    return "    " + name + std::string(width - name.size(), ' ') + lineAround(text, offset) + "\n";
+  };
+  return "part at byte " + std::to_string(offset) + " (line " + std::to_string(line) + "; " +
+         firstName + " " + std::to_string(first.size()) + " bytes, " + secondName + " " +
+         std::to_string(second.size()) + " bytes)\n" + shown(firstName, first) +
+         shown(secondName, second);
 }
 
 }  // namespace support

@@ -16,4 +16,9 @@ bool fromHex(std::string_view hex, std::string& bytes);
 // runs of one byte longer than 8 written \{N*c}.
 std::string escapeBytes(std::string_view bytes);
 
+// Where `second` first parts from `first`: the byte and its line, both sizes, and the line
+// around that byte in each, escaped, under the names given. For failure messages.
+std::string describeDifference(std::string_view first, std::string_view second,
+                               const std::string& firstName, const std::string& secondName);
+
 }  // namespace support
