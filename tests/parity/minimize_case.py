@@ -26,16 +26,8 @@ def unescape(text):
 
 
 def escape(data):
-    out = []
-    for byte in data:
-        char = chr(byte)
-        if char in "\r\n\t\\":
-            out.append({"\r": "\\r", "\n": "\\n", "\t": "\\t", "\\": "\\\\"}[char])
-        elif 0x20 <= byte < 0x7F:
-            out.append(char)
-        else:
-            out.append("\\x%02x" % byte)
-    return "".join(out)
+    """The bytes as printable ASCII: \\r \\n \\t \\\\ and \\xHH for the rest."""
+    return data.decode("latin-1").encode("unicode_escape").decode("ascii")
 
 
 class Readers:

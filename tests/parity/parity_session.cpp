@@ -68,37 +68,40 @@ std::vector<std::string> readLines(const std::string& path) {
   return lines;
 }
 
-// Runs a lookup program over a request file; its errors go beside the answers and, when
-// it fails, into the report.
-bool runLookups(ChildSetup run, const std::string& side, const std::string& answers,
+// Runs a lookup program whose last two arguments are the request and the answer file, and
+// reads its answers. Its errors go beside them and, when it fails, into the report.
+bool runLookups(ChildSetup run, const std::string& side, std::vector<std::string>& answers,
                 std::ostream& report) {
-  run.errorPath = answers + ".stderr";
+  run.errorPath = run.command.back() + ".stderr";
   const int status = runToEnd(run);
+  answers = readLines(run.command.back());
   if (status == 0) return true;
   report << "the " << side << " lookup program failed (status " << status
          << "): " << readWholeFile(run.errorPath).substr(0, ERROR_TEXT_SHOWN) << '\n';
   return false;
 }
 
-bool runWineLookups(const Programs& programs, const std::string& requests,
-                    const std::string& answers, std::ostream& report) {
+// Writes `requests` to <stem>.req and has the Windows reader answer them into
+// <stem>.windows.ans.
+bool askWindows(const Programs& programs, const std::string& stem, const std::string& requests,
+                std::vector<std::string>& answers, std::ostream& report) {
   ChildSetup run;
-  run.command = {programs.wine, programs.windowsLookup, requests, answers};
+  run.command = {programs.wine, programs.windowsLookup, stem + ".req", stem + ".windows.ans"};
   run.environment = support::wineEnvironment(programs.winePrefix);
-  return runLookups(run, "Windows", answers, report);
+  return writeWholeFile(stem + ".req", requests) && runLookups(run, "Windows", answers, report);
 }
 
-bool runNativeLookups(const Programs& programs, std::size_t chunk, const std::string& requests,
-                      const std::string& answers, std::ostream& report) {
+// The native reader's answers to <stem>.req, handed at most `chunk` bytes per read.
+bool askNative(const Programs& programs, std::size_t chunk, const std::string& stem,
+               std::vector<std::string>& answers, std::ostream& report) {
   ChildSetup run;
   run.command = {programs.nativeLookup};
   if (chunk != 0) run.command.insert(run.command.end(), {"--chunk", std::to_string(chunk)});
-  run.command.insert(run.command.end(), {requests, answers});
+  run.command.insert(run.command.end(),
+                     {stem + ".req", stem + ".native" + std::to_string(chunk) + ".ans"});
   return runLookups(run, "native", answers, report);
 }
 
-// Everything after the "P" answer: a listing ("K" lines up to "E") and three answers per
-// file, in the order they were asked.
 // One "K <section> <key>" line of a listing.
 bool parseListed(const std::string& line, KeyList& listed) {
   const std::vector<std::string> fields = splitFields(line);
@@ -111,6 +114,8 @@ bool parseListed(const std::string& line, KeyList& listed) {
   return true;
 }
 
+// Everything after the "P" answer: a listing ("K" lines up to "E") and three answers per
+// file, in the order they were asked.
 bool parseFacts(const std::vector<std::string>& lines, std::size_t fileCount,
                 std::vector<FileFacts>& facts) {
   std::size_t next = 1;
@@ -140,16 +145,15 @@ bool gatherFacts(const Programs& programs, const std::vector<FileUnderTest>& fil
              << requestLine('Q', file.path, "Version", "Provider") << '\n'
              << requestLine('Q', file.path, "Manufacturer", "%MfgName%") << '\n';
   }
-  if (!writeWholeFile(stem + ".facts.req", requests.str())) return false;
-  if (!runWineLookups(programs, stem + ".facts.req", stem + ".facts.ans", report)) return false;
-  const std::vector<std::string> lines = readLines(stem + ".facts.ans");
+  std::vector<std::string> lines;
+  if (!askWindows(programs, stem + ".facts", requests.str(), lines, report)) return false;
   if (lines.empty() || lines[0] != "P\t1252") {
     report << "the Windows reader's code page is not 1252: "
            << (lines.empty() ? "no answer" : lines[0]) << '\n';
     return false;
   }
   if (parseFacts(lines, files.size(), facts)) return true;
-  report << "cannot read the Windows reader's listing in " << stem << ".facts.ans\n";
+  report << "cannot read the Windows reader's listing in " << stem << ".facts.windows.ans\n";
   return false;
 }
 
@@ -235,17 +239,16 @@ void printTally(const Tally& tally, std::size_t fileCount, const std::string& he
                 std::ostream& report) {
   std::size_t lookups = 0;
   std::size_t agreed = 0;
+  std::ostringstream byOrigin;
   for (std::size_t origin = 0; origin < ORIGIN_COUNT; ++origin) {
     lookups += tally.lookups[origin];
     agreed += tally.agreed[origin];
+    byOrigin << "  " << ORIGIN_NAMES[origin] << ": " << tally.agreed[origin] << " of "
+             << tally.lookups[origin] << " agreed\n";
   }
-  report << heading << ": " << fileCount << " files, " << lookups << " lookups\n";
-  for (std::size_t origin = 0; origin < ORIGIN_COUNT; ++origin) {
-    report << "  " << ORIGIN_NAMES[origin] << ": " << tally.agreed[origin] << " of "
-           << tally.lookups[origin] << " agreed\n";
-  }
-  report << "  agreed " << agreed << ", pinned difference " << tally.pinned << ", disagreed "
-         << tally.disagreed << "\n";
+  report << heading << ": " << fileCount << " files, " << lookups << " lookups\n"
+         << byOrigin.str() << "  agreed " << agreed << ", pinned difference " << tally.pinned
+         << ", disagreed " << tally.disagreed << "\n";
 }
 
 struct Comparison {
@@ -329,11 +332,9 @@ bool askWider(const Programs& programs, const std::vector<Lookup>& lookups,
               const std::string& stem, std::map<std::size_t, std::string>& wider,
               std::ostream& report) {
   if (candidates.empty()) return true;
-  if (!writeWholeFile(stem + ".wider.req", writeRequests(lookups, candidates, files, 'W'))) {
-    return false;
-  }
-  if (!runWineLookups(programs, stem + ".wider.req", stem + ".wider.ans", report)) return false;
-  const std::vector<std::string> lines = readLines(stem + ".wider.ans");
+  std::vector<std::string> lines;
+  const std::string requests = writeRequests(lookups, candidates, files, 'W');
+  if (!askWindows(programs, stem + ".wider", requests, lines, report)) return false;
   if (lines.size() != candidates.size() + 1) return false;
   for (std::size_t i = 0; i < candidates.size(); ++i) wider[candidates[i]] = lines[i + 1];
   return true;
@@ -358,18 +359,17 @@ bool compareReaders(const Programs& programs, const std::vector<FileUnderTest>& 
   const std::vector<Lookup> lookups = buildLookups(files, facts);
   std::vector<std::size_t> all(lookups.size());
   for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
-  const std::string requestPath = stem + ".req";
-  if (!writeWholeFile(requestPath, writeRequests(lookups, all, files, 0))) return false;
-  if (!runWineLookups(programs, requestPath, stem + ".windows.ans", report)) return false;
-  const std::vector<std::string> windowsLines = readLines(stem + ".windows.ans");
-  std::vector<std::vector<std::string>> nativeLines;
-  for (const std::size_t chunk : programs.chunkSizes) {
-    const std::string answers = stem + ".native" + std::to_string(chunk) + ".ans";
-    if (!runNativeLookups(programs, chunk, requestPath, answers, report)) return false;
-    nativeLines.push_back(readLines(answers));
-    if (nativeLines.back().size() != lookups.size() + 1 ||
+  std::vector<std::string> windowsLines;
+  if (!askWindows(programs, stem, writeRequests(lookups, all, files, 0), windowsLines, report)) {
+    return false;
+  }
+  std::vector<std::vector<std::string>> nativeLines(programs.chunkSizes.size());
+  for (std::size_t run = 0; run < nativeLines.size(); ++run) {
+    if (!askNative(programs, programs.chunkSizes[run], stem, nativeLines[run], report))
+      return false;
+    if (nativeLines[run].size() != lookups.size() + 1 ||
         windowsLines.size() != lookups.size() + 1) {
-      report << "missing answers in " << answers << " or " << stem << ".windows.ans\n";
+      report << "missing answers from the native or the Windows reader in " << stem << ".*.ans\n";
       return false;
     }
   }
@@ -396,10 +396,10 @@ bool checkRowsAgainstWindows(const Programs& programs, const std::string& rowsPa
     if (fields.size() != 4) return false;
     requests += "Q\t" + fields[0] + '\t' + fields[1] + '\t' + fields[2] + '\n';
   }
-  const std::string stem = programs.workDirectory + "/cases";
-  if (!writeWholeFile(stem + ".req", requests)) return false;
-  if (!runWineLookups(programs, stem + ".req", stem + ".windows.ans", report)) return false;
-  const std::vector<std::string> answers = readLines(stem + ".windows.ans");
+  std::vector<std::string> answers;
+  if (!askWindows(programs, programs.workDirectory + "/cases", requests, answers, report)) {
+    return false;
+  }
   if (answers.size() != rows.size() + 1) return false;
   std::size_t agreed = 0;
   for (std::size_t i = 0; i < rows.size(); ++i) {
