@@ -22,6 +22,12 @@ std::string package(const std::string& models) {
   return support::packageText({.models = models});
 }
 
+// A package for the second ID whose [Version] Provider entry is `entry`.
+std::string packageWithProviderEntry(const std::string& entry) {
+  return support::packageText(
+      {.models = "%DeviceDesc%=I, USB\\VID_0FCE&PID_ADDE", .providerEntry = entry});
+}
+
 class DetectorRun : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -61,9 +67,9 @@ TEST_F(DetectorRun, InfDirectoryThatCannotBeListedEndsWithItsOwnStatus) {
 struct PackageCase {
   const char* name;
   std::string bytes;
-  bool matches;
-  std::string provider{};
-  std::string description{};
+  bool matches;  // the record below, or none
+  std::string provider = "Quellmark";
+  std::string description = "Flash Device";
 };
 
 // Keeps the bytes of a case out of the test's listed name.
@@ -84,10 +90,8 @@ TEST_P(DetectorPackages, RecordOrSilence) {
 }
 
 const PackageCase PACKAGE_CASES[] = {
-    {"SecondIdAfterSection", package("%DeviceDesc%=Install, USB\\VID_0FCE&PID_ADDE"), true,
-     "Quellmark", "Flash Device"},
-    {"FirstIdBare", package("%DeviceDesc%=USB\\VID_0BDB&PID_100E"), true, "Quellmark",
-     "Flash Device"},
+    {"SecondIdAfterSection", package("%DeviceDesc%=Install, USB\\VID_0FCE&PID_ADDE"), true},
+    {"FirstIdBare", package("%DeviceDesc%=USB\\VID_0BDB&PID_100E"), true},
     {"CompatibleIdAfter", package("%DeviceDesc%=Install, USB\\VID_0FCE&PID_ADDE, USB\\Class_08"),
      false},
     {"LowerCaseId", package("%DeviceDesc%=Install, usb\\vid_0fce&pid_adde"), false},
@@ -97,24 +101,15 @@ const PackageCase PACKAGE_CASES[] = {
     {"EmptyDeviceDescFallsBack",
      package("%DeviceDesc%=\r\n%DeviceDesc.Flash%=Install, USB\\VID_0BDB&PID_100E"), true,
      "Quellmark", "Flash Mode Device"},
-    {"PlainWordsProvider",
-     support::packageText(
-         {.models = "%DeviceDesc%=I, USB\\VID_0FCE&PID_ADDE", .providerEntry = "Quellmark Inc"}),
-     true, "", "Flash Device"},
-    {"PlainWordsProviderFoundAsKey",
-     support::packageText(
-         {.models = "%DeviceDesc%=I, USB\\VID_0FCE&PID_ADDE", .providerEntry = "Prov"}),
-     true, "Quellmark", "Flash Device"},
-    {"PercentsInsideProvider",
-     support::packageText(
-         {.models = "%DeviceDesc%=I, USB\\VID_0FCE&PID_ADDE", .providerEntry = "%P%r%o%v%"}),
-     true, "Quellmark", "Flash Device"},
+    {"PlainWordsProvider", packageWithProviderEntry("Quellmark Inc"), true, ""},
+    {"PlainWordsProviderFoundAsKey", packageWithProviderEntry("Prov"), true},
+    {"PercentsInsideProvider", packageWithProviderEntry("%P%r%o%v%"), true},
     {"DecoratedSectionNotConsulted", package("%Other%=I, USB\\VID_1234&PID_5678"), false},
     {"LeadingCommaReadsSectionBeforeFirstHeader",
      "%DeviceDesc%=Install, USB\\VID_0FCE&PID_ADDE\r\n" +
          support::packageText(
              {.models = "%DeviceDesc%=Install, USB\\VID_1234", .manufacturer = ",NTamd64"}),
-     true, "Quellmark", "Flash Device"},
+     true},
     {"NotAnInfFile",
      std::string("\x7F"
                  "ELF\x02\x01\x01\0\0\0",
@@ -160,23 +155,21 @@ TEST_F(DetectorRun, DriveRootWindowsDirectoryKeepsBothBackslashes) {
 TEST_F(DetectorRun, LongestRecordIsNeverCut) {
   system.windowsDirectory = "C:\\" + std::string(251, 'w');  // 259 with "\inf"
   const std::string longText(259, 'x');
-  const std::string bytes =
-      "[Version]\r\nProvider=%P%\r\nDriverVer=" + longText + "\r\n" +
-      "[Manufacturer]\r\n%MfgName%=M\r\n[M]\r\n%DeviceDesc%=" + std::string(300, 'i') +
-      ",USB\\VID_0FCE&PID_ADDE\r\n" + "[Strings]\r\nP=" + longText + "y\r\nDeviceDesc=" + longText +
-      "\r\n";
-  addFile("a.inf", bytes);
+  // Every value 259 bytes long (the provider's cut from 260), the device line's start given.
+  const auto longPackage = [&](const std::string& install) {
+    return "[Version]\r\nProvider=%P%\r\nDriverVer=" + longText +
+           "\r\n[Manufacturer]\r\n%MfgName%=M\r\n[M]\r\n%DeviceDesc%=" + install +
+           ",USB\\VID_0FCE&PID_ADDE\r\n[Strings]\r\nP=" + longText + "y\r\nDeviceDesc=" + longText +
+           "\r\n";
+  };
+  addFile("a.inf", longPackage(std::string(300, 'i')));
   runDetector();
   // The 300-byte device line is cut to 259 bytes and so loses its ID: no record.
   EXPECT_EQ(system.output, BANNER + countLine(0) + PROMPT);
 
   SetUp();
   system.windowsDirectory = "C:\\" + std::string(246, 'w');  // full path: 259 bytes
-  const std::string fits = "[Version]\r\nProvider=%P%\r\nDriverVer=" + longText +
-                           "\r\n[Manufacturer]\r\n%MfgName%=M\r\n[M]\r\n%DeviceDesc%=I," +
-                           "USB\\VID_0FCE&PID_ADDE\r\n[Strings]\r\nP=" + longText +
-                           "y\r\nDeviceDesc=" + longText + "\r\n";
-  addFile("a.inf", fits);
+  addFile("a.inf", longPackage("I"));
   runDetector();
   const std::string path = system.windowsDirectory + "\\inf\\a.inf";
   EXPECT_EQ(system.output,
@@ -199,27 +192,27 @@ TEST_F(DetectorRun, EntryWhosePathDoesNotFitIsSkipped) {
   }
 }
 
+// `edit` applied to `input` in a buffer of the run's capacity.
+std::string edited(void (*edit)(char*), const std::string& input) {
+  char buffer[TEXT_CAPACITY] = {};
+  input.copy(buffer, input.size());
+  edit(buffer);
+  return buffer;
+}
+
 }  // namespace
 
 TEST(DetectorText, StripPercentRemovesEveryPercent) {
   const std::pair<std::string, std::string> rows[] = {
       {"%Prov%", "Prov"}, {"%%a%%%b%", "ab"}, {"", ""}, {"%%%", ""}, {"plain", "plain"}};
-  for (const auto& [input, expected] : rows) {
-    char buffer[TEXT_CAPACITY] = {};
-    input.copy(buffer, input.size());
-    stripPercent(buffer);
-    EXPECT_EQ(std::string(buffer), expected) << input;
-  }
+  for (const auto& [input, expected] : rows)
+    EXPECT_EQ(edited(stripPercent, input), expected) << input;
 }
 
 TEST(DetectorText, CutAtSeparatorStopsAtFirstBlankOrComma) {
   const std::pair<std::string, std::string> rows[] = {
       {"Models,NTamd64", "Models"}, {"Models NTamd64", "Models"}, {",NTamd64", ""},
       {"Models\t,x", "Models\t"},   {"Whole", "Whole"},           {"", ""}};
-  for (const auto& [input, expected] : rows) {
-    char buffer[TEXT_CAPACITY] = {};
-    input.copy(buffer, input.size());
-    cutAtSeparator(buffer);
-    EXPECT_EQ(std::string(buffer), expected) << input;
-  }
+  for (const auto& [input, expected] : rows)
+    EXPECT_EQ(edited(cutAtSeparator, input), expected) << input;
 }
