@@ -2,9 +2,9 @@
 # case's expected bytes.
 #
 #   cmake -DPROGRAM=<executable> -DCASE_DIR=<fixture folder> -DWORK_DIR=<scratch folder>
-#         -DCOMPARE_OUTPUT=<compare_output> [-DWINE=<wine> -DWINE_ENV=<wine_env> -DWINE_PREFIX=<prefix>]
-#         [-DPREFIX_IN_HOME=ON | -DPREFIX_RELATIVE=ON] [-DCORPUS_DIR=<folder>]
-#         [-DNO_INF_FOLDER=ON] -P run_case.cmake
+#         -DCOMPARE_OUTPUT=<compare_output> [-DWINE=<wine> -DWINE_ENV=<wine_env>
+#         -DWINE_PREFIX=<prefix>] [-DPREFIX_IN_HOME=ON | -DPREFIX_RELATIVE=ON]
+#         [-DCORPUS_DIR=<folder>] [-DNO_INF_FOLDER=ON] -P run_case.cmake
 #
 # A fixture folder holds:
 #   drive_c/        the case's drive C: (its Windows directory, or whatever stands there)
@@ -44,29 +44,6 @@ set(DECOY_INF
   "[Models]\r\n%DeviceDesc%=Install, USB\\VID_0BDB&PID_100E\r\n"
   "[Strings]\r\nP=\"decoy in the current directory\"\r\nDeviceDesc=\"decoy\"\r\n")
 
-function(check_result result error_file)
-  if(NOT result MATCHES "^-?[0-9]+$")
-    message(FATAL_ERROR "the program did not exit normally: ${result}")
-  endif()
-  file(READ "${CASE_DIR}/expected.out" expected_text)
-  string(FIND "${expected_text}" "\nfound 0 drivers" none_found)
-  if(NO_INF_FOLDER)
-    set(expected_status 2)
-  elseif(NOT none_found EQUAL -1)
-    set(expected_status 1)
-  else()
-    set(expected_status 0)
-  endif()
-  if(NOT result EQUAL expected_status)
-    message(FATAL_ERROR "exit status ${result}, expected ${expected_status}")
-  endif()
-  # The tool writes nothing to standard error; Wine itself may, so only native runs check.
-  file(READ "${error_file}" error_text)
-  if(NOT DEFINED WINE AND NOT error_text STREQUAL "")
-    message(FATAL_ERROR "the program wrote to standard error:\n${error_text}")
-  endif()
-endfunction()
-
 file(REMOVE_RECURSE "${WORK_DIR}")
 file(MAKE_DIRECTORY "${WORK_DIR}/cwd")
 file(WRITE "${WORK_DIR}/cwd/decoy.inf" ${DECOY_INF})
@@ -100,6 +77,7 @@ endif()
 
 # The environment is set here rather than through `cmake -E env`, which would turn a
 # crash into a plain exit status.
+set(command "${PROGRAM}")
 if(DEFINED WINE)
   # The staged INF folder (or none) replaces the shared prefix's.
   file(REMOVE_RECURSE "${WINE_PREFIX}/drive_c/windows/inf")
@@ -113,13 +91,10 @@ if(DEFINED WINE)
 elseif(PREFIX_IN_HOME)
   unset(ENV{WINEPREFIX})
   set(ENV{HOME} "${WORK_DIR}/home")
-  set(command "${PROGRAM}")
 elseif(PREFIX_RELATIVE)
   set(ENV{WINEPREFIX} "../prefix")
-  set(command "${PROGRAM}")
 else()
   set(ENV{WINEPREFIX} "${staging}")
-  set(command "${PROGRAM}")
 endif()
 
 execute_process(
@@ -135,7 +110,26 @@ if(DEFINED WINE AND DEFINED E2E_OTHER_SPELLING)
   file(REMOVE_RECURSE "${WINE_PREFIX}/drive_c/Windows")
 endif()
 
-check_result("${result}" "${WORK_DIR}/stderr")
+if(NOT result MATCHES "^-?[0-9]+$")
+  message(FATAL_ERROR "the program did not exit normally: ${result}")
+endif()
+file(READ "${CASE_DIR}/expected.out" expected_text)
+string(FIND "${expected_text}" "\nfound 0 drivers" none_found)
+if(NO_INF_FOLDER)
+  set(expected_status 2)
+elseif(NOT none_found EQUAL -1)
+  set(expected_status 1)
+else()
+  set(expected_status 0)
+endif()
+if(NOT result EQUAL expected_status)
+  message(FATAL_ERROR "exit status ${result}, expected ${expected_status}")
+endif()
+# The tool writes nothing to standard error; Wine itself may, so only native runs check.
+file(READ "${WORK_DIR}/stderr" error_text)
+if(NOT DEFINED WINE AND NOT error_text STREQUAL "")
+  message(FATAL_ERROR "the program wrote to standard error:\n${error_text}")
+endif()
 execute_process(COMMAND "${COMPARE_OUTPUT}" "${CASE_DIR}/expected.out" "${WORK_DIR}/stdout"
   RESULT_VARIABLE same)
 if(NOT same EQUAL 0)
