@@ -5,7 +5,6 @@
 // Exits with 0 when they are the same. Otherwise it prints where the two part and both
 // texts with every byte that is not printable ASCII escaped, one output line per line, and
 // exits with 1.
-#include <algorithm>
 #include <iostream>
 #include <string>
 #include <string_view>
@@ -18,10 +17,8 @@ namespace {
 // The text escaped, each of its lines on a line of its own.
 std::string escapedByLines(std::string_view text) {
   std::string shown;
-  for (std::size_t start = 0; start < text.size();) {
-    const std::size_t end = std::min(text.find('\n', start), text.size() - 1) + 1;
-    shown += "    " + support::escapeBytes(text.substr(start, end - start)) + "\n";
-    start = end;
+  for (const std::string& line : support::splitLines(text)) {
+    shown += "    " + support::escapeBytes(line) + "\n";
   }
   return shown;
 }

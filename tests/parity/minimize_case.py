@@ -14,6 +14,7 @@ goes to one Wine process. Prints the smallest file found and both answers, escap
 
 import argparse
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -68,14 +69,8 @@ def first_still_disagreeing(readers, candidates, section, key):
 
 
 def split_lines(data):
-    pieces, start = [], 0
-    for index, byte in enumerate(data):
-        if byte == 0x0A or (byte == 0x0D and data[index + 1:index + 2] != b"\n"):
-            pieces.append(data[start:index + 1])
-            start = index + 1
-    if start < len(data):
-        pieces.append(data[start:])
-    return pieces
+    """The lines of data, each with its end: LF, CR LF or a CR alone."""
+    return re.findall(rb"[^\r\n]*(?:\r\n|\r|\n)|[^\r\n]+", data)
 
 
 def shrink(readers, data, section, key, pieces):

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "lookup_protocol.h"
 #include "parity_session.h"
 #include "tests/support/child_process.h"
 
@@ -48,11 +49,8 @@ bool parseOptions(int argc, char** argv, int first, Options& options) {
 
 std::vector<std::uint64_t> parseNumbers(const std::string& list) {
   std::vector<std::uint64_t> numbers;
-  std::size_t start = 0;
-  while (start < list.size()) {
-    const std::size_t comma = list.find(',', start);
-    numbers.push_back(std::stoull(list.substr(start, comma - start)));
-    start = comma == std::string::npos ? list.size() : comma + 1;
+  for (const std::string& number : parity::splitFields(list, ',')) {
+    if (!number.empty()) numbers.push_back(std::stoull(number));
   }
   return numbers;
 }

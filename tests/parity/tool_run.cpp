@@ -16,6 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 using support::describeDifference;
 using support::readWholeFile;
+using support::splitLines;
 using support::writeWholeFile;
 
 bool hasInfExtension(const fs::path& path) {
@@ -37,30 +38,19 @@ std::size_t copyCorpus(const std::string& corpus, const fs::path& infFolder) {
   return copied;
 }
 
-// The lines of an output, each with its line end.
-std::vector<std::string> splitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  for (std::size_t start = 0; start < text.size();) {
-    const std::size_t end = std::min(text.find('\n', start), text.size() - 1) + 1;
-    lines.push_back(text.substr(start, end - start));
-    start = end;
-  }
-  return lines;
-}
-
 // The one deliberate difference, as a record shows it: a value of 259 bytes that came from
 // between quotes, which the Windows reader gives one byte short. The lookups' own
 // comparison confirms such answers with a wider buffer; here the shape is enough.
 bool isPinnedRecordLine(const std::string& native, const std::string& windows) {
   using support::LABEL_LENGTH;
+  using support::VALUE_LABELS;
   const auto value = [](const std::string& line) {
     return line.substr(LABEL_LENGTH, line.size() - LABEL_LENGTH - 2);
   };
-  const auto isRecordLine = [&](const std::string& line) {
-    return line.size() >= LABEL_LENGTH + 2 && line.compare(line.size() - 2, 2, "\r\n") == 0 &&
-           std::any_of(
-               std::begin(support::VALUE_LABELS), std::end(support::VALUE_LABELS),
-               [&](const char* label) { return line.compare(0, LABEL_LENGTH, label) == 0; });
+  const auto isRecordLine = [](const std::string& line) {
+    return line.size() >= LABEL_LENGTH + 2 && line.ends_with("\r\n") &&
+           std::any_of(std::begin(VALUE_LABELS), std::end(VALUE_LABELS),
+                       [&](const char* label) { return line.starts_with(label); });
   };
   return isRecordLine(native) && isRecordLine(windows) &&
          native.compare(0, LABEL_LENGTH, windows, 0, LABEL_LENGTH) == 0 &&

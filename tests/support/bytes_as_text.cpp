@@ -73,6 +73,16 @@ std::string escapeBytes(std::string_view bytes) {
   return text;
 }
 
+std::vector<std::string> splitLines(std::string_view text) {
+  std::vector<std::string> lines;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = std::min(text.find('\n', start), text.size() - 1) + 1;
+    lines.emplace_back(text.substr(start, end - start));
+    start = end;
+  }
+  return lines;
+}
+
 std::string describeDifference(std::string_view first, std::string_view second,
                                const std::string& firstName, const std::string& secondName) {
   const auto parting = std::mismatch(first.begin(), first.end(), second.begin(), second.end());

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace support {
 
@@ -15,6 +16,9 @@ bool fromHex(std::string_view hex, std::string& bytes);
 // `bytes` with every byte that is not printable ASCII escaped (\r \n \t \\ \xHH), and
 // runs of one byte longer than 8 written \{N*c}.
 std::string escapeBytes(std::string_view bytes);
+
+// The lines of `text`, each with its line end.
+std::vector<std::string> splitLines(std::string_view text);
 
 // Where `second` first parts from `first`: the byte and its line, both sizes, and the line
 // around that byte in each, escaped, under the names given. For failure messages.

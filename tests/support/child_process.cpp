@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 
 namespace support {
 namespace {
@@ -286,18 +285,13 @@ bool exitedCleanly(const ChildOutcome& outcome, int expectedStatus) {
 }
 
 std::string describe(const ChildOutcome& outcome) {
-  std::ostringstream text;
   if (!outcome.finished) {
-    text << "killed after the deadline (" << outcome.seconds << " s)";
-  } else if (WIFEXITED(outcome.status)) {
-    text << "exit " << WEXITSTATUS(outcome.status);
-  } else if (WIFSIGNALED(outcome.status)) {
-    text << "signal " << WTERMSIG(outcome.status) << " (" << strsignal(WTERMSIG(outcome.status))
-         << ")";
-  } else {
-    text << "status " << outcome.status;
+    return "killed after the deadline (" + std::to_string(outcome.seconds) + " s)";
   }
-  return text.str();
+  if (WIFEXITED(outcome.status)) return "exit " + std::to_string(WEXITSTATUS(outcome.status));
+  if (!WIFSIGNALED(outcome.status)) return "status " + std::to_string(outcome.status);
+  const int number = WTERMSIG(outcome.status);
+  return "signal " + std::to_string(number) + " (" + strsignal(number) + ")";
 }
 
 }  // namespace support
