@@ -1,19 +1,13 @@
 #include "tests/support/bytes_as_text.h"
 
 #include <algorithm>
+#include <charconv>
 
 namespace support {
 
 namespace {
 
 constexpr char HEX_DIGITS[] = "0123456789abcdef";
-
-int hexValue(char digit) {
-  if (digit >= '0' && digit <= '9') return digit - '0';
-  if (digit >= 'a' && digit <= 'f') return digit - 'a' + 10;
-  if (digit >= 'A' && digit <= 'F') return digit - 'A' + 10;
-  return -1;
-}
 
 // One byte as printable ASCII: itself, a C escape, or \xHH.
 std::string escapeByte(unsigned char byte) {
@@ -48,10 +42,11 @@ bool fromHex(std::string_view hex, std::string& bytes) {
   if (hex.size() % 2 != 0) return false;
   bytes.clear();
   for (std::size_t i = 0; i < hex.size(); i += 2) {
-    const int high = hexValue(hex[i]);
-    const int low = hexValue(hex[i + 1]);
-    if (high < 0 || low < 0) return false;
-    bytes += static_cast<char>(high * 16 + low);
+    unsigned byte = 0;
+    const char* pairEnd = hex.data() + i + 2;
+    const auto [end, error] = std::from_chars(hex.data() + i, pairEnd, byte, 16);
+    if (error != std::errc() || end != pairEnd) return false;
+    bytes += static_cast<char>(byte);
   }
   return true;
 }
