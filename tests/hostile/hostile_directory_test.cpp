@@ -54,7 +54,8 @@ std::string fillerBlock() {
     const std::string number = std::to_string(line);
     if (line % 100 == 0) block += "[Filler." + number + "]\r\n";
     block += "; filler line " + number + " with ; and # and = signs\r\n";
-    block += "Key" + number + " \t=  value " + number + " \"quoted\"  \t\r\n";
+    block += "Key" + number + " \t=  value ";
+    block += number + " \"quoted\"  \t\r\n";
     block += "a=b=c=d\rLF only\n[unclosed " + number + "\r\n\r\n";
   }
   block += std::string(std::size_t{64} * 1024, 'f') + "\r\n";
