@@ -40,14 +40,12 @@ struct FileUnderTest {
   std::vector<LookupProbe> probes;
 };
 
-// The shape of the pinned difference in one value: the reader gives 259 bytes where the
-// Windows reader gives the first 258 of them.
+// The one pinned difference, in one value: a quoted value whose inner text fills the buffer
+// exactly comes back whole (259 bytes), where the Windows reader drops its last byte.
 bool isPinnedValue(const std::string& native, const std::string& windows);
 
 // Compares the readers on `files` and reports to `report` under the heading `runName`.
-// True when every answer agrees, the pinned difference apart (a quoted value whose inner
-// text fills the buffer exactly comes back whole, where the Windows reader drops its last
-// byte).
+// True when every answer agrees, the pinned difference apart.
 bool compareReaders(const Programs& programs, const std::vector<FileUnderTest>& files,
                     const std::string& runName, std::ostream& report);
 
@@ -58,8 +56,7 @@ bool checkRowsAgainstWindows(const Programs& programs, const std::string& rowsPa
                              std::ostream& report);
 
 // Whole runs of the tool: the native build and the Windows build under Wine scan the same
-// Windows INF folder, and their standard outputs must be the same bytes (but for the one
-// deliberate difference: a quoted value of 259 bytes, which Windows gives one byte short).
+// Windows INF folder, and their standard outputs must be the same bytes.
 struct ToolRun {
   std::string nativeTool;
   std::string windowsTool;
@@ -80,8 +77,8 @@ bool writeGeneratedFiles(const std::string& folder, const std::vector<std::uint6
 std::vector<std::string> findInfFiles(const std::string& directory);
 
 // Builds the folder, runs both builds over it and compares their outputs. True when they
-// are the same bytes, but for record values of the one pinned difference, and both runs
-// ended normally.
+// are the same bytes, the pinned difference in record values apart, and both runs ended
+// normally.
 bool compareToolRuns(const Programs& programs, const ToolRun& run, std::ostream& report);
 
 }  // namespace parity

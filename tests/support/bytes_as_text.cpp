@@ -29,11 +29,9 @@ std::string lineAround(std::string_view text, std::size_t offset) {
 
 std::string toHex(std::string_view bytes) {
   std::string hex;
-  hex.reserve(bytes.size() * 2);
   for (const char c : bytes) {
     const auto byte = static_cast<unsigned char>(c);
-    hex += HEX_DIGITS[byte >> 4];
-    hex += HEX_DIGITS[byte & 0x0F];
+    hex += {HEX_DIGITS[byte >> 4], HEX_DIGITS[byte & 0x0F]};
   }
   return hex;
 }
