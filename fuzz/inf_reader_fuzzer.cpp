@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tests/support/reader_harness.h"
@@ -26,30 +27,20 @@ struct Lookup {
   std::size_t pieceSize;
   std::string section;
   std::string key;
-  const std::uint8_t* file;
-  std::size_t fileSize;
+  std::string_view file;
 };
-
-// Takes bytes up to the next NUL as a name; false when there is none.
-bool takeName(const std::uint8_t*& data, std::size_t& size, std::string& name) {
-  const void* end = std::memchr(data, '\0', size);
-  if (end == nullptr) return false;
-  const std::size_t length = static_cast<std::size_t>(static_cast<const std::uint8_t*>(end) - data);
-  name.assign(reinterpret_cast<const char*>(data), length);
-  data += length + 1;
-  size -= length + 1;
-  return true;
-}
 
 bool parse(const std::uint8_t* data, std::size_t size, Lookup& lookup) {
   if (size < 3) return false;
   lookup.capacity = (data[0] | std::size_t{data[1]} << 8) % CAPACITY_RANGE;
   lookup.pieceSize = 1 + data[2] % 64;
-  data += 3;
-  size -= 3;
-  if (!takeName(data, size, lookup.section) || !takeName(data, size, lookup.key)) return false;
-  lookup.file = data;
-  lookup.fileSize = size;
+  const std::string_view names(reinterpret_cast<const char*>(data + 3), size - 3);
+  const std::size_t sectionEnd = names.find('\0');
+  const std::size_t keyEnd = names.find('\0', sectionEnd + 1);
+  if (sectionEnd == std::string_view::npos || keyEnd == std::string_view::npos) return false;
+  lookup.section = names.substr(0, sectionEnd);
+  lookup.key = names.substr(sectionEnd + 1, keyEnd - sectionEnd - 1);
+  lookup.file = names.substr(keyEnd + 1);
   return true;
 }
 
@@ -61,8 +52,9 @@ void require(bool condition) {
 // returns the text.
 std::string lookUpGuarded(const Lookup& lookup, std::size_t capacity) {
   const support::GuardedAnswer answer = support::guardedAnswer(capacity, [&](char* destination) {
-    return inf::lookupProfileStringInMemory(lookup.file, lookup.fileSize, lookup.section.c_str(),
-                                            lookup.key.c_str(), destination, capacity);
+    return inf::lookupProfileStringInMemory(lookup.file.data(), lookup.file.size(),
+                                            lookup.section.c_str(), lookup.key.c_str(), destination,
+                                            capacity);
   });
   require(!answer.overrun);
   if (capacity == 0) {
@@ -77,8 +69,7 @@ std::string lookUpGuarded(const Lookup& lookup, std::size_t capacity) {
 // The answer through a byte source, into a buffer of exactly `capacity` bytes.
 std::string lookUpInPieces(const Lookup& lookup) {
   std::vector<char> destination(lookup.capacity);
-  support::ChunkedSource source{{reinterpret_cast<const char*>(lookup.file), lookup.fileSize},
-                                lookup.pieceSize};
+  support::ChunkedSource source{lookup.file, lookup.pieceSize};
   const std::size_t length =
       inf::lookupProfileString({support::ChunkedSource::read, &source}, lookup.section.c_str(),
                                lookup.key.c_str(), destination.data(), lookup.capacity);
@@ -90,9 +81,9 @@ std::string lookUpInPieces(const Lookup& lookup) {
 std::string lookUpInPlace(const Lookup& lookup) {
   std::vector<char> buffer(lookup.capacity);
   std::memcpy(buffer.data(), lookup.key.c_str(), lookup.key.size() + 1);
-  const std::size_t length =
-      inf::lookupProfileStringInMemory(lookup.file, lookup.fileSize, lookup.section.c_str(),
-                                       buffer.data(), buffer.data(), lookup.capacity);
+  const std::size_t length = inf::lookupProfileStringInMemory(
+      lookup.file.data(), lookup.file.size(), lookup.section.c_str(), buffer.data(), buffer.data(),
+      lookup.capacity);
   require(length < lookup.capacity && buffer[length] == '\0');
   return std::string(buffer.data(), length);
 }

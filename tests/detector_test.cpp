@@ -22,6 +22,12 @@ std::string package(const std::string& models) {
   return support::packageText({.models = models});
 }
 
+// A package for the second ID whose [Version] Provider entry is `entry`.
+std::string packageWithProviderEntry(const std::string& entry) {
+  return support::packageText(
+      {.models = "%DeviceDesc%=I, USB\\VID_0FCE&PID_ADDE", .providerEntry = entry});
+}
+
 class DetectorRun : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -33,6 +39,13 @@ class DetectorRun : public ::testing::Test {
   void addFile(const std::string& name, const std::string& bytes) {
     system.entries.push_back(name);
     system.files[system.windowsDirectory + "\\inf\\" + name] = bytes;
+  }
+
+  // The record of the file `name`, a package() of the INF folder.
+  std::string recordOf(const std::string& name) const {
+    const support::Package usual;
+    return record(system.windowsDirectory + "\\inf\\" + name, usual.provider, usual.description,
+                  usual.version);
   }
 };
 
@@ -61,9 +74,9 @@ TEST_F(DetectorRun, InfDirectoryThatCannotBeListedEndsWithItsOwnStatus) {
 struct PackageCase {
   const char* name;
   std::string bytes;
-  bool matches;
-  std::string provider{};
-  std::string description{};
+  bool matches;  // the record below, or none
+  std::string provider = "Quellmark";
+  std::string description = "Flash Device";
 };
 
 // Keeps the bytes of a case out of the test's listed name.
@@ -84,10 +97,8 @@ TEST_P(DetectorPackages, RecordOrSilence) {
 }
 
 const PackageCase PACKAGE_CASES[] = {
-    {"SecondIdAfterSection", package("%DeviceDesc%=Install, USB\\VID_0FCE&PID_ADDE"), true,
-     "Quellmark", "Flash Device"},
-    {"FirstIdBare", package("%DeviceDesc%=USB\\VID_0BDB&PID_100E"), true, "Quellmark",
-     "Flash Device"},
+    {"SecondIdAfterSection", package("%DeviceDesc%=Install, USB\\VID_0FCE&PID_ADDE"), true},
+    {"FirstIdBare", package("%DeviceDesc%=USB\\VID_0BDB&PID_100E"), true},
     {"CompatibleIdAfter", package("%DeviceDesc%=Install, USB\\VID_0FCE&PID_ADDE, USB\\Class_08"),
      false},
     {"LowerCaseId", package("%DeviceDesc%=Install, usb\\vid_0fce&pid_adde"), false},
@@ -97,24 +108,15 @@ const PackageCase PACKAGE_CASES[] = {
     {"EmptyDeviceDescFallsBack",
      package("%DeviceDesc%=\r\n%DeviceDesc.Flash%=Install, USB\\VID_0BDB&PID_100E"), true,
      "Quellmark", "Flash Mode Device"},
-    {"PlainWordsProvider",
-     support::packageText(
-         {.models = "%DeviceDesc%=I, USB\\VID_0FCE&PID_ADDE", .providerEntry = "Quellmark Inc"}),
-     true, "", "Flash Device"},
-    {"PlainWordsProviderFoundAsKey",
-     support::packageText(
-         {.models = "%DeviceDesc%=I, USB\\VID_0FCE&PID_ADDE", .providerEntry = "Prov"}),
-     true, "Quellmark", "Flash Device"},
-    {"PercentsInsideProvider",
-     support::packageText(
-         {.models = "%DeviceDesc%=I, USB\\VID_0FCE&PID_ADDE", .providerEntry = "%P%r%o%v%"}),
-     true, "Quellmark", "Flash Device"},
+    {"PlainWordsProvider", packageWithProviderEntry("Quellmark Inc"), true, ""},
+    {"PlainWordsProviderFoundAsKey", packageWithProviderEntry("Prov"), true},
+    {"PercentsInsideProvider", packageWithProviderEntry("%P%r%o%v%"), true},
     {"DecoratedSectionNotConsulted", package("%Other%=I, USB\\VID_1234&PID_5678"), false},
     {"LeadingCommaReadsSectionBeforeFirstHeader",
      "%DeviceDesc%=Install, USB\\VID_0FCE&PID_ADDE\r\n" +
          support::packageText(
              {.models = "%DeviceDesc%=Install, USB\\VID_1234", .manufacturer = ",NTamd64"}),
-     true, "Quellmark", "Flash Device"},
+     true},
     {"NotAnInfFile",
      std::string("\x7F"
                  "ELF\x02\x01\x01\0\0\0",
@@ -143,11 +145,7 @@ TEST_F(DetectorRun, RecordsFollowTheEnumerationOrderAndCountInPlural) {
   addFile("other.inf", package("%DeviceDesc%=I, USB\\VID_1111&PID_2222"));
   addFile("a.inf", package("%DeviceDesc%=I, USB\\VID_0FCE&PID_ADDE"));
   runDetector();
-  const std::string version = "01/02/2020,1.0.0.1";
-  EXPECT_EQ(system.output,
-            BANNER + record("C:\\WINDOWS\\inf\\z.inf", "Quellmark", "Flash Device", version) +
-                record("C:\\WINDOWS\\inf\\a.inf", "Quellmark", "Flash Device", version) +
-                countLine(2) + PROMPT);
+  EXPECT_EQ(system.output, BANNER + recordOf("z.inf") + recordOf("a.inf") + countLine(2) + PROMPT);
 }
 
 TEST_F(DetectorRun, DriveRootWindowsDirectoryKeepsBothBackslashes) {
@@ -160,23 +158,21 @@ TEST_F(DetectorRun, DriveRootWindowsDirectoryKeepsBothBackslashes) {
 TEST_F(DetectorRun, LongestRecordIsNeverCut) {
   system.windowsDirectory = "C:\\" + std::string(251, 'w');  // 259 with "\inf"
   const std::string longText(259, 'x');
-  const std::string bytes =
-      "[Version]\r\nProvider=%P%\r\nDriverVer=" + longText + "\r\n" +
-      "[Manufacturer]\r\n%MfgName%=M\r\n[M]\r\n%DeviceDesc%=" + std::string(300, 'i') +
-      ",USB\\VID_0FCE&PID_ADDE\r\n" + "[Strings]\r\nP=" + longText + "y\r\nDeviceDesc=" + longText +
-      "\r\n";
-  addFile("a.inf", bytes);
+  // Every value 259 bytes long (the provider's cut from 260), the device line's start given.
+  const auto longPackage = [&](const std::string& install) {
+    return "[Version]\r\nProvider=%P%\r\nDriverVer=" + longText +
+           "\r\n[Manufacturer]\r\n%MfgName%=M\r\n[M]\r\n%DeviceDesc%=" + install +
+           ",USB\\VID_0FCE&PID_ADDE\r\n[Strings]\r\nP=" + longText + "y\r\nDeviceDesc=" + longText +
+           "\r\n";
+  };
+  addFile("a.inf", longPackage(std::string(300, 'i')));
   runDetector();
   // The 300-byte device line is cut to 259 bytes and so loses its ID: no record.
   EXPECT_EQ(system.output, BANNER + countLine(0) + PROMPT);
 
   SetUp();
   system.windowsDirectory = "C:\\" + std::string(246, 'w');  // full path: 259 bytes
-  const std::string fits = "[Version]\r\nProvider=%P%\r\nDriverVer=" + longText +
-                           "\r\n[Manufacturer]\r\n%MfgName%=M\r\n[M]\r\n%DeviceDesc%=I," +
-                           "USB\\VID_0FCE&PID_ADDE\r\n[Strings]\r\nP=" + longText +
-                           "y\r\nDeviceDesc=" + longText + "\r\n";
-  addFile("a.inf", fits);
+  addFile("a.inf", longPackage("I"));
   runDetector();
   const std::string path = system.windowsDirectory + "\\inf\\a.inf";
   EXPECT_EQ(system.output,
@@ -190,13 +186,18 @@ TEST_F(DetectorRun, EntryWhosePathDoesNotFitIsSkipped) {
   addFile(tooLong, package("%DeviceDesc%=I, USB\\VID_0FCE&PID_ADDE"));
   addFile(fits, package("%DeviceDesc%=I, USB\\VID_0FCE&PID_ADDE"));
   runDetector();
-  const std::string path = system.windowsDirectory + "\\inf\\" + fits;
-  EXPECT_EQ(system.output, BANNER +
-                               record(path, "Quellmark", "Flash Device", "01/02/2020,1.0.0.1") +
-                               countLine(1) + PROMPT);
+  EXPECT_EQ(system.output, BANNER + recordOf(fits) + countLine(1) + PROMPT);
   for (const std::string& lookup : system.lookups) {
     EXPECT_EQ(lookup.find(tooLong), std::string::npos) << lookup;
   }
+}
+
+// `edit` applied to `input` in a buffer of the run's capacity.
+std::string edited(void (*edit)(char*), const std::string& input) {
+  char buffer[TEXT_CAPACITY] = {};
+  input.copy(buffer, input.size());
+  edit(buffer);
+  return buffer;
 }
 
 }  // namespace
@@ -204,22 +205,14 @@ TEST_F(DetectorRun, EntryWhosePathDoesNotFitIsSkipped) {
 TEST(DetectorText, StripPercentRemovesEveryPercent) {
   const std::pair<std::string, std::string> rows[] = {
       {"%Prov%", "Prov"}, {"%%a%%%b%", "ab"}, {"", ""}, {"%%%", ""}, {"plain", "plain"}};
-  for (const auto& [input, expected] : rows) {
-    char buffer[TEXT_CAPACITY] = {};
-    input.copy(buffer, input.size());
-    stripPercent(buffer);
-    EXPECT_EQ(std::string(buffer), expected) << input;
-  }
+  for (const auto& [input, expected] : rows)
+    EXPECT_EQ(edited(stripPercent, input), expected) << input;
 }
 
 TEST(DetectorText, CutAtSeparatorStopsAtFirstBlankOrComma) {
   const std::pair<std::string, std::string> rows[] = {
       {"Models,NTamd64", "Models"}, {"Models NTamd64", "Models"}, {",NTamd64", ""},
       {"Models\t,x", "Models\t"},   {"Whole", "Whole"},           {"", ""}};
-  for (const auto& [input, expected] : rows) {
-    char buffer[TEXT_CAPACITY] = {};
-    input.copy(buffer, input.size());
-    cutAtSeparator(buffer);
-    EXPECT_EQ(std::string(buffer), expected) << input;
-  }
+  for (const auto& [input, expected] : rows)
+    EXPECT_EQ(edited(cutAtSeparator, input), expected) << input;
 }

@@ -2,9 +2,9 @@
 # case's expected bytes.
 #
 #   cmake -DPROGRAM=<executable> -DCASE_DIR=<fixture folder> -DWORK_DIR=<scratch folder>
-#         [-DWINE=<wine> -DWINE_ENV=<wine_env> -DWINE_PREFIX=<prefix>]
-#         [-DPREFIX_IN_HOME=ON | -DPREFIX_RELATIVE=ON] [-DCORPUS_DIR=<folder>]
-#         [-DNO_INF_FOLDER=ON] -P run_case.cmake
+#         -DCOMPARE_OUTPUT=<compare_output> [-DWINE=<wine> -DWINE_ENV=<wine_env>
+#         -DWINE_PREFIX=<prefix>] [-DPREFIX_IN_HOME=ON | -DPREFIX_RELATIVE=ON]
+#         [-DCORPUS_DIR=<folder>] [-DNO_INF_FOLDER=ON] -P run_case.cmake
 #
 # A fixture folder holds:
 #   drive_c/        the case's drive C: (its Windows directory, or whatever stands there)
@@ -30,9 +30,8 @@
 # own: a run that works in its starting directory instead of the INF directory shows it.
 
 cmake_minimum_required(VERSION 3.20)
-include(${CMAKE_CURRENT_LIST_DIR}/compare_output.cmake)
 
-foreach(required PROGRAM CASE_DIR WORK_DIR)
+foreach(required PROGRAM CASE_DIR WORK_DIR COMPARE_OUTPUT)
   if(NOT DEFINED ${required})
     message(FATAL_ERROR "run_case.cmake needs -D${required}=...")
   endif()
@@ -45,45 +44,6 @@ set(DECOY_INF
   "[Models]\r\n%DeviceDesc%=Install, USB\\VID_0BDB&PID_100E\r\n"
   "[Strings]\r\nP=\"decoy in the current directory\"\r\nDeviceDesc=\"decoy\"\r\n")
 
-function(stage_case staging)
-  file(MAKE_DIRECTORY "${staging}")
-  if(EXISTS "${CASE_DIR}/drive_c")
-    file(COPY "${CASE_DIR}/drive_c" DESTINATION "${staging}")
-  endif()
-endfunction()
-
-# Replaces the shared Wine prefix's INF folder with the staged one (or leaves none).
-function(install_into_wine_prefix staged_inf)
-  set(prefix_inf "${WINE_PREFIX}/drive_c/windows/inf")
-  file(REMOVE_RECURSE "${prefix_inf}")
-  if(EXISTS "${staged_inf}")
-    file(COPY "${staged_inf}" DESTINATION "${WINE_PREFIX}/drive_c/windows")
-  endif()
-endfunction()
-
-function(check_result result error_file)
-  if(NOT result MATCHES "^-?[0-9]+$")
-    message(FATAL_ERROR "the program did not exit normally: ${result}")
-  endif()
-  file(READ "${CASE_DIR}/expected.out" expected_text)
-  string(FIND "${expected_text}" "\nfound 0 drivers" none_found)
-  if(NO_INF_FOLDER)
-    set(expected_status 2)
-  elseif(NOT none_found EQUAL -1)
-    set(expected_status 1)
-  else()
-    set(expected_status 0)
-  endif()
-  if(NOT result EQUAL expected_status)
-    message(FATAL_ERROR "exit status ${result}, expected ${expected_status}")
-  endif()
-  # The tool writes nothing to standard error; Wine itself may, so only native runs check.
-  file(READ "${error_file}" error_text)
-  if(NOT DEFINED WINE AND NOT error_text STREQUAL "")
-    message(FATAL_ERROR "the program wrote to standard error:\n${error_text}")
-  endif()
-endfunction()
-
 file(REMOVE_RECURSE "${WORK_DIR}")
 file(MAKE_DIRECTORY "${WORK_DIR}/cwd")
 file(WRITE "${WORK_DIR}/cwd/decoy.inf" ${DECOY_INF})
@@ -93,7 +53,10 @@ if(PREFIX_IN_HOME)
 else()
   set(staging "${WORK_DIR}/prefix")
 endif()
-stage_case("${staging}")
+file(MAKE_DIRECTORY "${staging}")
+if(EXISTS "${CASE_DIR}/drive_c")
+  file(COPY "${CASE_DIR}/drive_c" DESTINATION "${staging}")
+endif()
 set(INF_DIR "${staging}/drive_c/windows/inf")
 
 if(EXISTS "${CASE_DIR}/stdin")
@@ -114,23 +77,24 @@ endif()
 
 # The environment is set here rather than through `cmake -E env`, which would turn a
 # crash into a plain exit status.
+set(command "${PROGRAM}")
 if(DEFINED WINE)
-  install_into_wine_prefix("${INF_DIR}")
+  # The staged INF folder (or none) replaces the shared prefix's.
+  file(REMOVE_RECURSE "${WINE_PREFIX}/drive_c/windows/inf")
+  if(EXISTS "${INF_DIR}")
+    file(COPY "${INF_DIR}" DESTINATION "${WINE_PREFIX}/drive_c/windows")
+  endif()
+  if(DEFINED E2E_OTHER_SPELLING)
+    file(COPY "${E2E_OTHER_SPELLING}" DESTINATION "${WINE_PREFIX}/drive_c")
+  endif()
   set(command "${WINE_ENV}" "${WINE_PREFIX}" "${WINE}" "${PROGRAM}")
 elseif(PREFIX_IN_HOME)
   unset(ENV{WINEPREFIX})
   set(ENV{HOME} "${WORK_DIR}/home")
-  set(command "${PROGRAM}")
 elseif(PREFIX_RELATIVE)
   set(ENV{WINEPREFIX} "../prefix")
-  set(command "${PROGRAM}")
 else()
   set(ENV{WINEPREFIX} "${staging}")
-  set(command "${PROGRAM}")
-endif()
-
-if(DEFINED WINE AND DEFINED E2E_OTHER_SPELLING)
-  file(COPY "${E2E_OTHER_SPELLING}" DESTINATION "${WINE_PREFIX}/drive_c")
 endif()
 
 execute_process(
@@ -146,5 +110,28 @@ if(DEFINED WINE AND DEFINED E2E_OTHER_SPELLING)
   file(REMOVE_RECURSE "${WINE_PREFIX}/drive_c/Windows")
 endif()
 
-check_result("${result}" "${WORK_DIR}/stderr")
-e2e_compare_files("${CASE_DIR}/expected.out" "${WORK_DIR}/stdout")
+if(NOT result MATCHES "^-?[0-9]+$")
+  message(FATAL_ERROR "the program did not exit normally: ${result}")
+endif()
+file(READ "${CASE_DIR}/expected.out" expected_text)
+string(FIND "${expected_text}" "\nfound 0 drivers" none_found)
+if(NO_INF_FOLDER)
+  set(expected_status 2)
+elseif(NOT none_found EQUAL -1)
+  set(expected_status 1)
+else()
+  set(expected_status 0)
+endif()
+if(NOT result EQUAL expected_status)
+  message(FATAL_ERROR "exit status ${result}, expected ${expected_status}")
+endif()
+# The tool writes nothing to standard error; Wine itself may, so only native runs check.
+file(READ "${WORK_DIR}/stderr" error_text)
+if(NOT DEFINED WINE AND NOT error_text STREQUAL "")
+  message(FATAL_ERROR "the program wrote to standard error:\n${error_text}")
+endif()
+execute_process(COMMAND "${COMPARE_OUTPUT}" "${CASE_DIR}/expected.out" "${WORK_DIR}/stdout"
+  RESULT_VARIABLE same)
+if(NOT same EQUAL 0)
+  message(FATAL_ERROR "standard output is not the expected bytes")
+endif()

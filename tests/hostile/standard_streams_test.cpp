@@ -27,8 +27,8 @@ struct StreamCase {
   const char* name;
   Stream input, output, errors;
   Expect expect;
-  const char* locale;          // LANG for the run
-  std::string terminalRecord;  // for TerminalText: the record's provider line as shown
+  const char* locale = "C";      // LANG for the run
+  std::string terminalRecord{};  // for TerminalText: the record's provider line as shown
 };
 
 // The provider line of the one record, as a terminal shows it: the tree bytes as they
@@ -36,25 +36,20 @@ struct StreamCase {
 const std::string RAW_PROVIDER_LINE = "\xC3\xC4provider: Quellmark\r\r\n";
 const std::string DRAWN_PROVIDER_LINE = "\xE2\x94\x9C\xE2\x94\x80provider: Quellmark\r\r\n";
 
+using enum Stream;
 const StreamCase CASES[] = {
-    {"input_line", Stream::Pipe, Stream::Pipe, Stream::Pipe, Expect::ExactOutput, "C", ""},
-    {"input_closed", Stream::Closed, Stream::Pipe, Stream::Pipe, Expect::ExactOutput, "C", ""},
-    {"input_at_end", Stream::DevNull, Stream::Pipe, Stream::Pipe, Expect::ExactOutput, "C", ""},
-    {"terminal_enter", Stream::Terminal, Stream::Terminal, Stream::Pipe, Expect::TerminalText, "C",
-     RAW_PROVIDER_LINE},
-    {"terminal_enter_utf8", Stream::Terminal, Stream::Terminal, Stream::Pipe, Expect::TerminalText,
-     "C.UTF-8", DRAWN_PROVIDER_LINE},
-    {"output_closed", Stream::DevNull, Stream::Closed, Stream::Pipe, Expect::NothingToRead, "C",
-     ""},
-    {"output_reader_gone", Stream::DevNull, Stream::ReaderGone, Stream::Pipe, Expect::NothingToRead,
-     "C", ""},
-    {"output_at_null", Stream::DevNull, Stream::DevNull, Stream::Pipe, Expect::NothingToRead, "C",
-     ""},
-    {"input_and_output_closed", Stream::Closed, Stream::Closed, Stream::Pipe, Expect::NothingToRead,
-     "C", ""},
-    {"terminal_input_reader_gone", Stream::Terminal, Stream::ReaderGone, Stream::Pipe,
-     Expect::NothingToRead, "C", ""},
-    {"all_closed", Stream::Closed, Stream::Closed, Stream::Closed, Expect::NothingToRead, "C", ""},
+    {"input_line", Pipe, Pipe, Pipe, Expect::ExactOutput},
+    {"input_closed", Closed, Pipe, Pipe, Expect::ExactOutput},
+    {"input_at_end", DevNull, Pipe, Pipe, Expect::ExactOutput},
+    {"terminal_enter", Terminal, Terminal, Pipe, Expect::TerminalText, "C", RAW_PROVIDER_LINE},
+    {"terminal_enter_utf8", Terminal, Terminal, Pipe, Expect::TerminalText, "C.UTF-8",
+     DRAWN_PROVIDER_LINE},
+    {"output_closed", DevNull, Closed, Pipe, Expect::NothingToRead},
+    {"output_reader_gone", DevNull, ReaderGone, Pipe, Expect::NothingToRead},
+    {"output_at_null", DevNull, DevNull, Pipe, Expect::NothingToRead},
+    {"input_and_output_closed", Closed, Closed, Pipe, Expect::NothingToRead},
+    {"terminal_input_reader_gone", Terminal, ReaderGone, Pipe, Expect::NothingToRead},
+    {"all_closed", Closed, Closed, Closed, Expect::NothingToRead},
 };
 
 // The text as a terminal shows it: its line discipline turns each LF into CR LF.

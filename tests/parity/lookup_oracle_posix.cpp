@@ -5,39 +5,26 @@
 //
 // --chunk N hands the reader at most N bytes per read, to exercise every boundary between
 // two pieces of the file.
-#include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "lookup_protocol.h"
+#include "tests/support/files.h"
+#include "tests/support/reader_harness.h"
 #include "windows_text/inf_reader.h"
 
 namespace {
 
-struct FileSource {
-  std::FILE* file;
-  std::size_t chunk;
-};
-
 std::size_t largestChunk = static_cast<std::size_t>(-1);
 
-std::size_t readFromFile(void* context, unsigned char* buffer, std::size_t capacity) {
-  auto* source = static_cast<FileSource*>(context);
-  return std::fread(buffer, 1, capacity < source->chunk ? capacity : source->chunk, source->file);
-}
-
-// A file that cannot be opened is read as no bytes, which gives the empty default.
+// A file that cannot be read is read as no bytes, which gives the empty default.
 std::size_t lookUpWithInfReader(const std::string& path, const char* section, const char* key,
                                 char* destination, std::size_t capacity) {
-  FileSource source{std::fopen(path.c_str(), "rb"), largestChunk};
-  if (source.file == nullptr) {
-    return inf::lookupProfileStringInMemory("", 0, section, key, destination, capacity);
-  }
-  const std::size_t length =
-      inf::lookupProfileString({readFromFile, &source}, section, key, destination, capacity);
-  (void)std::fclose(source.file);
-  return length;
+  const std::string bytes = support::readWholeFile(path);
+  support::ChunkedSource source{bytes, largestChunk};
+  return inf::lookupProfileString({support::ChunkedSource::read, &source}, section, key,
+                                  destination, capacity);
 }
 
 // The reader converts decoded text to code page 1252.

@@ -2,6 +2,7 @@
 // ground truth the POSIX INF reader is held to. Built with MinGW-w64 and run under Wine.
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -15,9 +16,7 @@ constexpr std::size_t LONGEST_NAME = 32766;
 // Host paths are reached through drive Z:, which Wine maps to the host's root.
 std::string windowsPath(const std::string& hostPath) {
   std::string path = "Z:" + hostPath;
-  for (char& c : path) {
-    if (c == '/') c = '\\';
-  }
+  std::replace(path.begin(), path.end(), '/', '\\');
   return path;
 }
 

@@ -68,28 +68,15 @@ bool answerRequest(const std::string& line, std::ostream& answers, const LookupB
 
 }  // namespace
 
-std::vector<std::string> splitFields(std::string_view line) {
+std::vector<std::string> splitFields(std::string_view line, char separator) {
   std::vector<std::string> fields;
   std::size_t start = 0;
   while (true) {
-    const std::size_t tab = line.find('\t', start);
+    const std::size_t tab = line.find(separator, start);
     fields.emplace_back(line.substr(start, tab == std::string_view::npos ? tab : tab - start));
     if (tab == std::string_view::npos) return fields;
     start = tab + 1;
   }
-}
-
-bool answerRequests(std::istream& requests, std::ostream& answers, const LookupBackend& backend) {
-  std::string line;
-  std::size_t number = 0;
-  while (std::getline(requests, line)) {
-    ++number;
-    if (!answerRequest(line, answers, backend)) {
-      std::cerr << "malformed request on line " << number << '\n';
-      return false;
-    }
-  }
-  return true;
 }
 
 int runLookupProgram(const std::vector<std::string>& arguments, const LookupBackend& backend) {
@@ -103,7 +90,13 @@ int runLookupProgram(const std::vector<std::string>& arguments, const LookupBack
     std::cerr << "cannot open " << arguments[0] << " or " << arguments[1] << '\n';
     return 2;
   }
-  if (!answerRequests(requests, answers, backend)) return 1;
+  std::string line;
+  for (std::size_t number = 1; std::getline(requests, line); ++number) {
+    if (!answerRequest(line, answers, backend)) {
+      std::cerr << "malformed request on line " << number << '\n';
+      return 1;
+    }
+  }
   answers.flush();
   return answers ? 0 : 1;
 }

@@ -19,7 +19,6 @@
 #pragma once
 
 #include <cstddef>
-#include <iosfwd>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -48,15 +47,12 @@ struct LookupBackend {
 using support::fromHex;
 using support::toHex;
 
-// The fields of a line split at tabs, empty ones kept.
-std::vector<std::string> splitFields(std::string_view line);
-
-// Answers every request read from `requests` into `answers`. False, with a message on
-// standard error, at the first malformed request.
-bool answerRequests(std::istream& requests, std::ostream& answers, const LookupBackend& backend);
+// The fields of a line split at tabs (or `separator`), empty ones kept.
+std::vector<std::string> splitFields(std::string_view line, char separator = '\t');
 
 // The body of a lookup program: `arguments` are the request file and the answer file.
-// Returns the process's exit status.
+// Returns the process's exit status: 1 (with a message on standard error) at the first
+// malformed request.
 int runLookupProgram(const std::vector<std::string>& arguments, const LookupBackend& backend);
 
 }  // namespace parity

@@ -14,6 +14,7 @@ goes to one Wine process. Prints the smallest file found and both answers, escap
 
 import argparse
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -26,16 +27,8 @@ def unescape(text):
 
 
 def escape(data):
-    out = []
-    for byte in data:
-        char = chr(byte)
-        if char in "\r\n\t\\":
-            out.append({"\r": "\\r", "\n": "\\n", "\t": "\\t", "\\": "\\\\"}[char])
-        elif 0x20 <= byte < 0x7F:
-            out.append(char)
-        else:
-            out.append("\\x%02x" % byte)
-    return "".join(out)
+    """The bytes as printable ASCII: \\r \\n \\t \\\\ and \\xHH for the rest."""
+    return data.decode("latin-1").encode("unicode_escape").decode("ascii")
 
 
 class Readers:
@@ -76,14 +69,8 @@ def first_still_disagreeing(readers, candidates, section, key):
 
 
 def split_lines(data):
-    pieces, start = [], 0
-    for index, byte in enumerate(data):
-        if byte == 0x0A or (byte == 0x0D and data[index + 1:index + 2] != b"\n"):
-            pieces.append(data[start:index + 1])
-            start = index + 1
-    if start < len(data):
-        pieces.append(data[start:])
-    return pieces
+    """The lines of data, each with its end: LF, CR LF or a CR alone."""
+    return re.findall(rb"[^\r\n]*(?:\r\n|\r|\n)|[^\r\n]+", data)
 
 
 def shrink(readers, data, section, key, pieces):

@@ -16,14 +16,15 @@
 // a usage or setup error. A line starting "parity-skip:" means there was nothing to run.
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <iostream>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "lookup_protocol.h"
 #include "parity_session.h"
 #include "tests/support/child_process.h"
-#include "tool_run.h"
 
 namespace {
 
@@ -48,11 +49,8 @@ bool parseOptions(int argc, char** argv, int first, Options& options) {
 
 std::vector<std::uint64_t> parseNumbers(const std::string& list) {
   std::vector<std::uint64_t> numbers;
-  std::size_t start = 0;
-  while (start < list.size()) {
-    const std::size_t comma = list.find(',', start);
-    numbers.push_back(std::stoull(list.substr(start, comma - start)));
-    start = comma == std::string::npos ? list.size() : comma + 1;
+  for (const std::string& number : parity::splitFields(list, ',')) {
+    if (!number.empty()) numbers.push_back(std::stoull(number));
   }
   return numbers;
 }
@@ -62,23 +60,29 @@ std::string option(const Options& options, const std::string& name, const std::s
   return found == options.end() ? fallback : found->second;
 }
 
-bool readPrograms(const Options& options, parity::Programs& programs) {
-  for (const char* required : {"wine", "prefix", "windows-lookup", "native-lookup", "work"}) {
-    if (options.count(required) == 0) {
-      std::cerr << "parity_check needs --" << required << '\n';
+// Whether every option `needed` is given; names the first missing one on standard error.
+bool has(const Options& options, std::initializer_list<const char*> needed, const char* mode) {
+  for (const char* name : needed) {
+    if (options.count(name) == 0) {
+      std::cerr << mode << " needs --" << name << '\n';
       return false;
     }
+  }
+  return true;
+}
+
+bool readPrograms(const Options& options, parity::Programs& programs) {
+  if (!has(options, {"wine", "prefix", "windows-lookup", "native-lookup", "work"},
+           "parity_check")) {
+    return false;
   }
   programs.wine = options.at("wine");
   programs.winePrefix = options.at("prefix");
   programs.windowsLookup = options.at("windows-lookup");
   programs.nativeLookup = options.at("native-lookup");
   programs.workDirectory = fs::absolute(options.at("work")).string();
-  std::vector<std::size_t> chunks;
-  for (const std::uint64_t chunk : parseNumbers(option(options, "chunks", "0"))) {
-    chunks.push_back(static_cast<std::size_t>(chunk));
-  }
-  programs.chunkSizes = chunks;
+  const std::vector<std::uint64_t> chunks = parseNumbers(option(options, "chunks", "0"));
+  programs.chunkSizes.assign(chunks.begin(), chunks.end());
   fs::create_directories(programs.workDirectory);
   return true;
 }
@@ -93,29 +97,23 @@ int checkCorpus(const parity::Programs& programs, const std::string& folder) {
   return parity::compareReaders(programs, files, "corpus", std::cout) ? AGREED : DISAGREED;
 }
 
-// Writes the generated files into the scratch folder, one subfolder per seed.
+// Writes the generated files into the scratch folder.
 int checkGenerated(const parity::Programs& programs, const Options& options) {
   const auto count = static_cast<std::size_t>(std::stoull(option(options, "count", "250")));
+  const std::string folder = programs.workDirectory + "/generated";
   std::vector<parity::FileUnderTest> files;
-  for (const std::uint64_t seed : parseNumbers(option(options, "seeds", "1,2,3,4,5,6,7,8"))) {
-    const fs::path folder = fs::path(programs.workDirectory) / ("seed-" + std::to_string(seed));
-    if (!support::freshDirectory(folder.string())) return SETUP_ERROR;
-    for (std::size_t index = 0; index < count; ++index) {
-      support::GeneratedFile file = support::generateInf(seed, index, support::FileShape::HOSTILE);
-      const std::string path = (folder / ("file-" + std::to_string(index) + ".inf")).string();
-      if (!support::writeWholeFile(path, file.bytes)) return SETUP_ERROR;
-      files.push_back({path, std::move(file.probes)});
-    }
+  if (!support::freshDirectory(folder) ||
+      !parity::writeGeneratedFiles(folder,
+                                   parseNumbers(option(options, "seeds", "1,2,3,4,5,6,7,8")), count,
+                                   support::FileShape::HOSTILE, files)) {
+    return SETUP_ERROR;
   }
   return parity::compareReaders(programs, files, "generated", std::cout) ? AGREED : DISAGREED;
 }
 
 // The table test writes its rows out, then the Windows reader answers them.
 int checkCases(const parity::Programs& programs, const Options& options) {
-  if (options.count("cases-test") == 0) {
-    std::cerr << "cases needs --cases-test\n";
-    return SETUP_ERROR;
-  }
+  if (!has(options, {"cases-test"}, "cases")) return SETUP_ERROR;
   const fs::path folder = fs::path(programs.workDirectory) / "cases";
   if (!support::freshDirectory(folder.string())) return SETUP_ERROR;
   support::ChildSetup run;
@@ -129,10 +127,7 @@ int checkCases(const parity::Programs& programs, const Options& options) {
 }
 
 int checkToolRun(const parity::Programs& programs, const Options& options) {
-  if (options.count("tool") == 0 || options.count("tool-exe") == 0) {
-    std::cerr << "tool-run needs --tool and --tool-exe\n";
-    return SETUP_ERROR;
-  }
+  if (!has(options, {"tool", "tool-exe"}, "tool-run")) return SETUP_ERROR;
   parity::ToolRun run;
   run.nativeTool = options.at("tool");
   run.windowsTool = options.at("tool-exe");

@@ -68,37 +68,51 @@ std::vector<std::string> readLines(const std::string& path) {
   return lines;
 }
 
-// Runs a lookup program over a request file; its errors go beside the answers and, when
-// it fails, into the report.
-bool runLookups(ChildSetup run, const std::string& side, const std::string& answers,
+// Runs a lookup program whose last two arguments are the request and the answer file, and
+// reads its answers to the lookups, after the code page's. Its errors go beside them and,
+// when it fails, into the report.
+bool runLookups(ChildSetup run, const std::string& side, std::vector<std::string>& answers,
                 std::ostream& report) {
-  run.errorPath = answers + ".stderr";
+  run.errorPath = run.command.back() + ".stderr";
   const int status = runToEnd(run);
-  if (status == 0) return true;
-  report << "the " << side << " lookup program failed (status " << status
-         << "): " << readWholeFile(run.errorPath).substr(0, ERROR_TEXT_SHOWN) << '\n';
-  return false;
+  answers = readLines(run.command.back());
+  if (status != 0) {
+    report << "the " << side << " lookup program failed (status " << status
+           << "): " << readWholeFile(run.errorPath).substr(0, ERROR_TEXT_SHOWN) << '\n';
+    return false;
+  }
+  if (answers.empty() || answers[0] != "P\t1252") {
+    report << "the " << side
+           << " reader's code page is not 1252: " << (answers.empty() ? "no answer" : answers[0])
+           << '\n';
+    return false;
+  }
+  answers.erase(answers.begin());
+  return true;
 }
 
-bool runWineLookups(const Programs& programs, const std::string& requests,
-                    const std::string& answers, std::ostream& report) {
+// Writes `requests`, after one for the code page, to <stem>.req and has the Windows reader answer
+// them into <stem>.windows.ans.
+bool askWindows(const Programs& programs, const std::string& stem, const std::string& requests,
+                std::vector<std::string>& answers, std::ostream& report) {
   ChildSetup run;
-  run.command = {programs.wine, programs.windowsLookup, requests, answers};
+  run.command = {programs.wine, programs.windowsLookup, stem + ".req", stem + ".windows.ans"};
   run.environment = support::wineEnvironment(programs.winePrefix);
-  return runLookups(run, "Windows", answers, report);
+  return writeWholeFile(stem + ".req", "P\n" + requests) &&
+         runLookups(run, "Windows", answers, report);
 }
 
-bool runNativeLookups(const Programs& programs, std::size_t chunk, const std::string& requests,
-                      const std::string& answers, std::ostream& report) {
+// The native reader's answers to <stem>.req, handed at most `chunk` bytes per read.
+bool askNative(const Programs& programs, std::size_t chunk, const std::string& stem,
+               std::vector<std::string>& answers, std::ostream& report) {
   ChildSetup run;
   run.command = {programs.nativeLookup};
   if (chunk != 0) run.command.insert(run.command.end(), {"--chunk", std::to_string(chunk)});
-  run.command.insert(run.command.end(), {requests, answers});
+  run.command.insert(run.command.end(),
+                     {stem + ".req", stem + ".native" + std::to_string(chunk) + ".ans"});
   return runLookups(run, "native", answers, report);
 }
 
-// Everything after the "P" answer: a listing ("K" lines up to "E") and three answers per
-// file, in the order they were asked.
 // One "K <section> <key>" line of a listing.
 bool parseListed(const std::string& line, KeyList& listed) {
   const std::vector<std::string> fields = splitFields(line);
@@ -111,9 +125,10 @@ bool parseListed(const std::string& line, KeyList& listed) {
   return true;
 }
 
+// Per file, in the order they were asked: a listing ("K" lines up to "E") and three answers.
 bool parseFacts(const std::vector<std::string>& lines, std::size_t fileCount,
                 std::vector<FileFacts>& facts) {
-  std::size_t next = 1;
+  std::size_t next = 0;
   facts.assign(fileCount, FileFacts());
   for (FileFacts& file : facts) {
     for (; next < lines.size() && lines[next] != "E"; ++next) {
@@ -133,32 +148,22 @@ bool parseFacts(const std::vector<std::string>& lines, std::size_t fileCount,
 bool gatherFacts(const Programs& programs, const std::vector<FileUnderTest>& files,
                  const std::string& stem, std::vector<FileFacts>& facts, std::ostream& report) {
   std::ostringstream requests;
-  requests << "P\n";
   for (const FileUnderTest& file : files) {
     requests << "L\t" << toHex(file.path) << '\n'
              << requestLine('Q', file.path, "Version", "DriverVer") << '\n'
              << requestLine('Q', file.path, "Version", "Provider") << '\n'
              << requestLine('Q', file.path, "Manufacturer", "%MfgName%") << '\n';
   }
-  if (!writeWholeFile(stem + ".facts.req", requests.str())) return false;
-  if (!runWineLookups(programs, stem + ".facts.req", stem + ".facts.ans", report)) return false;
-  const std::vector<std::string> lines = readLines(stem + ".facts.ans");
-  if (lines.empty() || lines[0] != "P\t1252") {
-    report << "the Windows reader's code page is not 1252: "
-           << (lines.empty() ? "no answer" : lines[0]) << '\n';
-    return false;
-  }
+  std::vector<std::string> lines;
+  if (!askWindows(programs, stem + ".facts", requests.str(), lines, report)) return false;
   if (parseFacts(lines, files.size(), facts)) return true;
-  report << "cannot read the Windows reader's listing in " << stem << ".facts.ans\n";
+  report << "cannot read the Windows reader's listing in " << stem << ".facts.windows.ans\n";
   return false;
 }
 
-std::string withoutPercent(const std::string& text) {
-  std::string kept;
-  for (const char c : text) {
-    if (c != '%') kept += c;
-  }
-  return kept;
+std::string withoutPercent(std::string text) {
+  std::erase(text, '%');
+  return text;
 }
 
 // The lookups the tool makes on a file, the fallback ones included.
@@ -235,17 +240,16 @@ void printTally(const Tally& tally, std::size_t fileCount, const std::string& he
                 std::ostream& report) {
   std::size_t lookups = 0;
   std::size_t agreed = 0;
+  std::ostringstream byOrigin;
   for (std::size_t origin = 0; origin < ORIGIN_COUNT; ++origin) {
     lookups += tally.lookups[origin];
     agreed += tally.agreed[origin];
+    byOrigin << "  " << ORIGIN_NAMES[origin] << ": " << tally.agreed[origin] << " of "
+             << tally.lookups[origin] << " agreed\n";
   }
-  report << heading << ": " << fileCount << " files, " << lookups << " lookups\n";
-  for (std::size_t origin = 0; origin < ORIGIN_COUNT; ++origin) {
-    report << "  " << ORIGIN_NAMES[origin] << ": " << tally.agreed[origin] << " of "
-           << tally.lookups[origin] << " agreed\n";
-  }
-  report << "  agreed " << agreed << ", pinned difference " << tally.pinned << ", disagreed "
-         << tally.disagreed << "\n";
+  report << heading << ": " << fileCount << " files, " << lookups << " lookups\n"
+         << byOrigin.str() << "  agreed " << agreed << ", pinned difference " << tally.pinned
+         << ", disagreed " << tally.disagreed << "\n";
 }
 
 struct Comparison {
@@ -258,37 +262,31 @@ struct Comparison {
   bool isPinned(std::size_t index, const std::string& native) const {
     const auto wider = widerAnswers.find(index);
     return wider != widerAnswers.end() && wider->second == native &&
-           looksPinned(parseAnswer(windowsLines[index + 1]), parseAnswer(native));
+           looksPinned(parseAnswer(windowsLines[index]), parseAnswer(native));
   }
 };
 
-// Compares one native run's answers with the Windows reader's.
+// Compares one native run's answers with the Windows reader's, as many.
 bool compareAnswers(const Comparison& comparison, const std::vector<std::string>& nativeLines,
                     const std::string& heading, const std::string& stem, std::ostream& report) {
-  if (nativeLines.size() != comparison.windowsLines.size()) {
-    report << heading << ": " << nativeLines.size() << " answers, expected "
-           << comparison.windowsLines.size() << '\n';
-    return false;
-  }
   Tally tally;
   std::ofstream all(stem + ".disagreements.txt", std::ios::binary);
-  // The first answer is the code page; the lookups' answers follow.
   for (std::size_t i = 0; i < comparison.lookups.size(); ++i) {
     const Lookup& lookup = comparison.lookups[i];
-    const std::string& windows = comparison.windowsLines[i + 1];
+    const std::string& windows = comparison.windowsLines[i];
     const auto origin = static_cast<std::size_t>(lookup.origin);
     ++tally.lookups[origin];
-    if (windows == nativeLines[i + 1]) {
+    if (windows == nativeLines[i]) {
       ++tally.agreed[origin];
       continue;
     }
-    if (comparison.isPinned(i, nativeLines[i + 1])) {
+    if (comparison.isPinned(i, nativeLines[i])) {
       ++tally.pinned;
       continue;
     }
     const std::string text = describeLookup(lookup, comparison.files) + "\n    Windows " +
                              describe(parseAnswer(windows)) + "\n    reader  " +
-                             describe(parseAnswer(nativeLines[i + 1])) + "\n";
+                             describe(parseAnswer(nativeLines[i])) + "\n";
     all << text;
     if (tally.disagreed++ < DISAGREEMENTS_SHOWN) report << "DISAGREE " << text;
   }
@@ -296,27 +294,18 @@ bool compareAnswers(const Comparison& comparison, const std::vector<std::string>
   return tally.disagreed == 0;
 }
 
-std::string writeRequests(const std::vector<Lookup>& lookups, const std::vector<std::size_t>& which,
-                          const std::vector<FileUnderTest>& files, char kind) {
-  std::ostringstream requests;
-  requests << "P\n";
-  for (const std::size_t index : which) {
-    const Lookup& lookup = lookups[index];
-    requests << requestLine(kind == 0 ? lookup.kind : kind, files[lookup.file].path, lookup.section,
-                            lookup.key)
-             << '\n';
-  }
-  return requests.str();
+std::string requestFor(const Lookup& lookup, char kind, const std::vector<FileUnderTest>& files) {
+  return requestLine(kind, files[lookup.file].path, lookup.section, lookup.key) + '\n';
 }
 
 // The lookups whose answers differ only as the deliberate difference does, in some run.
 std::vector<std::size_t> pinnedCandidates(const std::vector<std::string>& windowsLines,
                                           const std::vector<std::vector<std::string>>& native) {
   std::vector<std::size_t> candidates;
-  for (std::size_t i = 0; i + 1 < windowsLines.size(); ++i) {
-    const Answer windows = parseAnswer(windowsLines[i + 1]);
+  for (std::size_t i = 0; i < windowsLines.size(); ++i) {
+    const Answer windows = parseAnswer(windowsLines[i]);
     const bool pinned = std::any_of(native.begin(), native.end(), [&](const auto& lines) {
-      return looksPinned(windows, parseAnswer(lines[i + 1]));
+      return looksPinned(windows, parseAnswer(lines[i]));
     });
     if (pinned) candidates.push_back(i);
   }
@@ -329,13 +318,12 @@ bool askWider(const Programs& programs, const std::vector<Lookup>& lookups,
               const std::string& stem, std::map<std::size_t, std::string>& wider,
               std::ostream& report) {
   if (candidates.empty()) return true;
-  if (!writeWholeFile(stem + ".wider.req", writeRequests(lookups, candidates, files, 'W'))) {
-    return false;
-  }
-  if (!runWineLookups(programs, stem + ".wider.req", stem + ".wider.ans", report)) return false;
-  const std::vector<std::string> lines = readLines(stem + ".wider.ans");
-  if (lines.size() != candidates.size() + 1) return false;
-  for (std::size_t i = 0; i < candidates.size(); ++i) wider[candidates[i]] = lines[i + 1];
+  std::string requests;
+  for (const std::size_t index : candidates) requests += requestFor(lookups[index], 'W', files);
+  std::vector<std::string> lines;
+  if (!askWindows(programs, stem + ".wider", requests, lines, report)) return false;
+  if (lines.size() != candidates.size()) return false;
+  for (std::size_t i = 0; i < candidates.size(); ++i) wider[candidates[i]] = lines[i];
   return true;
 }
 
@@ -356,20 +344,16 @@ bool compareReaders(const Programs& programs, const std::vector<FileUnderTest>& 
   std::vector<FileFacts> facts;
   if (!gatherFacts(programs, files, stem, facts, report)) return false;
   const std::vector<Lookup> lookups = buildLookups(files, facts);
-  std::vector<std::size_t> all(lookups.size());
-  for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
-  const std::string requestPath = stem + ".req";
-  if (!writeWholeFile(requestPath, writeRequests(lookups, all, files, 0))) return false;
-  if (!runWineLookups(programs, requestPath, stem + ".windows.ans", report)) return false;
-  const std::vector<std::string> windowsLines = readLines(stem + ".windows.ans");
-  std::vector<std::vector<std::string>> nativeLines;
-  for (const std::size_t chunk : programs.chunkSizes) {
-    const std::string answers = stem + ".native" + std::to_string(chunk) + ".ans";
-    if (!runNativeLookups(programs, chunk, requestPath, answers, report)) return false;
-    nativeLines.push_back(readLines(answers));
-    if (nativeLines.back().size() != lookups.size() + 1 ||
-        windowsLines.size() != lookups.size() + 1) {
-      report << "missing answers in " << answers << " or " << stem << ".windows.ans\n";
+  std::string requests;
+  for (const Lookup& lookup : lookups) requests += requestFor(lookup, lookup.kind, files);
+  std::vector<std::string> windowsLines;
+  if (!askWindows(programs, stem, requests, windowsLines, report)) return false;
+  std::vector<std::vector<std::string>> nativeLines(programs.chunkSizes.size());
+  for (std::size_t run = 0; run < nativeLines.size(); ++run) {
+    if (!askNative(programs, programs.chunkSizes[run], stem, nativeLines[run], report))
+      return false;
+    if (nativeLines[run].size() != lookups.size() || windowsLines.size() != lookups.size()) {
+      report << "missing answers from the native or the Windows reader in " << stem << ".*.ans\n";
       return false;
     }
   }
@@ -390,21 +374,21 @@ bool compareReaders(const Programs& programs, const std::vector<FileUnderTest>& 
 bool checkRowsAgainstWindows(const Programs& programs, const std::string& rowsPath,
                              std::ostream& report) {
   const std::vector<std::string> rows = readLines(rowsPath);
-  std::string requests = "P\n";
+  std::string requests;
   for (const std::string& row : rows) {
     const std::vector<std::string> fields = splitFields(row);
     if (fields.size() != 4) return false;
     requests += "Q\t" + fields[0] + '\t' + fields[1] + '\t' + fields[2] + '\n';
   }
-  const std::string stem = programs.workDirectory + "/cases";
-  if (!writeWholeFile(stem + ".req", requests)) return false;
-  if (!runWineLookups(programs, stem + ".req", stem + ".windows.ans", report)) return false;
-  const std::vector<std::string> answers = readLines(stem + ".windows.ans");
-  if (answers.size() != rows.size() + 1) return false;
+  std::vector<std::string> answers;
+  if (!askWindows(programs, programs.workDirectory + "/cases", requests, answers, report)) {
+    return false;
+  }
+  if (answers.size() != rows.size()) return false;
   std::size_t agreed = 0;
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const std::vector<std::string> fields = splitFields(rows[i]);
-    const Answer windows = parseAnswer(answers[i + 1]);
+    const Answer windows = parseAnswer(answers[i]);
     std::string path;
     std::string expected;
     if (fromHex(fields[3], expected) && windows.flags.empty() && windows.bytes == expected) {

@@ -1,10 +1,10 @@
-#include "tool_run.h"
-
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <iterator>
 #include <ostream>
 
+#include "parity_session.h"
 #include "tests/support/child_process.h"
 #include "tests/support/expected_output.h"
 #include "tests/support/wine_environment.h"
@@ -14,13 +14,14 @@ namespace parity {
 namespace {
 
 namespace fs = std::filesystem;
+using support::describeDifference;
 using support::readWholeFile;
+using support::splitLines;
 using support::writeWholeFile;
 
 bool hasInfExtension(const fs::path& path) {
   std::string extension = path.extension().string();
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return extension == ".inf";
 }
 
@@ -37,63 +38,19 @@ std::size_t copyCorpus(const std::string& corpus, const fs::path& infFolder) {
   return copied;
 }
 
-std::size_t writeGeneratedPackages(const ToolRun& run, const fs::path& infFolder) {
-  std::size_t written = 0;
-  for (const std::uint64_t seed : run.seeds) {
-    for (std::size_t index = 0; index < run.count; ++index) {
-      const support::GeneratedFile file =
-          support::generateInf(seed, index, support::FileShape::MATCHING);
-      const std::string name =
-          "package-" + std::to_string(seed) + "-" + std::to_string(index) + ".inf";
-      if (writeWholeFile((infFolder / name).string(), file.bytes)) ++written;
-    }
-  }
-  return written;
-}
-
-// The line of `text` that holds byte `offset`, escaped.
-std::string lineAround(const std::string& text, std::size_t offset) {
-  const std::size_t start = text.rfind('\n', offset == 0 ? 0 : offset - 1);
-  const std::size_t begin = start == std::string::npos ? 0 : start + 1;
-  const std::size_t end = std::min(text.find('\n', offset), text.size());
-  return escapeBytes(text.substr(begin, end - begin));
-}
-
-void reportDifference(const std::string& native, const std::string& windows, std::ostream& report) {
-  const auto parting = std::mismatch(native.begin(), native.end(), windows.begin(), windows.end());
-  const auto offset = static_cast<std::size_t>(parting.first - native.begin());
-  const auto line =
-      std::count(native.begin(), native.begin() + static_cast<std::ptrdiff_t>(offset), '\n') + 1;
-  report << "DISAGREE the outputs part at byte " << offset << " (line " << line << "; native "
-         << native.size() << " bytes, Windows " << windows.size() << " bytes)\n"
-         << "    native  " << lineAround(native, offset) << "\n"
-         << "    Windows " << lineAround(windows, offset) << "\n";
-}
-
-// The lines of an output, each with its line end.
-std::vector<std::string> splitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  for (std::size_t start = 0; start < text.size();) {
-    const std::size_t end = std::min(text.find('\n', start), text.size() - 1) + 1;
-    lines.push_back(text.substr(start, end - start));
-    start = end;
-  }
-  return lines;
-}
-
 // The one deliberate difference, as a record shows it: a value of 259 bytes that came from
 // between quotes, which the Windows reader gives one byte short. The lookups' own
 // comparison confirms such answers with a wider buffer; here the shape is enough.
 bool isPinnedRecordLine(const std::string& native, const std::string& windows) {
   using support::LABEL_LENGTH;
+  using support::VALUE_LABELS;
   const auto value = [](const std::string& line) {
     return line.substr(LABEL_LENGTH, line.size() - LABEL_LENGTH - 2);
   };
-  const auto isRecordLine = [&](const std::string& line) {
-    return line.size() >= LABEL_LENGTH + 2 && line.compare(line.size() - 2, 2, "\r\n") == 0 &&
-           std::any_of(
-               std::begin(support::VALUE_LABELS), std::end(support::VALUE_LABELS),
-               [&](const char* label) { return line.compare(0, LABEL_LENGTH, label) == 0; });
+  const auto isRecordLine = [](const std::string& line) {
+    return line.size() >= LABEL_LENGTH + 2 && line.ends_with("\r\n") &&
+           std::any_of(std::begin(VALUE_LABELS), std::end(VALUE_LABELS),
+                       [&](const char* label) { return line.starts_with(label); });
   };
   return isRecordLine(native) && isRecordLine(windows) &&
          native.compare(0, LABEL_LENGTH, windows, 0, LABEL_LENGTH) == 0 &&
@@ -137,6 +94,21 @@ int runTool(const std::vector<std::string>& command, const std::string& prefix,
 
 }  // namespace
 
+bool writeGeneratedFiles(const std::string& folder, const std::vector<std::uint64_t>& seeds,
+                         std::size_t count, support::FileShape shape,
+                         std::vector<FileUnderTest>& files) {
+  for (const std::uint64_t seed : seeds) {
+    for (std::size_t index = 0; index < count; ++index) {
+      support::GeneratedFile file = support::generateInf(seed, index, shape);
+      const std::string path =
+          folder + "/package-" + std::to_string(seed) + "-" + std::to_string(index) + ".inf";
+      if (!writeWholeFile(path, file.bytes)) return false;
+      files.push_back({path, std::move(file.probes)});
+    }
+  }
+  return true;
+}
+
 std::vector<std::string> findInfFiles(const std::string& directory) {
   std::vector<std::string> files;
   std::error_code error;
@@ -157,7 +129,11 @@ bool compareToolRuns(const Programs& programs, const ToolRun& run, std::ostream&
   writeWholeFile((root / "stdin").string(), "\r\n");
   const std::size_t corpusFiles =
       run.corpusDirectory.empty() ? 0 : copyCorpus(run.corpusDirectory, infFolder);
-  const std::size_t generated = writeGeneratedPackages(run, infFolder);
+  std::vector<FileUnderTest> generated;
+  if (!writeGeneratedFiles(infFolder.string(), run.seeds, run.count, support::FileShape::MATCHING,
+                           generated)) {
+    return false;
+  }
   // A fresh prefix holds Wine's own INF files: the folder must hold ours alone.
   const fs::path wineInf = fs::path(programs.winePrefix) / "drive_c/windows/inf";
   fs::remove_all(wineInf);
@@ -168,12 +144,13 @@ bool compareToolRuns(const Programs& programs, const ToolRun& run, std::ostream&
       runTool({programs.wine, run.windowsTool}, programs.winePrefix, root, "windows", true);
   const std::string native = readWholeFile((root / "native.out").string());
   const std::string windows = readWholeFile((root / "windows.out").string());
-  report << "tool run over " << corpusFiles << " corpus files and " << generated
+  report << "tool run over " << corpusFiles << " corpus files and " << generated.size()
          << " generated packages: native status " << nativeStatus << ", " << foundLine(native)
          << "; Windows status " << windowsStatus << ", " << foundLine(windows) << "\n";
   std::size_t pinned = 0;
   const bool agreed = sameButPinned(native, windows, pinned);
-  if (!agreed) reportDifference(native, windows, report);
+  if (!agreed)
+    report << "DISAGREE the outputs " << describeDifference(native, windows, "native", "Windows");
   if (agreed && pinned != 0) {
     report << "  the same bytes but for " << pinned
            << " record line(s) of the pinned difference (a quoted 259-byte value)\n";

@@ -1,17 +1,13 @@
 #include "tests/support/bytes_as_text.h"
 
+#include <algorithm>
+#include <charconv>
+
 namespace support {
 
 namespace {
 
 constexpr char HEX_DIGITS[] = "0123456789abcdef";
-
-int hexValue(char digit) {
-  if (digit >= '0' && digit <= '9') return digit - '0';
-  if (digit >= 'a' && digit <= 'f') return digit - 'a' + 10;
-  if (digit >= 'A' && digit <= 'F') return digit - 'A' + 10;
-  return -1;
-}
 
 // One byte as printable ASCII: itself, a C escape, or \xHH.
 std::string escapeByte(unsigned char byte) {
@@ -22,15 +18,20 @@ std::string escapeByte(unsigned char byte) {
   return {'\\', 'x', HEX_DIGITS[byte >> 4], HEX_DIGITS[byte & 0x0F]};
 }
 
+// The line of `text` that holds byte `offset`, escaped.
+std::string lineAround(std::string_view text, std::size_t offset) {
+  const std::size_t start = text.rfind('\n', offset == 0 ? 0 : offset - 1);
+  const std::size_t begin = start == std::string_view::npos ? 0 : start + 1;
+  return escapeBytes(text.substr(begin, std::min(text.find('\n', offset), text.size()) - begin));
+}
+
 }  // namespace
 
 std::string toHex(std::string_view bytes) {
   std::string hex;
-  hex.reserve(bytes.size() * 2);
   for (const char c : bytes) {
     const auto byte = static_cast<unsigned char>(c);
-    hex += HEX_DIGITS[byte >> 4];
-    hex += HEX_DIGITS[byte & 0x0F];
+    hex += {HEX_DIGITS[byte >> 4], HEX_DIGITS[byte & 0x0F]};
   }
   return hex;
 }
@@ -39,10 +40,11 @@ bool fromHex(std::string_view hex, std::string& bytes) {
   if (hex.size() % 2 != 0) return false;
   bytes.clear();
   for (std::size_t i = 0; i < hex.size(); i += 2) {
-    const int high = hexValue(hex[i]);
-    const int low = hexValue(hex[i + 1]);
-    if (high < 0 || low < 0) return false;
-    bytes += static_cast<char>(high * 16 + low);
+    unsigned byte = 0;
+    const char* pairEnd = hex.data() + i + 2;
+    const auto [end, error] = std::from_chars(hex.data() + i, pairEnd, byte, 16);
+    if (error != std::errc() || end != pairEnd) return false;
+    bytes += static_cast<char>(byte);
   }
   return true;
 }
@@ -62,6 +64,31 @@ std::string escapeBytes(std::string_view bytes) {
     }
   }
   return text;
+}
+
+std::vector<std::string> splitLines(std::string_view text) {
+  std::vector<std::string> lines;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = std::min(text.find('\n', start), text.size() - 1) + 1;
+    lines.emplace_back(text.substr(start, end - start));
+    start = end;
+  }
+  return lines;
+}
+
+std::string describeDifference(std::string_view first, std::string_view second,
+                               const std::string& firstName, const std::string& secondName) {
+  const auto parting = std::mismatch(first.begin(), first.end(), second.begin(), second.end());
+  const auto offset = static_cast<std::size_t>(parting.first - first.begin());
+  const auto line = std::count(first.begin(), parting.first, '\n') + 1;
+  const std::size_t width = std::max(firstName.size(), secondName.size()) + 1;
+  auto shown = [&](const std::string& name, std::string_view text) {
+    return "    " + name + std::string(width - name.size(), ' ') + lineAround(text, offset) + "\n";
+  };
+  return "part at byte " + std::to_string(offset) + " (line " + std::to_string(line) + "; " +
+         firstName + " " + std::to_string(first.size()) + " bytes, " + secondName + " " +
+         std::to_string(second.size()) + " bytes)\n" + shown(firstName, first) +
+         shown(secondName, second);
 }
 
 }  // namespace support

@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 
 namespace support {
 namespace {
@@ -26,10 +25,6 @@ struct ChildEnds {
 void closeDescriptor(int& descriptor) {
   if (descriptor >= 0) close(descriptor);
   descriptor = -1;
-}
-
-bool makePipe(int ends[2]) {
-  return pipe2(ends, O_CLOEXEC) == 0;
 }
 
 // Opens a pseudo-terminal; returns the master, with the slave in `slave`.
@@ -105,13 +100,13 @@ bool connectStream(int number, Stream stream, const std::string& path, int termi
                isInput ? O_RDONLY | O_CLOEXEC : O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
       return ends.stream[number] >= 0;
     case Stream::Pipe:
-      if (!makePipe(pipeEnds)) return false;
+      if (pipe2(pipeEnds, O_CLOEXEC) != 0) return false;
       ends.stream[number] = pipeEnds[isInput ? 0 : 1];
       ours = pipeEnds[isInput ? 1 : 0];
       // Only the ends this process reads from are polled; the child's stay blocking.
       return isInput || fcntl(ours, F_SETFL, O_NONBLOCK) == 0;
     case Stream::ReaderGone:
-      if (!makePipe(pipeEnds)) return false;
+      if (pipe2(pipeEnds, O_CLOEXEC) != 0) return false;
       close(pipeEnds[0]);
       ends.stream[number] = pipeEnds[1];
       return true;
@@ -210,11 +205,7 @@ bool ChildProcess::collectOnce(int timeoutMilliseconds) {
 bool ChildProcess::collectUntilOutputEndsWith(const std::string& ending,
                                               std::chrono::seconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
-  auto endsWith = [&] {
-    return output_.size() >= ending.size() &&
-           output_.compare(output_.size() - ending.size(), ending.size(), ending) == 0;
-  };
-  while (!endsWith() && std::chrono::steady_clock::now() < deadline) {
+  while (!output_.ends_with(ending) && std::chrono::steady_clock::now() < deadline) {
     siginfo_t state{};
     if (waitid(P_PID, static_cast<id_t>(pid_), &state, WEXITED | WNOHANG | WNOWAIT) == 0 &&
         state.si_pid == pid_) {
@@ -223,7 +214,7 @@ bool ChildProcess::collectUntilOutputEndsWith(const std::string& ending,
     }
     collectOnce(20);
   }
-  return endsWith();
+  return output_.ends_with(ending);
 }
 
 long ChildProcess::peakResidentKilobytes() const {
@@ -294,18 +285,13 @@ bool exitedCleanly(const ChildOutcome& outcome, int expectedStatus) {
 }
 
 std::string describe(const ChildOutcome& outcome) {
-  std::ostringstream text;
   if (!outcome.finished) {
-    text << "killed after the deadline (" << outcome.seconds << " s)";
-  } else if (WIFEXITED(outcome.status)) {
-    text << "exit " << WEXITSTATUS(outcome.status);
-  } else if (WIFSIGNALED(outcome.status)) {
-    text << "signal " << WTERMSIG(outcome.status) << " (" << strsignal(WTERMSIG(outcome.status))
-         << ")";
-  } else {
-    text << "status " << outcome.status;
+    return "killed after the deadline (" + std::to_string(outcome.seconds) + " s)";
   }
-  return text.str();
+  if (WIFEXITED(outcome.status)) return "exit " + std::to_string(WEXITSTATUS(outcome.status));
+  if (!WIFSIGNALED(outcome.status)) return "status " + std::to_string(outcome.status);
+  const int number = WTERMSIG(outcome.status);
+  return "signal " + std::to_string(number) + " (" + strsignal(number) + ")";
 }
 
 }  // namespace support

@@ -20,10 +20,15 @@ inline constexpr const char* VALUE_LABELS[] = {"\xC3\xC4provider: ",
 inline constexpr std::size_t LABEL_LENGTH = 12;
 
 // "\r\nfound <count> drivers\r\n": the blank line after the records, then the count.
-std::string countLine(int count);
+inline std::string countLine(int count) {
+  return "\r\nfound " + std::to_string(count) + " drivers\r\n";
+}
 
 // One record: the file's full path, then its provider, device and version lines.
-std::string record(const std::string& path, const std::string& provider, const std::string& device,
-                   const std::string& version);
+inline std::string record(const std::string& path, const std::string& provider,
+                          const std::string& device, const std::string& version) {
+  return path + "\r\n" + VALUE_LABELS[0] + provider + "\r\n" + VALUE_LABELS[1] + device + "\r\n" +
+         VALUE_LABELS[2] + version + "\r\n";
+}
 
 }  // namespace support
