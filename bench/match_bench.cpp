@@ -31,7 +31,7 @@ int matchWithMatcher(const char* pattern, const char* text, MatchOutputList outp
 }
 
 int matchRecursively(const char* pattern, const char* text, MatchOutputList outputs) {
-  return modelMatch(pattern, text, 1, outputs, 0);
+  return modelMatch(pattern, text, 1, outputs);
 }
 
 constexpr const char* ID_PATTERNS[] = {"*USB\\VID_0BDB&PID_100E", "*USB\\VID_0FCE&PID_ADDE"};

@@ -245,7 +245,7 @@ void compareWithModel(const std::string& pattern, const char* text, int caseSens
     modelList.push_back(model.back().output);
   }
   const int expected = recursive_model::modelMatch(pattern.c_str(), text, caseSensitive,
-                                                   {modelList.data(), modelList.size()}, 0);
+                                                   {modelList.data(), modelList.size()});
   const int got =
       matchPatternCore(pattern.c_str(), text, caseSensitive, {mineList.data(), mineList.size()});
   require(got == expected);
