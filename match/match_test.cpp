@@ -38,6 +38,12 @@ std::string escaped(std::string_view bytes) {
   return out;
 }
 
+// The same for messages: a long one cut to its first 40 bytes and its length.
+std::string shown(std::string_view bytes) {
+  if (bytes.size() <= 40) return escaped(bytes);
+  return escaped(bytes.substr(0, 40)) + "... (" + std::to_string(bytes.size()) + " bytes)";
+}
+
 int matchInMode(const char* pattern, const char* text, int caseSensitive) {
   return matchPatternCore(pattern, text, caseSensitive, MatchOutputList{});
 }
@@ -46,20 +52,21 @@ int matchInMode(const char* pattern, const char* text, int caseSensitive) {
 // Matching without directives: each row gives the answer in both case modes.
 
 struct PlainRow {
-  const char* pattern;
-  const char* text;
+  std::string pattern;
+  std::string text;
   int caseSensitive;
   int caseInsensitive;
 };
 
 void checkPlainRows(const std::vector<PlainRow>& rows) {
   for (const PlainRow& row : rows) {
+    const char* pattern = row.pattern.c_str();
+    const char* text = row.text.c_str();
     const std::string where =
-        "pattern \"" + escaped(row.pattern) + "\" text \"" + escaped(row.text) + "\"";
-    EXPECT_EQ(matchPattern(row.pattern, row.text), row.caseSensitive) << where << " (sensitive)";
-    EXPECT_EQ(matchInMode(row.pattern, row.text, 1), row.caseSensitive) << where << " (core)";
-    EXPECT_EQ(matchInMode(row.pattern, row.text, 0), row.caseInsensitive)
-        << where << " (insensitive)";
+        "pattern \"" + shown(row.pattern) + "\" text \"" + shown(row.text) + "\"";
+    EXPECT_EQ(matchPattern(pattern, text), row.caseSensitive) << where << " (sensitive)";
+    EXPECT_EQ(matchInMode(pattern, text, 1), row.caseSensitive) << where << " (core)";
+    EXPECT_EQ(matchInMode(pattern, text, 0), row.caseInsensitive) << where << " (insensitive)";
   }
 }
 
@@ -913,27 +920,28 @@ TEST(MatchModel, ReproducesHandWrittenRows) {
 
 using Random = support::Random;
 
-std::string randomPattern(Random& random) {
-  // Single elements, and the pairs that capture something, more often.
-  static const char* const TOKENS[] = {
-      "a", "b",  "A",  "1",   "2",   " ",    "0",   "?",   "?",   "*",
-      "*", "%s", "%d", "%c",  "%i",  "%:",   "%=",  "%%",  "%?",  "%*",
-      "%", "%q", "%f", "?%s", "*%s", "??%d", "*%d", "?%c", "*%c", "?%i"};
-  std::string pattern;
-  const std::size_t tokens = random.below(9);
-  for (std::size_t i = 0; i < tokens; ++i) pattern += random.pick(TOKENS);
-  return pattern;
+// Fewer than `most` pieces drawn at random, each after `separator`.
+template <std::size_t N>
+std::string randomRun(Random& random, const char* const (&pieces)[N], std::size_t most,
+                      const char* separator = "") {
+  std::string run;
+  for (std::size_t count = random.below(most); count > 0; --count) {
+    run = run + separator + random.pick(pieces);
+  }
+  return run;
 }
+
+// Single elements, and the pairs that capture something, more often.
+const char* const PATTERN_PIECES[] = {
+    "a", "b",  "A",  "1",   "2",   " ",    "0",   "?",   "?",   "*",
+    "*", "%s", "%d", "%c",  "%i",  "%:",   "%=",  "%%",  "%?",  "%*",
+    "%", "%q", "%f", "?%s", "*%s", "??%d", "*%d", "?%c", "*%c", "?%i"};
 
 const char* const TEXT_CHARS[] = {"a", "b", "A", "1", "2", " ", "0",
                                   "a", "1", "2", " ", "%", "?", "*"};
 
-std::string randomText(Random& random) {
-  std::string text;
-  const std::size_t length = random.below(8);
-  for (std::size_t i = 0; i < length; ++i) text += random.pick(TEXT_CHARS);
-  return text;
-}
+const char* const OUTPUT_TYPES[] = {"char[32]", "int",  "char",    "char[32]",
+                                    "int",      "char", "char[4]", "char[1]"};
 
 // A text the pattern is likely to match: each element spelled out, a star as up to three
 // random characters, letters now and then in the other case.
@@ -944,7 +952,7 @@ std::string textFromPattern(Random& random, const std::string& pattern) {
     if (c == '?') {
       text += random.pick(TEXT_CHARS);
     } else if (c == '*') {
-      for (std::size_t n = random.below(4); n > 0; --n) text += random.pick(TEXT_CHARS);
+      text += randomRun(random, TEXT_CHARS, 4);
     } else if (c == '%' && i + 1 < pattern.size()) {
       const char second = pattern[++i];
       if (second == '%' || second == '?' || second == '*') text += second;
@@ -955,26 +963,17 @@ std::string textFromPattern(Random& random, const std::string& pattern) {
   return text.size() > 10 ? text.substr(0, 10) : text;
 }
 
-std::string randomTypes(Random& random) {
-  static const char* const TYPES[] = {"char[32]", "int",  "char",    "char[32]",
-                                      "int",      "char", "char[4]", "char[1]"};
-  std::string types = random.pick(TYPES);
-  for (std::size_t count = random.below(4); count > 0; --count) {
-    types = types + ", " + random.pick(TYPES);
-  }
-  return types;
-}
-
 TEST(MatchModel, AgreesWithRecursiveSearchOnRandomInputs) {
   constexpr int CASES = 200000;
   constexpr int MAX_REPORTED = 10;
   Random random(20240611);
   int failures = 0;
   for (int i = 0; i < CASES && failures < MAX_REPORTED; ++i) {
-    const std::string pattern = randomPattern(random);
+    const std::string pattern = randomRun(random, PATTERN_PIECES, 9);
     const std::string text =
-        random.below(2) ? randomText(random) : textFromPattern(random, pattern);
-    const std::string types = randomTypes(random);
+        random.below(2) ? randomRun(random, TEXT_CHARS, 8) : textFromPattern(random, pattern);
+    std::string types = random.pick(OUTPUT_TYPES);
+    types += randomRun(random, OUTPUT_TYPES, 4, ", ");  // one to four outputs
     const int caseSensitive = static_cast<int>(random.below(2));
     OutputBank expected(types);
     OutputBank actual(types);
@@ -999,38 +998,23 @@ std::string repeated(std::string_view piece, std::size_t count) {
   return out;
 }
 
-struct LongRow {
-  std::string pattern;
-  std::string text;
-  int expected;
-};
-
-void checkLongRows(const std::vector<LongRow>& rows) {
-  for (const LongRow& row : rows) {
-    const std::string where = "pattern of " + std::to_string(row.pattern.size()) + " bytes \"" +
-                              escaped(row.pattern.substr(0, 40)) + "...\" text of " +
-                              std::to_string(row.text.size()) + " bytes";
-    EXPECT_EQ(matchPattern(row.pattern.c_str(), row.text.c_str()), row.expected) << where;
-  }
-}
-
 TEST(MatchPathological, ManyStars) {
   for (const std::size_t stars : {std::size_t{10000}, std::size_t{100000}}) {
     const std::string many = repeated("*", stars);
-    checkLongRows({
-        {many, "", 1},
-        {many, "abc", 1},
-        {many, repeated("x", 1000), 1},
-        {many + "b", "aaaa", 0},
-        {many + "b", "aab", 1},
-        {many + "?", "", 0},
-        {many + "?", "a", 1},
-        {"a" + many + "a", "a", 0},
-        {"a" + many + "a", "aa", 1},
-        {many + "%:B", "aab", 1},
-        {many + "%%", "50%", 1},
-        {many + "%", "50%", 1},
-        {many + "%", "50", 0},
+    checkPlainRows({
+        {many, "", 1, 1},
+        {many, "abc", 1, 1},
+        {many, repeated("x", 1000), 1, 1},
+        {many + "b", "aaaa", 0, 0},
+        {many + "b", "aab", 1, 1},
+        {many + "?", "", 0, 0},
+        {many + "?", "a", 1, 1},
+        {"a" + many + "a", "a", 0, 0},
+        {"a" + many + "a", "aa", 1, 1},
+        {many + "%:B", "aab", 1, 1},
+        {many + "%%", "50%", 1, 1},
+        {many + "%", "50%", 1, 1},
+        {many + "%", "50", 0, 0},
     });
   }
 }
@@ -1063,12 +1047,13 @@ TEST(MatchPathological, StarRunsAgainstRepeatedLetters) {
     for (const std::size_t m : {std::size_t{10}, std::size_t{1000}}) {
       const std::string stars = repeated("a*", n);
       const std::string letters = repeated("a", m);
-      checkLongRows({
-          {stars + "b", letters, 0},
-          {stars + "b", letters + "b", n <= m ? 1 : 0},
-          {repeated("*a", n) + "*b", letters, 0},
-          {repeated("*a", n) + "*b", letters + "b", n <= m ? 1 : 0},
-          {repeated("*a", n), letters, n <= m ? 1 : 0},
+      const int fits = n <= m ? 1 : 0;
+      checkPlainRows({
+          {stars + "b", letters, 0, 0},
+          {stars + "b", letters + "b", fits, fits},
+          {repeated("*a", n) + "*b", letters, 0, 0},
+          {repeated("*a", n) + "*b", letters + "b", fits, fits},
+          {repeated("*a", n), letters, fits, fits},
       });
     }
   }
@@ -1077,27 +1062,27 @@ TEST(MatchPathological, StarRunsAgainstRepeatedLetters) {
 TEST(MatchPathological, AlternatingStarsAndQuestionMarks) {
   const std::size_t n = 2000;
   const std::string pattern = repeated("*?", n);
-  checkLongRows({
-      {pattern, repeated("x", n), 1},
-      {pattern, repeated("x", n - 1), 0},
-      {pattern + "*", repeated("x", n + 500), 1},
-      {repeated("?*", n) + "y", repeated("x", 3 * n), 0},
-      {repeated("*-", 30) + "x", repeated("a-", 200), 0},
-      {repeated("*-", 30) + "x", repeated("a-", 200) + "x", 1},
-      {repeated("-*", 20) + "-12-*", "-" + repeated("ab-", 40) + "12-end", 1},
+  checkPlainRows({
+      {pattern, repeated("x", n), 1, 1},
+      {pattern, repeated("x", n - 1), 0, 0},
+      {pattern + "*", repeated("x", n + 500), 1, 1},
+      {repeated("?*", n) + "y", repeated("x", 3 * n), 0, 0},
+      {repeated("*-", 30) + "x", repeated("a-", 200), 0, 0},
+      {repeated("*-", 30) + "x", repeated("a-", 200) + "x", 1, 1},
+      {repeated("-*", 20) + "-12-*", "-" + repeated("ab-", 40) + "12-end", 1, 1},
   });
 }
 
 TEST(MatchPathological, LongTexts) {
   const std::string longText = repeated("a", 100000);
-  checkLongRows({
-      {"*", longText, 1},
-      {"*b", longText, 0},
-      {"*a", longText, 1},
-      {"a*a", longText, 1},
-      {repeated("?", 100000), longText, 1},
-      {repeated("?", 99999), longText, 0},
-      {"*" ID_ONE, longText + ID_ONE, 1},
+  checkPlainRows({
+      {"*", longText, 1, 1},
+      {"*b", longText, 0, 0},
+      {"*a", longText, 1, 1},
+      {"a*a", longText, 1, 1},
+      {repeated("?", 100000), longText, 1, 1},
+      {repeated("?", 99999), longText, 0, 0},
+      {"*" ID_ONE, longText + ID_ONE, 1, 1},
   });
 
   char small[32] = "#";
