@@ -5,8 +5,6 @@
 // and its stack with the number of stars.
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
