@@ -326,8 +326,7 @@ SlotType numberSlot(std::string_view name) {
 }
 
 SlotType textSlot(std::string_view name, std::size_t capacity) {
-  return {name, match_output::describe(std::span<char>(static_cast<char*>(nullptr), capacity)),
-          renderText};
+  return {name, {MatchOutputKind::Text, nullptr, capacity}, renderText};
 }
 
 const SlotType SLOT_TYPES[] = {
