@@ -634,7 +634,7 @@ bool useDecimalCommaLocale(const std::string& previous) {
     if (std::setlocale(LC_NUMERIC, name) == nullptr) continue;
     if (std::strcmp(std::localeconv()->decimal_point, ",") == 0) return true;
   }
-  std::setlocale(LC_NUMERIC, previous.c_str());
+  (void)std::setlocale(LC_NUMERIC, previous.c_str());
   return false;
 }
 
@@ -651,7 +651,7 @@ TEST(MatchDirectives, ConversionsIgnoreTheLocale) {
       {"*%a", "0x1.8p1", "double", 1, "3"},
       {"*%d", "1,5", "int", 1, "1"},
   });
-  std::setlocale(LC_NUMERIC, previous.c_str());
+  (void)std::setlocale(LC_NUMERIC, previous.c_str());
 }
 
 TEST(MatchDirectives, StarCaptures) {
@@ -928,7 +928,8 @@ std::string randomRun(Random& random, const char* const (&pieces)[N], std::size_
                       const char* separator = "") {
   std::string run;
   for (std::size_t count = random.below(most); count > 0; --count) {
-    run = run + separator + random.pick(pieces);
+    run += separator;
+    run += random.pick(pieces);
   }
   return run;
 }
