@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <clocale>
-#include <cstdio>
 #include <cstring>
 #include <span>
 #include <sstream>
@@ -24,16 +23,15 @@ using namespace usb_flash_detect::match;
 
 // Printable form of a pattern, text or output: other bytes as \xNN.
 std::string escaped(std::string_view bytes) {
+  static const char HEX[] = "0123456789ABCDEF";
   std::string out;
   for (const char c : bytes) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte >= 0x20 && byte < 0x7F && c != '\\') {
       out += c;
-      continue;
+    } else {
+      out += {'\\', 'x', HEX[byte >> 4], HEX[byte & 0xF]};
     }
-    char hex[8];
-    (void)std::snprintf(hex, sizeof hex, "\\x%02X", byte);
-    out += hex;
   }
   return out;
 }
@@ -885,10 +883,10 @@ TEST(MatchDirectives, EntryTakesTypedOutputs) {
   char shared[16] = "abcdef";
   EXPECT_EQ(matchPattern("a*%s", shared, std::span<char>(shared, 16)), 1);
   EXPECT_STREQ(shared, "bcdef");
-  std::strcpy(shared, "abcdef");
+  std::memcpy(shared, "abcdef", sizeof "abcdef");
   EXPECT_EQ(matchPattern("a*%s", shared, std::span<char>(shared + 2, 14)), 1);
   EXPECT_STREQ(shared, "abbcdef");
-  std::strcpy(shared, "xy42");
+  std::memcpy(shared, "xy42", sizeof "xy42");
   EXPECT_EQ(matchPattern("??*%s", shared, shared), 1);
   EXPECT_STREQ(shared, "42");
 }
