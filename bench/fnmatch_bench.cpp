@@ -46,30 +46,24 @@ struct Workload {
   std::vector<std::string> texts;
 };
 
-int runMatcher(const std::vector<std::string>& patterns, const std::vector<std::string>& texts) {
+// How many texts one of the patterns matches; `matches` says whether one does.
+template <class Matches>
+int countFound(const std::vector<std::string>& patterns, const std::vector<std::string>& texts,
+               Matches matches) {
   int found = 0;
   for (const std::string& text : texts) {
-    for (const std::string& pattern : patterns) {
-      if (match::matchPatternCore(pattern.c_str(), text.c_str(), 1, {}) == 1) {
-        ++found;
-        break;
-      }
-    }
+    found += std::any_of(patterns.begin(), patterns.end(),
+                         [&](const std::string& pattern) { return matches(pattern, text); });
   }
   return found;
 }
 
-int runFnmatch(const std::vector<std::string>& patterns, const std::vector<std::string>& texts) {
-  int found = 0;
-  for (const std::string& text : texts) {
-    for (const std::string& pattern : patterns) {
-      if (fnmatch(pattern.c_str(), text.c_str(), 0) == 0) {
-        ++found;
-        break;
-      }
-    }
-  }
-  return found;
+bool matcherMatches(const std::string& pattern, const std::string& text) {
+  return match::matchPatternCore(pattern.c_str(), text.c_str(), 1, {}) == 1;
+}
+
+bool fnmatchMatches(const std::string& pattern, const std::string& text) {
+  return fnmatch(pattern.c_str(), text.c_str(), 0) == 0;
 }
 
 using Clock = std::chrono::steady_clock;
@@ -91,8 +85,8 @@ void interleaved(benchmark::State& state, const Workload& workload) {
   std::vector<std::string> fnmatchPatterns;
   for (const std::string& pattern : workload.patterns)
     fnmatchPatterns.push_back(forFnmatch(pattern));
-  const auto mine = [&] { return runMatcher(workload.patterns, workload.texts); };
-  const auto theirs = [&] { return runFnmatch(fnmatchPatterns, workload.texts); };
+  const auto mine = [&] { return countFound(workload.patterns, workload.texts, matcherMatches); };
+  const auto theirs = [&] { return countFound(fnmatchPatterns, workload.texts, fnmatchMatches); };
   if (mine() != theirs()) state.SkipWithError("the matchers disagree");
   // A batch of about 50 microseconds of fnmatch.
   const double once = std::max(batchSeconds(theirs, 3) / 3, 1e-9);

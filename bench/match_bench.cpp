@@ -5,8 +5,6 @@
 // and its stack with the number of stars.
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -21,18 +19,8 @@ using namespace usb_flash_detect::match;
 
 using recursive_model::modelMatch;
 
-// ---------------------------------------------------------------------------------------
-// Inputs.
-
-using Matcher = int (*)(const char*, const char*, MatchOutputList);
-
-int matchWithMatcher(const char* pattern, const char* text, MatchOutputList outputs) {
-  return matchPatternCore(pattern, text, 1, outputs);
-}
-
-int matchRecursively(const char* pattern, const char* text, MatchOutputList outputs) {
-  return modelMatch(pattern, text, 1, outputs, 0);
-}
+// The matcher or the recursive model.
+using Matcher = int (*)(const char*, const char*, int, MatchOutputList);
 
 constexpr const char* ID_PATTERNS[] = {"*USB\\VID_0BDB&PID_100E", "*USB\\VID_0FCE&PID_ADDE"};
 
@@ -64,7 +52,8 @@ constexpr int FOUND_LINES = 3;
 int countFound(Matcher matcher) {
   int found = 0;
   for (const std::string& line : deviceLines()) {
-    found += matcher(ID_PATTERNS[0], line.c_str(), {}) || matcher(ID_PATTERNS[1], line.c_str(), {});
+    found += matcher(ID_PATTERNS[0], line.c_str(), 1, {}) ||
+             matcher(ID_PATTERNS[1], line.c_str(), 1, {});
   }
   return found;
 }
@@ -74,19 +63,19 @@ void detectorLines(benchmark::State& state, Matcher matcher) {
   for (auto _ : state) benchmark::DoNotOptimize(countFound(matcher));
   state.SetItemsProcessed(state.iterations() * static_cast<long>(deviceLines().size()));
 }
-BENCHMARK_CAPTURE(detectorLines, matcher, matchWithMatcher);
-BENCHMARK_CAPTURE(detectorLines, recursive, matchRecursively);
+BENCHMARK_CAPTURE(detectorLines, matcher, matchPatternCore);
+BENCHMARK_CAPTURE(detectorLines, recursive, modelMatch);
 
 // (a*)^n b against a^m: never matches, and a backtracker tries every way to split the a's.
 void starRuns(benchmark::State& state, Matcher matcher) {
   const std::string pattern = repeated("a*", static_cast<std::size_t>(state.range(0))) + "b";
   const std::string text = repeated("a", static_cast<std::size_t>(state.range(1)));
-  for (auto _ : state) benchmark::DoNotOptimize(matcher(pattern.c_str(), text.c_str(), {}));
+  for (auto _ : state) benchmark::DoNotOptimize(matcher(pattern.c_str(), text.c_str(), 1, {}));
   state.SetBytesProcessed(state.iterations() * static_cast<long>(text.size()));
 }
-BENCHMARK_CAPTURE(starRuns, matcher, matchWithMatcher)
+BENCHMARK_CAPTURE(starRuns, matcher, matchPatternCore)
     ->ArgsProduct({{1, 10, 100}, {100, 1000, 10000}});
-BENCHMARK_CAPTURE(starRuns, recursive, matchRecursively)
+BENCHMARK_CAPTURE(starRuns, recursive, modelMatch)
     ->ArgsProduct({{1}, {100, 1000, 10000}})
     ->ArgsProduct({{2}, {100, 1000}});
 
@@ -131,13 +120,13 @@ void captures(benchmark::State& state, Matcher matcher) {
   const bool wantsIntegers = std::strstr(row.pattern, "%d") != nullptr;
   const MatchOutputList list =
       wantsIntegers ? MatchOutputList{integers, 7} : MatchOutputList{outputs, 2};
-  if (matcher(row.pattern, row.text.c_str(), list) != 1) state.SkipWithError("no match");
+  if (matcher(row.pattern, row.text.c_str(), 1, list) != 1) state.SkipWithError("no match");
   for (auto _ : state) {
-    benchmark::DoNotOptimize(matcher(row.pattern, row.text.c_str(), list));
+    benchmark::DoNotOptimize(matcher(row.pattern, row.text.c_str(), 1, list));
     benchmark::ClobberMemory();
   }
 }
-BENCHMARK_CAPTURE(captures, matcher, matchWithMatcher)->DenseRange(0, 4);
-BENCHMARK_CAPTURE(captures, recursive, matchRecursively)->DenseRange(0, 4);
+BENCHMARK_CAPTURE(captures, matcher, matchPatternCore)->DenseRange(0, 4);
+BENCHMARK_CAPTURE(captures, recursive, modelMatch)->DenseRange(0, 4);
 
 }  // namespace

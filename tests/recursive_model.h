@@ -64,8 +64,8 @@ inline void modelStore(MatchOutputList outputs, std::size_t index, char conversi
   }
 }
 
-inline int modelMatch(const char* pattern, const char* text, int caseSensitive,
-                      MatchOutputList outputs, std::size_t next);
+inline int modelMatchFrom(const char* pattern, const char* text, int caseSensitive,
+                          MatchOutputList outputs, std::size_t next);
 
 inline int modelStar(const char* pattern, const char* text, int caseSensitive,
                      MatchOutputList outputs, std::size_t next) {
@@ -73,7 +73,7 @@ inline int modelStar(const char* pattern, const char* text, int caseSensitive,
   const bool storing = pattern[0] == '%' && isStoringCharacter(pattern[1]);
   const char* rest = storing ? pattern + 2 : pattern;
   for (std::size_t split = 0;; ++split) {
-    if (modelMatch(rest, text + split, caseSensitive, outputs, storing ? next + 1 : next)) {
+    if (modelMatchFrom(rest, text + split, caseSensitive, outputs, storing ? next + 1 : next)) {
       if (storing) modelStore(outputs, next, pattern[1], std::string(text, split));
       return 1;
     }
@@ -81,8 +81,9 @@ inline int modelStar(const char* pattern, const char* text, int caseSensitive,
   }
 }
 
-inline int modelMatch(const char* pattern, const char* text, int caseSensitive,
-                      MatchOutputList outputs, std::size_t next) {
+// Matches from the `next` output on.
+inline int modelMatchFrom(const char* pattern, const char* text, int caseSensitive,
+                          MatchOutputList outputs, std::size_t next) {
   std::string capture;
   for (;;) {
     if (*pattern == '\0' && *text == '\0') return 1;
@@ -110,6 +111,12 @@ inline int modelMatch(const char* pattern, const char* text, int caseSensitive,
     ++pattern;
     ++text;
   }
+}
+
+// The model's answer to what matchPatternCore answers.
+inline int modelMatch(const char* pattern, const char* text, int caseSensitive,
+                      MatchOutputList outputs) {
+  return modelMatchFrom(pattern, text, caseSensitive, outputs, 0);
 }
 
 }  // namespace recursive_model
