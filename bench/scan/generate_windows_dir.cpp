@@ -87,14 +87,18 @@ std::size_t drawSize(Random& random) {
 }
 
 // About one file in ten is UTF-16LE; most of the 8-bit ones are plain ASCII.
-Encoding drawEncoding(Random& random) {
-  const std::uint64_t draw = random.below(1000);
-  if (draw < 107) return Encoding::utf16LeWithBom;
-  if (draw < 278) return Encoding::utf8;
-  if (draw < 284) return Encoding::utf8WithBom;
-  if (draw < 290) return Encoding::windows1252;
-  return Encoding::ascii;
-}
+constexpr support::Share<Encoding> ENCODINGS[] = {{107, Encoding::utf16LeWithBom},
+                                                  {278, Encoding::utf8},
+                                                  {284, Encoding::utf8WithBom},
+                                                  {290, Encoding::windows1252},
+                                                  {1000, Encoding::ascii}};
+constexpr support::Share<Models> MODELS[] = {{80, Models::mfgNameUndecorated},
+                                             {160, Models::mfgNameDecorated},
+                                             {172, Models::deviceDescDecorated},
+                                             {240, Models::none},
+                                             {1000, Models::otherKey}};
+constexpr support::Share<Provider> PROVIDERS[] = {
+    {63, Provider::absent}, {109, Provider::plainWords}, {1000, Provider::token}};
 
 // Line ends as the corpus has them for each encoding.
 LineEnd drawLineEnd(Random& random, Encoding encoding) {
@@ -110,15 +114,6 @@ LineEnd drawLineEnd(Random& random, Encoding encoding) {
   }
 }
 
-Models drawModels(Random& random) {
-  const std::uint64_t draw = random.below(1000);
-  if (draw < 80) return Models::mfgNameUndecorated;
-  if (draw < 160) return Models::mfgNameDecorated;
-  if (draw < 172) return Models::deviceDescDecorated;
-  if (draw < 240) return Models::none;
-  return Models::otherKey;
-}
-
 void drawVersion(Random& random, FilePlan& plan) {
   if (plan.kind == Kind::registry) plan.hasVersion = !random.perMille(750);
   if (plan.kind == Kind::tiny) plan.hasVersion = plan.size >= 300 && random.perMille(700);
@@ -127,10 +122,7 @@ void drawVersion(Random& random, FilePlan& plan) {
     plan.driverVersion = DriverVersion::absent;
     return;
   }
-  const std::uint64_t provider = random.below(1000);
-  plan.provider = provider < 63    ? Provider::absent
-                  : provider < 109 ? Provider::plainWords
-                                   : Provider::token;
+  plan.provider = random.share(PROVIDERS);
   if (random.perMille(143)) {
     plan.driverVersion = DriverVersion::absent;
   } else {
@@ -148,14 +140,14 @@ FilePlan drawOrdinaryFile(Random& random, std::string name) {
   FilePlan plan;
   plan.name = std::move(name);
   plan.size = drawSize(random);
-  plan.encoding = drawEncoding(random);
+  plan.encoding = random.share(ENCODINGS);
   plan.lineEnd = drawLineEnd(random, plan.encoding);
   if (plan.size < TINY_FILE_LIMIT) {
     plan.kind = Kind::tiny;
   } else {
     plan.kind = random.perMille(110) ? Kind::registry : Kind::device;
   }
-  plan.models = plan.kind == Kind::device ? drawModels(random) : Models::none;
+  plan.models = plan.kind == Kind::device ? random.share(MODELS) : Models::none;
   drawVersion(random, plan);
   plan.continuationLines = random.perMille(89);
   plan.duplicateSection = random.perMille(9);
@@ -184,7 +176,7 @@ class NameMaker {
   std::string candidate(Random& random) {
     const std::uint64_t style = random.below(1000);
     const std::string number = std::to_string(random.below(10000));
-    const std::string stem(NAME_STEMS[random.below(NAME_STEMS.size())]);
+    const std::string stem(random.pick(NAME_STEMS));
     if (style < 350) return "oem" + std::to_string(oemNumber_++) + ".inf";
     if (style < 393) return "Vendor " + stem + " Driver " + number + ".inf";
     return stem + number + ".inf";
@@ -194,23 +186,24 @@ class NameMaker {
   std::uint64_t oemNumber_ = 0;
 };
 
-void makeLarge(FilePlan& plan, std::size_t size) {
-  plan.size = size;
+// A driver package with a complete [Version], whatever the draw gave.
+void makeDevice(FilePlan& plan, Models models) {
   plan.kind = Kind::device;
-  plan.models = Models::otherKey;
+  plan.models = models;
   plan.hasVersion = true;
   plan.provider = Provider::token;
   plan.driverVersion = DriverVersion::plain;
 }
 
+void makeLarge(FilePlan& plan, std::size_t size) {
+  makeDevice(plan, Models::otherKey);
+  plan.size = size;
+}
+
 void makePackage(FilePlan& plan, Models models, unsigned variant) {
-  plan.kind = Kind::device;
-  plan.models = models;
+  makeDevice(plan, models);
   plan.idVariant = variant;
-  plan.hasVersion = true;
-  plan.provider = Provider::token;
-  plan.driverVersion = DriverVersion::plain;
-  if (plan.size < TINY_FILE_LIMIT) plan.size = TINY_FILE_LIMIT;
+  plan.size = std::max(plan.size, TINY_FILE_LIMIT);
 }
 
 std::size_t largeFileCount(const Options& options) {

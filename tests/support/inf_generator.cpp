@@ -48,66 +48,35 @@ const std::u32string_view SECTION_NAMES[] = {
     U"Models",          U"Models.NTamd64", U"SourceDisksNames",
     U"DestinationDirs", U"Install",        U"Install.Services",
     U"Other",           U"Strings.0409",   U"A"};
-const std::u32string_view KEY_NAMES[] = {U"Signature",
-                                         U"Class",
-                                         U"ClassGuid",
-                                         U"Provider",
-                                         U"DriverVer",
-                                         U"CatalogFile",
-                                         U"%MfgName%",
-                                         U"%DeviceDesc%",
-                                         U"%DeviceDesc.Flash%",
-                                         U"DeviceDesc",
-                                         U"DeviceDesc.Flash",
-                                         U"P",
-                                         U"MfgName",
-                                         U"DiskName",
-                                         U"HKR",
-                                         U"AddReg",
-                                         U"CopyFiles",
-                                         U"1",
-                                         U"k",
-                                         U"ServiceBinary"};
+const std::u32string_view KEY_NAMES[] = {
+    // what [Version] and [Manufacturer] hold
+    U"Signature", U"Class", U"ClassGuid", U"Provider", U"DriverVer", U"CatalogFile", U"%MfgName%",
+    // the device keys and the strings they name
+    U"%DeviceDesc%", U"%DeviceDesc.Flash%", U"DeviceDesc", U"DeviceDesc.Flash", U"P", U"MfgName",
+    // install sections' keys, and short names
+    U"DiskName", U"HKR", U"AddReg", U"CopyFiles", U"1", U"k", U"ServiceBinary"};
 const std::u32string_view PLAIN_VALUES[] = {
-    U"%P%",
-    U"Models,NTamd64",
-    U"Models",
-    U"Install, USB\\VID_0BDB&PID_100E",
-    U"Install,USB\\VID_0FCE&PID_ADDE",
-    U"06/21/2006,6.1.7600.16385",
-    U"\"$Windows NT$\"",
+    // as real files write them
+    U"%P%", U"Models,NTamd64", U"Models", U"Install, USB\\VID_0BDB&PID_100E",
+    U"Install,USB\\VID_0FCE&PID_ADDE", U"06/21/2006,6.1.7600.16385", U"\"$Windows NT$\"",
     U"{36fc9e60-c465-11cf-8056-444553540000}",
-    U"abc",
-    U"a  b",
-    U"1 ; comment",
-    U"a=b=c",
-    U"\"a\"b\"",
-    U"'x'",
-    U"'abc\"",
-    U"\"abc",
-    U"abc\"",
-    U"\"",
-    U"'",
-    U"''",
-    U"\"\"",
-    U"\"\"USB\"\"",
-    U"\" abc \"x",
-    U"\"USB \"\"Flash\"\" Drive\"",
-    U"\"abc\" ; c",
-    U"%P%r%",
-    U"%%",
-    U"\"%P%\"",
-    U"a\\",
-    U"HKR,,DeviceCharacteristics,0x10001,0x100",
-    U"1 = %DiskName%,,,\"\"",
-    U"; not a comment",
-    U"[x]",
-};
+    // inner blanks, comments and "="
+    U"abc", U"a  b", U"1 ; comment", U"a=b=c",
+    // quotes: paired, unpaired, doubled, single
+    U"\"a\"b\"", U"'x'", U"'abc\"", U"\"abc", U"abc\"", U"\"", U"'", U"''", U"\"\"", U"\"\"USB\"\"",
+    U"\" abc \"x", U"\"USB \"\"Flash\"\" Drive\"", U"\"abc\" ; c",
+    // stray percent signs, a last backslash, text that looks like syntax
+    U"%P%r%", U"%%", U"\"%P%\"", U"a\\", U"HKR,,DeviceCharacteristics,0x10001,0x100",
+    U"1 = %DiskName%,,,\"\"", U"; not a comment", U"[x]"};
+// Lines that hold neither a header nor an entry, or look like one.
+const std::u32string_view NOISE_LINES[] = {
+    // empty and comment lines
+    U"", U"; a comment line", U";Provider=commented",
+    // lines without a name or without "=", stray brackets
+    U"=emptyname", U"=", U"[", U"]", U"\\", U"noequals", U"[]", U"[ \t ]",
+    // a lone ";", a name that starts with "#", a comment after blanks
+    U";", U"#d=4", U"  ;c=3"};
 const std::u32string_view DEVICE_IDS[] = {U"USB\\VID_0BDB&PID_100E", U"USB\\VID_0FCE&PID_ADDE"};
-
-Text text(std::u32string_view view) {
-  return Text(view);
-}
 
 // Letters above 0x7F in their other case (Latin-1 and a few others), which the Windows
 // reader does not fold.
@@ -136,18 +105,14 @@ Text lookalikeSpelling(Text name) {
   return name;
 }
 
-char32_t lowerAscii(char32_t c) {
+char32_t asciiInCase(char32_t c, bool upper) {
+  if (upper) return c >= U'a' && c <= U'z' ? c - 0x20 : c;
   return c >= U'A' && c <= U'Z' ? c + 0x20 : c;
-}
-
-char32_t upperAscii(char32_t c) {
-  return c >= U'a' && c <= U'z' ? c - 0x20 : c;
 }
 
 // The byte code page 1252 gives a character; '?' where it has none.
 std::string ansiBytes(char32_t c) {
-  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return std::string(1, static_cast<char>(c));
-  if (c >= 0x80 && c <= 0x9F && CP1252_HIGH[c - 0x80] == 0) {
+  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF) || (c < 0xA0 && CP1252_HIGH[c - 0x80] == 0)) {
     return std::string(1, static_cast<char>(c));
   }
   for (unsigned i = 0; i < 32; ++i) {
@@ -160,31 +125,19 @@ std::string ansiBytes(char32_t c) {
 // and decoded files are matched in code page 1252.
 std::string lookupName(const Text& name, Encoding encoding) {
   const Text kept = name.substr(0, name.find(U'\0'));
-  std::string bytes;
   if (encoding == Encoding::ANSI || encoding == Encoding::UTF8_PLAIN) {
     return encodeText(kept, encoding);
   }
+  std::string bytes;
   for (const char32_t c : kept) bytes += ansiBytes(c);
   return bytes;
 }
 
-Encoding pickEncoding(Random& random) {
-  const std::size_t roll = random.below(100);
-  if (roll < 55) return Encoding::ANSI;
-  if (roll < 67) return Encoding::UTF16LE_BOM;
-  if (roll < 77) return Encoding::UTF8_BOM;
-  if (roll < 85) return Encoding::UTF16BE_BOM;
-  if (roll < 95) return Encoding::UTF8_PLAIN;
-  return Encoding::UTF16LE_PLAIN;
-}
-
-LineEnd pickLineEnd(Random& random) {
-  const std::size_t roll = random.below(100);
-  if (roll < 45) return LineEnd::CRLF;
-  if (roll < 65) return LineEnd::LF;
-  if (roll < 75) return LineEnd::CR;
-  return LineEnd::MIXED;
-}
+constexpr Share<Encoding> ENCODINGS[] = {
+    {55, Encoding::ANSI},        {67, Encoding::UTF16LE_BOM}, {77, Encoding::UTF8_BOM},
+    {85, Encoding::UTF16BE_BOM}, {95, Encoding::UTF8_PLAIN},  {100, Encoding::UTF16LE_PLAIN}};
+constexpr Share<LineEnd> LINE_ENDS[] = {
+    {45, LineEnd::CRLF}, {65, LineEnd::LF}, {75, LineEnd::CR}, {100, LineEnd::MIXED}};
 
 // Builds one file line by line and remembers the lookups worth making on it.
 class InfBuilder {
@@ -192,7 +145,7 @@ class InfBuilder {
   InfBuilder(Random& random, Encoding encoding)
       : random_(random),
         encoding_(encoding),
-        lineEnd_(pickLineEnd(random)),
+        lineEnd_(random.share(LINE_ENDS)),
         tame_(random.percent(35)) {}
 
   Text blanks();
@@ -270,7 +223,7 @@ Text InfBuilder::highText() {
 // A name in another case, or with a byte above 0x7F, a blank or a NUL inside.
 Text InfBuilder::mangled(Text name) {
   if (random_.percent(25)) {
-    for (char32_t& c : name) c = random_.percent(50) ? lowerAscii(c) : upperAscii(c);
+    for (char32_t& c : name) c = asciiInCase(c, !random_.percent(50));
   }
   if (rare(12)) name.insert(random_.below(name.size() + 1), highText());
   if (rare(4)) name.insert(random_.below(name.size() + 1), 1, U' ');
@@ -281,7 +234,7 @@ Text InfBuilder::mangled(Text name) {
 }
 
 Text InfBuilder::sectionName() {
-  Text name = mangled(text(random_.pick(SECTION_NAMES)));
+  Text name = mangled(Text(random_.pick(SECTION_NAMES)));
   const std::size_t roll = random_.below(100);
   if (roll < 3) return Text();
   if (roll < 6) return name + U"]";
@@ -290,7 +243,7 @@ Text InfBuilder::sectionName() {
 }
 
 Text InfBuilder::keyName() {
-  Text name = mangled(text(random_.pick(KEY_NAMES)));
+  Text name = mangled(Text(random_.pick(KEY_NAMES)));
   const std::size_t roll = random_.below(100);
   if (roll < 4) return Text();
   if (roll < 10) return U";" + name;
@@ -325,7 +278,7 @@ Text longValue(InfBuilder& builder) {
 Text quotedValue(InfBuilder& builder) {
   Random& random = builder.random();
   const char32_t quote = random.percent(75) ? U'"' : U'\'';
-  Text inner = builder.blanks() + text(random.pick(PLAIN_VALUES)) + builder.blanks();
+  Text inner = builder.blanks() + Text(random.pick(PLAIN_VALUES)) + builder.blanks();
   const std::size_t roll = random.below(10);
   if (roll < 6) return quote + inner + quote;
   if (roll < 8) return quote + inner;
@@ -335,7 +288,7 @@ Text quotedValue(InfBuilder& builder) {
 Text InfBuilder::value() {
   std::size_t roll = random_.below(100);
   if (roll >= 68 && roll < 76 && !rare(100)) roll = 0;  // NULs are for hostile files
-  Text plain = text(random_.pick(PLAIN_VALUES));
+  Text plain = Text(random_.pick(PLAIN_VALUES));
   if (roll < 35) return plain;
   if (roll < 50) return quotedValue(*this);
   if (roll < 60) return longValue(*this);
@@ -386,7 +339,7 @@ void InfBuilder::header(const Text& name) {
   } else if (roll < 8) {
     raw(U"x" + body);
   } else {
-    raw(body + text(random_.pick(TAILS)));
+    raw(body + Text(random_.pick(TAILS)));
   }
 }
 
@@ -401,22 +354,8 @@ void InfBuilder::entry(const Text& key, const Text& value) {
 }
 
 void InfBuilder::noiseLine() {
-  constexpr std::u32string_view NOISE[] = {U"",
-                                           U"; a comment line",
-                                           U";Provider=commented",
-                                           U"=emptyname",
-                                           U"=",
-                                           U"[",
-                                           U"]",
-                                           U"\\",
-                                           U"noequals",
-                                           U"[]",
-                                           U"[ \t ]",
-                                           U";",
-                                           U"#d=4",
-                                           U"  ;c=3"};
   const std::size_t roll = random_.below(100);
-  const Text noise = text(random_.pick(NOISE));
+  const Text noise = Text(random_.pick(NOISE_LINES));
   if (careful_ && noise.find(U']') != Text::npos) return;
   if (roll < 70) {
     raw(noise);
@@ -432,17 +371,10 @@ void InfBuilder::noiseLine() {
 }
 
 Text InfBuilder::lineEnd() {
+  // The file's own line end, or in mixed files any of them and the odd pairs.
   constexpr std::u32string_view ENDS[] = {U"\r\n", U"\n", U"\r", U"\r\r\n", U"\n\r"};
-  switch (lineEnd_) {
-    case LineEnd::CRLF:
-      return U"\r\n";
-    case LineEnd::LF:
-      return U"\n";
-    case LineEnd::CR:
-      return U"\r";
-    default:
-      return text(random_.pick(ENDS));
-  }
+  if (lineEnd_ == LineEnd::MIXED) return Text(random_.pick(ENDS));
+  return Text(ENDS[static_cast<std::size_t>(lineEnd_)]);
 }
 
 GeneratedFile InfBuilder::finish() {
@@ -514,18 +446,18 @@ Text matchingHead(InfBuilder& builder) {
   builder.header(U"Version");
   builder.entry(U"Signature", U"\"$Windows NT$\"");
   sprinkle(builder);
-  builder.entry(U"Provider", text(random.pick(PROVIDERS)));
+  builder.entry(U"Provider", Text(random.pick(PROVIDERS)));
   builder.entry(U"DriverVer", random.percent(80) ? U"06/21/2006,6.1.7600.16385" : builder.value());
   sprinkle(builder);
   builder.header(U"Manufacturer");
-  builder.entry(U"%MfgName%", text(random.pick(MANUFACTURERS)));
+  builder.entry(U"%MfgName%", Text(random.pick(MANUFACTURERS)));
   sprinkle(builder);
   return random.percent(30) ? U"MODELS" : U"Models";
 }
 
 void matchingModels(InfBuilder& builder, const Text& models) {
   Random& random = builder.random();
-  const Text id = text(random.pick(DEVICE_IDS));
+  const Text id = Text(random.pick(DEVICE_IDS));
   const bool flash = random.percent(30);
   builder.header(models);
   if (flash && random.percent(50)) builder.entry(U"%DeviceDesc%", Text());
@@ -543,7 +475,7 @@ void matchingStrings(InfBuilder& builder) {
   constexpr std::u32string_view KEYS[] = {U"P", U"Pr", U"Provider Name"};
   builder.header(U"Strings");
   for (const std::u32string_view key : KEYS) {
-    const Text name = random.percent(20) ? builder.mangled(text(key)) : text(key);
+    const Text name = random.percent(20) ? builder.mangled(Text(key)) : Text(key);
     builder.entry(name, random.percent(50) ? quotedValue(builder) : builder.value());
   }
   sprinkle(builder);
@@ -587,7 +519,7 @@ GeneratedFile generateInf(std::uint64_t seed, std::uint64_t index, FileShape sha
   random.next();
   GeneratedFile file;
   if (shape == FileShape::HOSTILE && specialFile(random, file)) return file;
-  InfBuilder builder(random, pickEncoding(random));
+  InfBuilder builder(random, random.share(ENCODINGS));
   if (shape == FileShape::HOSTILE) {
     hostileContent(builder);
   } else {
