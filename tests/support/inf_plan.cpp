@@ -1,5 +1,6 @@
 #include <array>
-#include <charconv>
+#include <initializer_list>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -18,6 +19,10 @@ class EncodedText {
   // Appends one line, given as UTF-8, and its line end.
   void line(std::string_view utf8) { bytes_ += encodeText(decodeUtf8(utf8) + lineEnd_, encoding_); }
   void blankLine() { line({}); }
+  // Appends lines in order; an empty one is a blank line.
+  void lines(std::initializer_list<std::string> utf8Lines) {
+    for (const std::string& text : utf8Lines) line(text);
+  }
   void append(const EncodedText& other) { bytes_ += other.bytes_; }
   // Drops the last line end, for files whose last line has none.
   void dropLastLineEnd() {
@@ -29,18 +34,11 @@ class EncodedText {
   std::string withMark() const { return std::string(byteOrderMark(encoding_)) + bytes_; }
 
  private:
-  // UTF-8 text is written as it is: ASCII text too.
+  // By PlanEncoding's order; UTF-8 text is written as it is, ASCII text too.
   static Encoding storedAs(PlanEncoding encoding) {
-    switch (encoding) {
-      case PlanEncoding::utf8WithBom:
-        return Encoding::UTF8_BOM;
-      case PlanEncoding::windows1252:
-        return Encoding::ANSI;
-      case PlanEncoding::utf16LeWithBom:
-        return Encoding::UTF16LE_BOM;
-      default:
-        return Encoding::UTF8_PLAIN;
-    }
+    constexpr Encoding STORED_AS[] = {Encoding::UTF8_PLAIN, Encoding::UTF8_PLAIN,
+                                      Encoding::UTF8_BOM, Encoding::ANSI, Encoding::UTF16LE_BOM};
+    return STORED_AS[static_cast<std::size_t>(encoding)];
   }
 
   Encoding encoding_;
@@ -100,12 +98,6 @@ std::string hex(std::uint64_t value, int digits) {
   return text;
 }
 
-std::string decimal(std::uint64_t value) {
-  std::array<char, 24> digits{};
-  const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
-  return std::string(digits.data(), end);
-}
-
 // Writes the parts of one file in the order they will be joined, tracking the total size.
 class InfWriter {
  public:
@@ -127,6 +119,7 @@ class InfWriter {
   void addTinyValue();
   void addLongValue();
   void addString(const std::string& key, const std::string& text);
+  void addDescriptions(const std::string& key);
   std::string deviceId();
   std::string description();
   std::string localDescription();
@@ -164,20 +157,20 @@ std::size_t InfWriter::size() const {
 void InfWriter::writeLeadingLines() {
   if (plan_.size < TINY_FILE_WITHOUT_HEADER) return;
   const bool eightBit = plan_.encoding != PlanEncoding::ascii;
-  head_.line("; " + plan_.name);
-  head_.line("; Installation file for " + vendor_ + " " + std::string(random_.pick(WORDS)) +
-             " devices");
-  head_.line(eightBit ? "; Copyright © " + vendor_ : "; Copyright (c) " + vendor_);
-  head_.blankLine();
+  head_.lines(
+      {"; " + plan_.name,
+       "; Installation file for " + vendor_ + " " + std::string(random_.pick(WORDS)) + " devices",
+       eightBit ? "; Copyright © " + vendor_ : "; Copyright (c) " + vendor_, ""});
   if (plan_.strayLineBeforeFirstSection) head_.line("LayoutVersion=2");
 }
 
 void InfWriter::writeDriverVersion() {
-  const std::string date = "0" + decimal(random_.between(1, 9)) + "/" +
-                           decimal(random_.between(10, 28)) + "/" +
-                           decimal(random_.between(2006, 2023));
-  const std::string version = decimal(random_.between(1, 30)) + "." + decimal(random_.below(10)) +
-                              "." + decimal(random_.below(9999)) + "." + decimal(random_.below(99));
+  const std::string date = "0" + std::to_string(random_.between(1, 9)) + "/" +
+                           std::to_string(random_.between(10, 28)) + "/" +
+                           std::to_string(random_.between(2006, 2023));
+  const std::string version =
+      std::to_string(random_.between(1, 30)) + "." + std::to_string(random_.below(10)) + "." +
+      std::to_string(random_.below(9999)) + "." + std::to_string(random_.below(99));
   if (plan_.driverVersion == DriverVersion::plain) {
     head_.line("DriverVer=" + date + "," + version);
   } else if (plan_.driverVersion == DriverVersion::unusual) {
@@ -188,8 +181,7 @@ void InfWriter::writeDriverVersion() {
 }
 
 void InfWriter::writeVersion() {
-  head_.line("[Version]");
-  head_.line("Signature=\"$Windows NT$\"");
+  head_.lines({"[Version]", "Signature=\"$Windows NT$\""});
   if (plan_.kind == Kind::device) {
     head_.line("Class=" + std::string(random_.pick(WORDS)));
     head_.line("ClassGuid={" + hex(random_.next(), 8) + "-" + hex(random_.next(), 4) + "-" +
@@ -200,20 +192,14 @@ void InfWriter::writeVersion() {
   if (plan_.provider == Provider::plainWords) head_.line("Provider=" + vendor_);
   writeDriverVersion();
   if (plan_.kind == Kind::device)
-    head_.line("CatalogFile=" + decimal(random_.next() % 9999) + ".cat");
+    head_.line("CatalogFile=" + std::to_string(random_.next() % 9999) + ".cat");
   head_.blankLine();
 }
 
 void InfWriter::writeDeviceFrame() {
-  head_.line("[SourceDisksNames]");
-  head_.line("1 = %DiskName%,,,");
-  head_.blankLine();
-  head_.line("[SourceDisksFiles]");
-  head_.line("driver" + decimal(random_.below(1000)) + ".sys = 1");
-  head_.blankLine();
-  head_.line("[DestinationDirs]");
-  head_.line("DefaultDestDir = 12");
-  head_.blankLine();
+  head_.lines({"[SourceDisksNames]", "1 = %DiskName%,,,", "", "[SourceDisksFiles]",
+               "driver" + std::to_string(random_.below(1000)) + ".sys = 1", "", "[DestinationDirs]",
+               "DefaultDestDir = 12", ""});
 }
 
 void InfWriter::writeManufacturer() {
@@ -229,10 +215,10 @@ void InfWriter::writeManufacturer() {
   }
   const bool mfgName =
       plan_.models == Models::mfgNameUndecorated || plan_.models == Models::mfgNameDecorated;
-  head_.line("[Manufacturer]");
-  head_.line(mfgName ? "%MfgName%=DeviceList, NTx86, NTamd64"
-                     : "%ManufacturerName%=Standard,NTamd64");
-  head_.blankLine();
+  head_.lines(
+      {"[Manufacturer]",
+       mfgName ? "%MfgName%=DeviceList, NTx86, NTamd64" : "%ManufacturerName%=Standard,NTamd64",
+       ""});
   if (plan_.models == Models::mfgNameUndecorated) {
     models_.line("[DeviceList]");
   } else {
@@ -251,27 +237,16 @@ void InfWriter::writeMatchingModels() {
       plan_.models == Models::nearMiss
           ? key + "=" + std::string(NEAR_MISS_LINES[plan_.idVariant % NEAR_MISS_LINES.size()])
           : key + "=Install, " + std::string(MATCHING_IDS[plan_.idVariant % MATCHING_IDS.size()]);
-  head_.line("[Manufacturer]");
-  head_.line("%MfgName%=Models,NTamd64");
-  head_.blankLine();
-  head_.line("[Models]");
-  head_.line(line);
-  head_.blankLine();
-  head_.line("[Models.NTamd64]");
-  head_.line(line);
-  head_.blankLine();
-  head_.line("[Install]");
-  head_.line("CopyFiles=Install_Files");
-  head_.line("AddReg=Install_AddReg");
-  head_.blankLine();
+  head_.lines({"[Manufacturer]", "%MfgName%=Models,NTamd64", "", "[Models]", line, "",
+               "[Models.NTamd64]", line, "", "[Install]", "CopyFiles=Install_Files",
+               "AddReg=Install_AddReg", ""});
   addString(plan_.models == Models::matchFlash ? "DeviceDesc.Flash" : "DeviceDesc",
             vendor_ + " Flash Device");
   models_.line("[Models.NTx86]");  // the package's other devices, for the filler
 }
 
 void InfWriter::writeStringsHeader() {
-  strings_.blankLine();
-  strings_.line("[Strings]");
+  strings_.lines({"", "[Strings]"});
   if (plan_.provider != Provider::absent) addString("ProviderName", vendor_);
   if (plan_.kind != Kind::device) return;
   addString("ManufacturerName", vendor_);
@@ -281,6 +256,12 @@ void InfWriter::writeStringsHeader() {
 
 void InfWriter::addString(const std::string& key, const std::string& text) {
   strings_.line(key + " = \"" + text + "\"");
+}
+
+// The string in [Strings], then its translation in every localised section.
+void InfWriter::addDescriptions(const std::string& key) {
+  addString(key, description());
+  for (EncodedText& locale : locales_) locale.line(key + " = \"" + localDescription() + "\"");
 }
 
 std::string InfWriter::deviceId() {
@@ -299,30 +280,25 @@ std::string InfWriter::deviceId() {
 
 std::string InfWriter::description() {
   return vendor_ + " " + std::string(random_.pick(WORDS)) + " " + std::string(random_.pick(WORDS)) +
-         " " + decimal(random_.below(10000));
+         " " + std::to_string(random_.below(10000));
 }
 
 std::string InfWriter::localDescription() {
-  const LocalWord& word = LOCAL_WORDS[random_.below(LOCAL_WORDS.size())];
-  const bool asWritten = plan_.encoding == PlanEncoding::utf8 ||
-                         plan_.encoding == PlanEncoding::utf8WithBom ||
-                         plan_.encoding == PlanEncoding::utf16LeWithBom ||
-                         (plan_.encoding == PlanEncoding::windows1252 && word.inWindows1252);
+  const LocalWord& word = random_.pick(LOCAL_WORDS);
+  const bool asWritten = plan_.encoding != PlanEncoding::ascii &&
+                         (plan_.encoding != PlanEncoding::windows1252 || word.inWindows1252);
   return std::string(asWritten ? word.text : word.ascii) + " " + vendor_ + " " +
-         decimal(random_.below(10000));
+         std::to_string(random_.below(10000));
 }
 
 void InfWriter::addInstallSection(std::size_t number) {
-  const std::string name = "Install" + decimal(number);
-  body_.line("[" + name + ".NT]");
-  body_.line("CopyFiles=" + name + "_Files");
-  body_.line("AddReg=" + name + "_AddReg");
-  body_.blankLine();
-  body_.line("[" + name + "_AddReg]");
+  const std::string name = "Install" + std::to_string(number);
+  body_.lines({"[" + name + ".NT]", "CopyFiles=" + name + "_Files", "AddReg=" + name + "_AddReg",
+               "", "[" + name + "_AddReg]"});
   const std::uint64_t values = random_.between(3, 9);
   for (std::uint64_t i = 0; i < values; ++i) {
-    body_.line("HKR,Parameters," + std::string(random_.pick(WORDS)) + decimal(i) + ",0x00010001," +
-               decimal(random_.below(65536)));
+    body_.line("HKR,Parameters," + std::string(random_.pick(WORDS)) + std::to_string(i) +
+               ",0x00010001," + std::to_string(random_.below(65536)));
   }
   if (plan_.continuationLines) addBinaryValue(body_, "HKR,Parameters,Table");
   body_.blankLine();
@@ -330,12 +306,11 @@ void InfWriter::addInstallSection(std::size_t number) {
 
 void InfWriter::addDevice() {
   const std::size_t number = units_++;
-  const std::string key = "Dev" + decimal(number) + ".DeviceDesc";
+  const std::string key = "Dev" + std::to_string(number) + ".DeviceDesc";
   const std::size_t install = number / DEVICES_PER_INSTALL_SECTION;
-  models_.line("%" + key + "%=Install" + decimal(install) + ", " + deviceId());
+  models_.line("%" + key + "%=Install" + std::to_string(install) + ", " + deviceId());
   if (number % DEVICES_PER_INSTALL_SECTION == 0) addInstallSection(install);
-  addString(key, description());
-  for (EncodedText& locale : locales_) locale.line(key + " = \"" + localDescription() + "\"");
+  addDescriptions(key);
 }
 
 void InfWriter::addBinaryValue(EncodedText& part, std::string_view key) {
@@ -352,25 +327,24 @@ void InfWriter::addRegistryValue() {
   const std::size_t number = units_++;
   if (number % VALUES_PER_REGISTRY_SECTION == 0) {
     body_.blankLine();
-    body_.line("[" + std::string(random_.pick(WORDS)) + decimal(number) + ".AddReg]");
+    body_.line("[" + std::string(random_.pick(WORDS)) + std::to_string(number) + ".AddReg]");
   }
   const std::string path = "\"SOFTWARE\\" + vendor_ + "\\" + std::string(random_.pick(WORDS)) +
-                           "\\" + decimal(number % 97) + "\"";
-  const std::string name = std::string(random_.pick(WORDS)) + decimal(number);
+                           "\\" + std::to_string(number % 97) + "\"";
+  const std::string name = std::string(random_.pick(WORDS)) + std::to_string(number);
   if (plan_.continuationLines && number % 7 == 3) {
     addBinaryValue(body_, "HKLM," + path + ",\"" + name + "\"");
     return;
   }
   body_.line("HKLM," + path + ",\"" + name + "\",0x00000000,\"%" + name + "%\"");
-  addString(name, description());
-  for (EncodedText& locale : locales_) locale.line(name + " = \"" + localDescription() + "\"");
+  addDescriptions(name);
 }
 
 void InfWriter::addTinyValue() {
   const std::size_t number = units_++;
   if (number == 0) body_.line("[DefaultInstall]");
-  body_.line(std::string(random_.pick(WORDS)) + decimal(number) + "=" +
-             decimal(random_.below(100000)));
+  body_.line(std::string(random_.pick(WORDS)) + std::to_string(number) + "=" +
+             std::to_string(random_.below(100000)));
 }
 
 void InfWriter::addLongValue() {
