@@ -259,12 +259,12 @@ std::vector<FilePlan> planDirectory(const Options& options) {
   for (std::size_t i = 0; i < options.files; ++i) {
     FilePlan plan = drawOrdinaryFile(random, names.next(random));
     if (options.fileSize != 0) makeLarge(plan, options.fileSize);
-    if (i < large) makeLarge(plan, random.between(LARGE_FILE_MIN, LARGE_FILE_MAX));
-    const std::size_t package = i - large;
-    if (i >= large && package < packages) shapePackage(plan, package);
-    const std::size_t nearMiss = package - packages;
-    if (i >= large + packages && nearMiss < nearMisses) {
-      makePackage(plan, Models::nearMiss, static_cast<unsigned>(nearMiss));
+    if (i < large) {
+      makeLarge(plan, random.between(LARGE_FILE_MIN, LARGE_FILE_MAX));
+    } else if (i < large + packages) {
+      shapePackage(plan, i - large);
+    } else if (i < large + packages + nearMisses) {
+      makePackage(plan, Models::nearMiss, static_cast<unsigned>(i - large - packages));
     }
     if (options.encoding) forceEncoding(plan, *options.encoding);
     plans.push_back(std::move(plan));

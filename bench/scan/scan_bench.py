@@ -180,10 +180,13 @@ def directory_bytes(directory):
 # The detector
 
 
-def detector_environment(prefix, extra=None):
-    env = dict(os.environ, WINEPREFIX=str(prefix))
-    env.update(extra or {})
-    return env
+def detector_environment(prefix, **extra):
+    return dict(os.environ, WINEPREFIX=str(prefix), **extra)
+
+
+def detector_run(found, name, prefix):
+    """The detector run with `prefix` as its Wine prefix."""
+    return Measurement(name, [[str(found["detector"])]], detector_environment(prefix))
 
 
 def count_records(argv, env):
@@ -210,17 +213,13 @@ def check_records(label, found, summary):
 def count_allocations(detector, shim, prefix):
     with tempfile.TemporaryDirectory() as scratch:
         output = Path(scratch) / "counts"
-        env = detector_environment(prefix, {"LD_PRELOAD": str(shim),
-                                            "COUNT_ALLOCATIONS_OUTPUT": str(output)})
+        env = detector_environment(prefix, LD_PRELOAD=str(shim),
+                                   COUNT_ALLOCATIONS_OUTPUT=str(output))
         subprocess.run([str(detector)], env=env, stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, check=False)
         if not output.exists():
             return None
-        counts = {}
-        for line in output.read_text().splitlines():
-            name, value = line.split()
-            counts[name] = int(value)
-        return counts
+        return {name: int(value) for name, value in map(str.split, output.read_text().splitlines())}
 
 
 # ---------------------------------------------------------------------------------------
@@ -383,17 +382,14 @@ def tools(args):
 def scan_timings(found, prefix, runs, empty_prefix):
     directory = inf_directory(prefix)
     names = inf_names(directory)
-    detector = Measurement("detector (`usb-flash-detect`)", [[str(found["detector"])]],
-                           detector_environment(prefix))
+    detector = detector_run(found, "detector (`usb-flash-detect`)", prefix)
     cat = Measurement("`cat` of the same files (the floor)", chunked(["cat"], names),
                       cwd=directory)
     grep = Measurement(f"`grep -l -F '{SECOND_ID}'`",
                        chunked(["grep", "-l", "-F", SECOND_ID], names), cwd=directory)
-    startup = Measurement("detector on an empty INF folder (start-up)",
-                          [[str(found["detector"])]], detector_environment(empty_prefix))
-    mounted = Measurement("detector on the same files as `Windows/INF` (a mounted installation)",
-                          [[str(found["detector"])]],
-                          detector_environment(make_mounted_prefix(prefix)))
+    startup = detector_run(found, "detector on an empty INF folder (start-up)", empty_prefix)
+    mounted = detector_run(found, "detector on the same files as `Windows/INF` (a mounted "
+                           "installation)", make_mounted_prefix(prefix))
     measurements = [detector, cat, grep, startup, mounted]
     measure_round_robin(measurements, runs)
     return measurements, cat, names
@@ -402,7 +398,7 @@ def scan_timings(found, prefix, runs, empty_prefix):
 def scaling_row(found, label, prefix, runs):
     directory = inf_directory(prefix)
     names = inf_names(directory)
-    detector = Measurement("detector", [[str(found["detector"])]], detector_environment(prefix))
+    detector = detector_run(found, "detector", prefix)
     cat = Measurement("cat", chunked(["cat"], names) if names else [["true"]], cwd=directory)
     measure_round_robin([detector, cat], runs)
     counts = count_allocations(found["detector"], found["shim"], prefix) if found["shim"] else None
@@ -422,12 +418,6 @@ def make_mounted_prefix(prefix):
     if not link.is_symlink():
         link.symlink_to(inf_directory(prefix).resolve())
     return mounted
-
-
-def make_empty_prefix(work):
-    prefix = work / "empty"
-    inf_directory(prefix).mkdir(parents=True, exist_ok=True)
-    return prefix
 
 
 def main():
@@ -452,7 +442,8 @@ def main():
     work.mkdir(parents=True, exist_ok=True)
     prefix = work / f"files-{args.files}-seed-{args.seed}"
     summary = generate(found["generator"], prefix, args.files, args.seed)
-    empty = make_empty_prefix(work)
+    empty = work / "empty"
+    inf_directory(empty).mkdir(parents=True, exist_ok=True)
     check_records("the detector", count_records([str(found["detector"])],
                                                 detector_environment(prefix)), summary)
 
