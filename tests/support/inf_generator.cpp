@@ -76,7 +76,7 @@ const std::u32string_view NOISE_LINES[] = {
     U"=emptyname", U"=", U"[", U"]", U"\\", U"noequals", U"[]", U"[ \t ]",
     // a lone ";", a name that starts with "#", a comment after blanks
     U";", U"#d=4", U"  ;c=3"};
-const std::u32string_view DEVICE_IDS[] = {U"USB\\VID_0BDB&PID_100E", U"USB\\VID_0FCE&PID_ADDE"};
+constexpr const char* DEVICE_IDS[] = {FIRST_ID, SECOND_ID};
 
 // Letters above 0x7F in their other case (Latin-1 and a few others), which the Windows
 // reader does not fold.
@@ -436,7 +436,7 @@ Text matchingHead(InfBuilder& builder) {
 
 void matchingModels(InfBuilder& builder, const Text& models) {
   Random& random = builder.random();
-  const Text id = Text(random.pick(DEVICE_IDS));
+  const Text id = decodeUtf8(random.pick(DEVICE_IDS));
   const bool flash = random.percent(30);
   builder.header(models);
   if (flash && random.percent(50)) builder.entry(U"%DeviceDesc%", Text());

@@ -76,8 +76,7 @@ constexpr std::array<LocalWord, 10> LOCAL_WORDS = {{
 }};
 
 // The two IDs the detector looks for, and the lines that must not be taken for them.
-constexpr std::array<std::string_view, 2> MATCHING_IDS = {"USB\\VID_0BDB&PID_100E",
-                                                          "USB\\VID_0FCE&PID_ADDE"};
+constexpr std::array<std::string_view, 2> MATCHING_IDS = {FIRST_ID, SECOND_ID};
 constexpr std::array<std::string_view, 4> NEAR_MISS_LINES = {
     "Install, USB\\VID_0FCE&PID_ADDE, USB\\Class_08&SubClass_06",
     "Install, usb\\vid_0bdb&pid_100e",
