@@ -6,8 +6,6 @@
 //   fuzz_seeds <folder>    writes <folder>/detector_fuzzer/ and <folder>/inf_reader_fuzzer/
 #include <cstdio>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "tests/support/files.h"
 #include "tests/support/inf_generator.h"
@@ -28,22 +26,11 @@ std::string readerInput(const support::LookupProbe& lookup, const std::string& f
          '\0' + file;
 }
 
-using Seeds = std::vector<std::pair<std::string, std::string>>;
-
-// Writes each seed, a name and its bytes, into a new folder.
-bool writeSeeds(const std::string& folder, const Seeds& seeds) {
-  bool written = support::freshDirectory(folder);
-  for (const auto& [name, input] : seeds) {
-    written = written && support::writeWholeFile(folder + "/" + name, input);
-  }
-  return written;
-}
-
 // The detector target's input: a byte choosing the file name's length (8 plus the byte;
 // 0xEC makes the full path 259 characters, 0xED one too many), then the file.
 bool writeDetectorSeeds(const std::string& folder) {
   const std::string text = package(FIRST);
-  const Seeds seeds = {
+  const std::pair<const char*, std::string> seeds[] = {
       {"first_id", '\x00' + text},
       {"compatible_after", '\x03' + package(FIRST + ", USB\\Class_08")},
       {"flash_key",
@@ -52,17 +39,24 @@ bool writeDetectorSeeds(const std::string& folder) {
       {"path_of_260", '\xED' + text},
       {"utf16", '\x05' + support::utf16le(std::u16string(text.begin(), text.end()))},
   };
-  return writeSeeds(folder, seeds);
+  bool written = support::freshDirectory(folder);
+  for (const auto& [name, input] : seeds) {
+    written = written && support::writeWholeFile(folder + "/" + name, input);
+  }
+  return written;
 }
 
 bool writeReaderSeeds(const std::string& folder) {
-  Seeds seeds = {{"driver_version", readerInput({"Version", "DriverVer"}, package(FIRST), 7)}};
+  bool written = support::freshDirectory(folder) &&
+                 support::writeWholeFile(folder + "/driver_version",
+                                         readerInput({"Version", "DriverVer"}, package(FIRST), 7));
   for (int index = 0; index < GENERATED_READER_SEEDS; ++index) {
     const support::GeneratedFile file = support::generateInf(1, index, support::FileShape::HOSTILE);
-    seeds.emplace_back("generated_" + std::to_string(index),
-                       readerInput(file.probes.front(), file.bytes, index));
+    written =
+        written && support::writeWholeFile(folder + "/generated_" + std::to_string(index),
+                                           readerInput(file.probes.front(), file.bytes, index));
   }
-  return writeSeeds(folder, seeds);
+  return written;
 }
 
 }  // namespace
