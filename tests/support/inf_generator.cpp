@@ -1,5 +1,6 @@
 #include "tests/support/inf_generator.h"
 
+#include <initializer_list>
 #include <string_view>
 #include <utility>
 
@@ -77,6 +78,15 @@ const std::u32string_view NOISE_LINES[] = {
     // a lone ";", a name that starts with "#", a comment after blanks
     U";", U"#d=4", U"  ;c=3"};
 constexpr const char* DEVICE_IDS[] = {FIRST_ID, SECOND_ID};
+
+// The parts one after another. Parts that draw from the random source must be joined
+// here, not with +: a braced list is evaluated in order, the operands of + in whatever
+// order the compiler picks, which would make the bytes differ between compilers.
+Text join(std::initializer_list<std::u32string_view> parts) {
+  Text joined;
+  for (const std::u32string_view part : parts) joined += part;
+  return joined;
+}
 
 // Letters above 0x7F in their other case (Latin-1 and a few others), which the Windows
 // reader does not fold.
@@ -184,14 +194,20 @@ class InfBuilder {
     return sequence;
   }
 
+  // `text` with what `draw` gives inserted at a place, which is drawn first.
+  Text withInserted(Text text, Text (InfBuilder::*draw)()) {
+    const std::size_t at = random_.below(text.size() + 1);
+    return text.insert(at, (this->*draw)());
+  }
+
   // A name in another case, or with a byte above 0x7F, a blank or a NUL inside.
   Text mangled(Text name) {
     if (random_.percent(25)) {
       for (char32_t& c : name) c = asciiInCase(c, !random_.percent(50));
     }
-    if (rare(12)) name.insert(random_.below(name.size() + 1), highText());
+    if (rare(12)) name = withInserted(name, &InfBuilder::highText);
     if (rare(4)) name.insert(random_.below(name.size() + 1), 1, U' ');
-    if (rare(4)) name.insert(random_.below(name.size() + 1), oddBlank());
+    if (rare(4)) name = withInserted(name, &InfBuilder::oddBlank);
     if (rare(4)) name.insert(random_.below(name.size() + 1), 1, U'\0');
     if (rare(4)) name += longText(250 + random_.below(60));
     return name;
@@ -240,7 +256,7 @@ class InfBuilder {
 
   Text quotedValue() {
     const char32_t quote = random_.percent(75) ? U'"' : U'\'';
-    Text inner = blanks() + Text(random_.pick(PLAIN_VALUES)) + blanks();
+    Text inner = join({blanks(), random_.pick(PLAIN_VALUES), blanks()});
     const std::size_t roll = random_.below(10);
     if (roll < 6) return quote + inner + quote;
     if (roll < 8) return quote + inner;
@@ -254,18 +270,18 @@ class InfBuilder {
     if (roll < 35) return plain;
     if (roll < 50) return quotedValue();
     if (roll < 60) return longValue();
-    if (roll < 68) return plain.insert(random_.below(plain.size() + 1), highText());
+    if (roll < 68) return withInserted(plain, &InfBuilder::highText);
     if (roll < 73) return plain.insert(random_.below(plain.size() + 1), 1, U'\0');
     if (roll < 76) return plain + blanks() + U'\0' + plain;
     if (roll < 80) return Text();
     if (roll < 85) return plain + oddBlank();
-    if (roll < 90) return blanks() + plain + U" ; comment" + blanks();
+    if (roll < 90) return join({blanks(), plain, U" ; comment", blanks()});
     return plain + blanks() + plain;
   }
 
   void header(const Text& name) {
     section_ = name;
-    const Text body = blanks() + U"[" + blanks() + name + blanks() + U"]";
+    const Text body = join({blanks(), U"[", blanks(), name, blanks(), U"]"});
     constexpr std::u32string_view TAILS[] = {U"",  U"",           U"",  U" ; comment",
                                              U"]", U" ; see [x]", U"x", U"\t"};
     if (careful_) {
@@ -284,12 +300,18 @@ class InfBuilder {
     }
   }
 
+  // An entry of any name and value, the name drawn first.
+  void anyEntry() {
+    const Text key = keyName();
+    entry(key, value());
+  }
+
   void entry(const Text& key, const Text& value) {
     const std::size_t roll = careful_ ? 100 : random_.below(100);
     if (roll < 5) {
-      raw(blanks() + key + blanks());  // a name without a value
+      raw(join({blanks(), key, blanks()}));  // a name without a value
     } else {
-      raw(blanks() + key + blanks() + U"=" + blanks() + value + blanks());
+      raw(join({blanks(), key, blanks(), U"=", blanks(), value, blanks()}));
     }
     probeVariants(section_, key);
   }
@@ -301,9 +323,9 @@ class InfBuilder {
     if (roll < 70) {
       raw(noise);
     } else if (roll < 80) {
-      raw(blanks() + oddBlank() + blanks());
+      raw(join({blanks(), oddBlank(), blanks()}));
     } else if (roll < 90) {
-      raw(Text(1, U'\0') + keyName() + U"=" + value());
+      raw(join({Text(1, U'\0'), keyName(), U"=", value()}));
     } else {
       raw(longText(300 + random_.below(400)));
     }
@@ -321,7 +343,7 @@ class InfBuilder {
     probe(section, key);
     if (random_.percent(40)) probe(mangled(section), key);
     if (random_.percent(40)) probe(section, mangled(key));
-    if (random_.percent(20)) probe(blanks() + section + blanks(), U"\t" + key + U" ");
+    if (random_.percent(20)) probe(join({blanks(), section, blanks()}), U"\t" + key + U" ");
     if (random_.percent(10)) probe(section, key + oddBlank());
     if (random_.percent(10) && !key.empty()) probe(section, key.substr(0, key.size() - 1));
     if (random_.percent(10)) probe(Text(), key);
@@ -378,7 +400,7 @@ void hostileSection(InfBuilder& builder) {
   builder.header(builder.sectionName());
   for (std::size_t lines = random.below(9); lines > 0; --lines) {
     if (random.percent(75)) {
-      builder.entry(builder.keyName(), builder.value());
+      builder.anyEntry();
     } else {
       builder.noiseLine();
     }
@@ -398,7 +420,7 @@ void hostileContent(InfBuilder& builder) {
   if (random.percent(2)) longestNames(builder);
   if (random.percent(30)) {
     for (std::size_t lines = 1 + random.below(3); lines > 0; --lines) {
-      builder.entry(builder.keyName(), builder.value());
+      builder.anyEntry();
     }
   }
   for (std::size_t sections = 1 + random.below(7); sections > 0; --sections) {
@@ -441,7 +463,7 @@ void matchingModels(InfBuilder& builder, const Text& models) {
   builder.header(models);
   if (flash && random.percent(50)) builder.entry(U"%DeviceDesc%", Text());
   if (random.percent(20)) builder.entry(U"%Other%", U"Install, " + id);
-  Text line = U"Install" + builder.blanks() + U"," + builder.blanks();
+  Text line = join({U"Install", builder.blanks(), U",", builder.blanks()});
   if (random.percent(20)) line += U"USB\\VID_1234&PID_0001, ";
   line += id;
   if (random.percent(10)) line += U" ";

@@ -97,6 +97,15 @@ std::string hex(std::uint64_t value, int digits) {
   return text;
 }
 
+// The parts one after another. Parts that draw from the random source must be joined
+// here, not with +: a braced list is evaluated in order, the operands of + in whatever
+// order the compiler picks, which would make the bytes differ between compilers.
+std::string join(std::initializer_list<std::string_view> parts) {
+  std::string joined;
+  for (const std::string_view part : parts) joined += part;
+  return joined;
+}
+
 // Writes the parts of one file in the order they will be joined, tracking the total size.
 class InfWriter {
  public:
@@ -151,9 +160,9 @@ class InfWriter {
     head_.lines({"[Version]", "Signature=\"$Windows NT$\""});
     if (plan_.kind == Kind::device) {
       head_.line("Class=" + std::string(random_.pick(WORDS)));
-      head_.line("ClassGuid={" + hex(random_.next(), 8) + "-" + hex(random_.next(), 4) + "-" +
-                 hex(random_.next(), 4) + "-" + hex(random_.next(), 4) + "-" +
-                 hex(random_.next(), 12) + "}");
+      head_.line(join({"ClassGuid={", hex(random_.next(), 8), "-", hex(random_.next(), 4), "-",
+                       hex(random_.next(), 4), "-", hex(random_.next(), 4), "-",
+                       hex(random_.next(), 12), "}"}));
     }
     if (plan_.provider == Provider::token) head_.line("Provider=%ProviderName%");
     if (plan_.provider == Provider::plainWords) head_.line("Provider=" + vendor_);
@@ -164,12 +173,12 @@ class InfWriter {
   }
 
   void writeDriverVersion() {
-    const std::string date = "0" + std::to_string(random_.between(1, 9)) + "/" +
-                             std::to_string(random_.between(10, 28)) + "/" +
-                             std::to_string(random_.between(2006, 2023));
+    const std::string date = join({"0", std::to_string(random_.between(1, 9)), "/",
+                                   std::to_string(random_.between(10, 28)), "/",
+                                   std::to_string(random_.between(2006, 2023))});
     const std::string version =
-        std::to_string(random_.between(1, 30)) + "." + std::to_string(random_.below(10)) + "." +
-        std::to_string(random_.below(9999)) + "." + std::to_string(random_.below(99));
+        join({std::to_string(random_.between(1, 30)), ".", std::to_string(random_.below(10)), ".",
+              std::to_string(random_.below(9999)), ".", std::to_string(random_.below(99))});
     if (plan_.driverVersion == DriverVersion::plain) {
       head_.line("DriverVer=" + date + "," + version);
     } else if (plan_.driverVersion == DriverVersion::unusual) {
@@ -208,8 +217,7 @@ class InfWriter {
       models_.line(mfgName ? "[DeviceList.NTamd64]" : "[Standard.NTamd64]");
     }
     if (plan_.models == Models::deviceDescDecorated) {
-      models_.line("%DeviceDesc%=Install0, USB\\VID_" + hex(random_.between(0x1000, 0x7FFF), 4) +
-                   "&PID_" + hex(random_.below(0x10000), 4));
+      models_.line("%DeviceDesc%=Install0, " + usbId());
     }
   }
 
@@ -252,8 +260,8 @@ class InfWriter {
                  "", "[" + name + "_AddReg]"});
     const std::uint64_t values = random_.between(3, 9);
     for (std::uint64_t i = 0; i < values; ++i) {
-      body_.line("HKR,Parameters," + std::string(random_.pick(WORDS)) + std::to_string(i) +
-                 ",0x00010001," + std::to_string(random_.below(65536)));
+      body_.line(join({"HKR,Parameters,", random_.pick(WORDS), std::to_string(i), ",0x00010001,",
+                       std::to_string(random_.below(65536))}));
     }
     if (plan_.continuationLines) addBinaryValue(body_, "HKR,Parameters,Table");
     body_.blankLine();
@@ -289,8 +297,8 @@ class InfWriter {
   void addTinyValue() {
     const std::size_t number = units_++;
     if (number == 0) body_.line("[DefaultInstall]");
-    body_.line(std::string(random_.pick(WORDS)) + std::to_string(number) + "=" +
-               std::to_string(random_.below(100000)));
+    body_.line(join(
+        {random_.pick(WORDS), std::to_string(number), "=", std::to_string(random_.below(100000))}));
   }
 
   void addLongValue() {
@@ -311,21 +319,23 @@ class InfWriter {
 
   std::string deviceId() {
     const std::uint64_t bus = random_.below(4);
-    if (bus == 0) {
-      // Never one of the two IDs the detector looks for.
-      std::uint64_t vendorId = random_.between(0x1000, 0x7FFF);
-      return "USB\\VID_" + hex(vendorId, 4) + "&PID_" + hex(random_.below(0x10000), 4);
-    }
+    if (bus == 0) return usbId();
     if (bus == 1)
-      return "HID\\VID_" + hex(random_.below(0x10000), 4) + "&PID_" + hex(random_.next(), 4);
-    if (bus == 2) return "ACPI\\" + std::string("QVN") + hex(random_.below(0x10000), 4);
-    return "PCI\\VEN_" + hex(random_.below(0x10000), 4) + "&DEV_" + hex(random_.below(0x10000), 4) +
-           "&SUBSYS_" + hex(random_.next(), 8);
+      return join({"HID\\VID_", hex(random_.below(0x10000), 4), "&PID_", hex(random_.next(), 4)});
+    if (bus == 2) return "ACPI\\QVN" + hex(random_.below(0x10000), 4);
+    return join({"PCI\\VEN_", hex(random_.below(0x10000), 4), "&DEV_",
+                 hex(random_.below(0x10000), 4), "&SUBSYS_", hex(random_.next(), 8)});
+  }
+
+  // A USB ID, never one of the two the detector looks for.
+  std::string usbId() {
+    return join({"USB\\VID_", hex(random_.between(0x1000, 0x7FFF), 4), "&PID_",
+                 hex(random_.below(0x10000), 4)});
   }
 
   std::string description() {
-    return vendor_ + " " + std::string(random_.pick(WORDS)) + " " +
-           std::string(random_.pick(WORDS)) + " " + std::to_string(random_.below(10000));
+    return join({vendor_, " ", random_.pick(WORDS), " ", random_.pick(WORDS), " ",
+                 std::to_string(random_.below(10000))});
   }
 
   std::string localDescription() {
