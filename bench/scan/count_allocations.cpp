@@ -63,11 +63,13 @@ __attribute__((destructor)) void reportCounts() {
   close(file);
 }
 
+// Aborts when out of memory, as the run would.
 void* allocateForNew(std::size_t size, std::size_t alignment) {
   count(NEW);
   if (size == 0) size = 1;
   void* memory = alignment <= alignof(std::max_align_t) ? __libc_malloc(size)
                                                         : __libc_memalign(alignment, size);
+  if (memory == nullptr) std::abort();
   return memory;
 }
 
@@ -117,12 +119,8 @@ int posix_memalign(void** result, std::size_t alignment, std::size_t size) {
 // The plain and the aligned form: libstdc++'s array and non-throwing forms call these, and
 // its deletes call free, which lands in glibc's own.
 void* operator new(std::size_t size) {
-  void* memory = allocateForNew(size, 0);
-  if (memory == nullptr) std::abort();
-  return memory;
+  return allocateForNew(size, 0);
 }
 void* operator new(std::size_t size, std::align_val_t alignment) {
-  void* memory = allocateForNew(size, static_cast<std::size_t>(alignment));
-  if (memory == nullptr) std::abort();
-  return memory;
+  return allocateForNew(size, static_cast<std::size_t>(alignment));
 }

@@ -29,10 +29,6 @@ ARGUMENT_BYTES_PER_PROCESS = 512 * 1024  # well under any system's limit on argv
 GNU_TIME = "/usr/bin/time"
 
 
-# ---------------------------------------------------------------------------------------
-# Running and timing one command
-
-
 def run_once(argv_list, env=None, cwd=None):
     """Runs the commands of one measurement one after another, stdin and stdout on
     /dev/null; returns (wall seconds, CPU seconds, largest ru_maxrss in KiB). A child of
@@ -118,10 +114,6 @@ def chunked(command, names):
     return chunks
 
 
-# ---------------------------------------------------------------------------------------
-# Generated directories
-
-
 def inf_directory(prefix):
     return Path(prefix) / "drive_c" / "windows" / "inf"
 
@@ -176,10 +168,6 @@ def directory_bytes(directory):
     return sum(os.path.getsize(Path(directory) / name) for name in inf_names(directory))
 
 
-# ---------------------------------------------------------------------------------------
-# The detector
-
-
 def detector_environment(prefix, **extra):
     return dict(os.environ, WINEPREFIX=str(prefix), **extra)
 
@@ -220,10 +208,6 @@ def count_allocations(detector, shim, prefix):
         if not output.exists():
             return None
         return {name: int(value) for name, value in map(str.split, output.read_text().splitlines())}
-
-
-# ---------------------------------------------------------------------------------------
-# Wine
 
 
 def prepare_wine_prefix(wine_env, prefix, names, source):
@@ -274,10 +258,6 @@ def measure_wine(wine_env, windows_exe, prefix, names, source, runs):
         return full, empty, found
     finally:
         subprocess.run(in_prefix + ["wineserver", "-k"], check=False)
-
-
-# ---------------------------------------------------------------------------------------
-# Reporting
 
 
 def first_line(argv):
@@ -353,10 +333,6 @@ def print_scaling(rows):
         print(f"| {row['label']} | {row['files']} | {row['bytes']:,} | {allocations} "
               f"| {row['peak']} | {milliseconds(row['detector'])} | {cat} | {ratio} |")
     print()
-
-
-# ---------------------------------------------------------------------------------------
-# The benchmark
 
 
 def tools(args):

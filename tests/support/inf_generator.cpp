@@ -77,6 +77,13 @@ const std::u32string_view NOISE_LINES[] = {
     U"=emptyname", U"=", U"[", U"]", U"\\", U"noequals", U"[]", U"[ \t ]",
     // a lone ";", a name that starts with "#", a comment after blanks
     U";", U"#d=4", U"  ;c=3"};
+using namespace std::string_view_literals;  // for the NULs in SPECIAL_FILES
+constexpr std::string_view SPECIAL_FILES[] = {
+    // empty, or a byte-order mark alone
+    ""sv, "\xFF\xFE"sv, "\xFE\xFF"sv, "\xEF\xBB\xBF"sv,
+    // one short section: in UTF-16, cut inside a UTF-8 sequence, ended by Ctrl-Z
+    "\xFF\xFE[\0A\0]\0\r\0\n\0z\0=\0e\0n\0d\0"sv, "\xEF\xBB\xBF[A]\nz=\xC3"sv,
+    "[A]\r\nz=end\x1A"sv};
 constexpr const char* DEVICE_IDS[] = {FIRST_ID, SECOND_ID};
 
 // The parts one after another. Parts that draw from the random source must be joined
@@ -499,16 +506,8 @@ void matchingContent(InfBuilder& builder) {
 
 // The few files whose whole content is special: empty, a mark alone.
 bool specialFile(Random& random, GeneratedFile& file) {
-  using namespace std::string_view_literals;  // some hold NULs
-  constexpr std::string_view SPECIAL[] = {""sv,
-                                          "\xFF\xFE"sv,
-                                          "\xFE\xFF"sv,
-                                          "\xEF\xBB\xBF"sv,
-                                          "\xFF\xFE[\0A\0]\0\r\0\n\0z\0=\0e\0n\0d\0"sv,
-                                          "\xEF\xBB\xBF[A]\nz=\xC3"sv,
-                                          "[A]\r\nz=end\x1A"sv};
   if (!random.percent(4)) return false;
-  file.bytes = std::string(random.pick(SPECIAL));
+  file.bytes = std::string(random.pick(SPECIAL_FILES));
   file.probes = {{"A", "z"}, {"A", "k"}, {"", ""}};
   return true;
 }
