@@ -1,6 +1,5 @@
 #include "tests/support/inf_generator.h"
 
-#include <initializer_list>
 #include <string_view>
 #include <utility>
 
@@ -85,15 +84,6 @@ constexpr std::string_view SPECIAL_FILES[] = {
     "\xFF\xFE[\0A\0]\0\r\0\n\0z\0=\0e\0n\0d\0"sv, "\xEF\xBB\xBF[A]\nz=\xC3"sv,
     "[A]\r\nz=end\x1A"sv};
 constexpr const char* DEVICE_IDS[] = {FIRST_ID, SECOND_ID};
-
-// The parts one after another. Parts that draw from the random source must be joined
-// here, not with +: a braced list is evaluated in order, the operands of + in whatever
-// order the compiler picks, which would make the bytes differ between compilers.
-Text join(std::initializer_list<std::u32string_view> parts) {
-  Text joined;
-  for (const std::u32string_view part : parts) joined += part;
-  return joined;
-}
 
 // Letters above 0x7F in their other case (Latin-1 and a few others), which the Windows
 // reader does not fold.

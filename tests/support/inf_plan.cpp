@@ -97,15 +97,6 @@ std::string hex(std::uint64_t value, int digits) {
   return text;
 }
 
-// The parts one after another. Parts that draw from the random source must be joined
-// here, not with +: a braced list is evaluated in order, the operands of + in whatever
-// order the compiler picks, which would make the bytes differ between compilers.
-std::string join(std::initializer_list<std::string_view> parts) {
-  std::string joined;
-  for (const std::string_view part : parts) joined += part;
-  return joined;
-}
-
 // Writes the parts of one file in the order they will be joined, tracking the total size.
 class InfWriter {
  public:
