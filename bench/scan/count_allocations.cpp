@@ -116,11 +116,23 @@ int posix_memalign(void** result, std::size_t alignment, std::size_t size) {
 
 }  // extern "C"
 
-// The plain and the aligned form: libstdc++'s array and non-throwing forms call these, and
-// its deletes call free, which lands in glibc's own.
+// The plain and the aligned form, and their deletes: libstdc++'s array and non-throwing
+// forms call these.
 void* operator new(std::size_t size) {
   return allocateForNew(size, 0);
 }
 void* operator new(std::size_t size, std::align_val_t alignment) {
   return allocateForNew(size, static_cast<std::size_t>(alignment));
+}
+void operator delete(void* pointer) noexcept {
+  __libc_free(pointer);
+}
+void operator delete(void* pointer, std::align_val_t) noexcept {
+  __libc_free(pointer);
+}
+void operator delete(void* pointer, std::size_t) noexcept {
+  __libc_free(pointer);
+}
+void operator delete(void* pointer, std::size_t, std::align_val_t) noexcept {
+  __libc_free(pointer);
 }
