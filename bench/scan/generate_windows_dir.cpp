@@ -1,16 +1,10 @@
 // Writes a synthetic Windows directory for the scan benchmark: <out>/drive_c/windows/inf
-// with N INF files whose sizes, encodings, line ends and section layout follow the
-// statistics of a corpus of real INF files, a few files of several megabytes with
-// [Strings] at the end, and a handful of driver packages for the two devices the detector
-// looks for. The same seed and count always give the same bytes.
+// with N INF files laid out as a corpus of real ones is, a few files of several megabytes
+// and a handful of driver packages for the two devices. The same seed and count always
+// give the same bytes. bench/README.md describes the layout and the summary it writes.
 //
 //   generate_windows_dir --out DIR [--files N] [--seed S] [--file-size BYTES[K|M]]
 //                        [--encoding ascii|utf-8|utf-8-bom|cp1252|utf-16le-bom]
-//
-// --file-size gives every file that size and the layout of the large files (the first of
-// them a driver package for one of the devices), to measure how the detector behaves as a
-// single file grows. --encoding gives every file that encoding. A summary goes to standard output
-// and to <out>/generator-summary.txt.
 #include <algorithm>
 #include <array>
 #include <charconv>

@@ -5,12 +5,8 @@ and counts the detector's heap allocations and peak memory as the directory grow
 
     bench/scan/scan_bench.py --build BUILD [--windows-exe EXE] [--files 2000] [--runs 7]
 
-BUILD is a build tree of the project; configured with the benchmarks, it also holds the
-generator, the allocation shim and wine_env (which runs Wine in the tests' environment),
-otherwise name them with --generator, --shim and --wine-env (from a build of bench/scan on
-its own). Directories are generated under --work (default
-/tmp/scan-bench) and reused while their summary matches. Everything is printed as
-Markdown tables, ready for bench/README.md.
+The tools come from BUILD unless named (--help); bench/README.md tells the rest. The
+output is Markdown tables, ready for that file.
 """
 
 import argparse
