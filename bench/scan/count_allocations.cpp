@@ -63,11 +63,13 @@ __attribute__((destructor)) void reportCounts() {
   close(file);
 }
 
+// Aborts when out of memory, as the run would.
 void* allocateForNew(std::size_t size, std::size_t alignment) {
   count(NEW);
   if (size == 0) size = 1;
   void* memory = alignment <= alignof(std::max_align_t) ? __libc_malloc(size)
                                                         : __libc_memalign(alignment, size);
+  if (memory == nullptr) std::abort();
   return memory;
 }
 
@@ -114,51 +116,23 @@ int posix_memalign(void** result, std::size_t alignment, std::size_t size) {
 
 }  // extern "C"
 
-// Throwing and non-throwing, plain and aligned forms; the array forms and the deletes
-// follow from these.
+// The plain and the aligned form, and their deletes: libstdc++'s array and non-throwing
+// forms call these.
 void* operator new(std::size_t size) {
-  void* memory = allocateForNew(size, 0);
-  if (memory == nullptr) std::abort();
-  return memory;
-}
-void* operator new[](std::size_t size) {
-  return operator new(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  return allocateForNew(size, 0);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
   return allocateForNew(size, 0);
 }
 void* operator new(std::size_t size, std::align_val_t alignment) {
-  void* memory = allocateForNew(size, static_cast<std::size_t>(alignment));
-  if (memory == nullptr) std::abort();
-  return memory;
-}
-void* operator new[](std::size_t size, std::align_val_t alignment) {
-  return operator new(size, alignment);
+  return allocateForNew(size, static_cast<std::size_t>(alignment));
 }
 void operator delete(void* pointer) noexcept {
-  __libc_free(pointer);
-}
-void operator delete[](void* pointer) noexcept {
-  __libc_free(pointer);
-}
-void operator delete(void* pointer, std::size_t) noexcept {
-  __libc_free(pointer);
-}
-void operator delete[](void* pointer, std::size_t) noexcept {
   __libc_free(pointer);
 }
 void operator delete(void* pointer, std::align_val_t) noexcept {
   __libc_free(pointer);
 }
-void operator delete[](void* pointer, std::align_val_t) noexcept {
+void operator delete(void* pointer, std::size_t) noexcept {
   __libc_free(pointer);
 }
 void operator delete(void* pointer, std::size_t, std::align_val_t) noexcept {
-  __libc_free(pointer);
-}
-void operator delete[](void* pointer, std::size_t, std::align_val_t) noexcept {
   __libc_free(pointer);
 }

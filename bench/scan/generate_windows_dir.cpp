@@ -1,16 +1,10 @@
 // Writes a synthetic Windows directory for the scan benchmark: <out>/drive_c/windows/inf
-// with N INF files whose sizes, encodings, line ends and section layout follow the
-// statistics of a corpus of real INF files, a few files of several megabytes with
-// [Strings] at the end, and a handful of driver packages for the two devices the detector
-// looks for. The same seed and count always give the same bytes.
+// with N INF files laid out as a corpus of real ones is, a few files of several megabytes
+// and a handful of driver packages for the two devices. The same seed and count always
+// give the same bytes. bench/README.md describes the layout and the summary it writes.
 //
 //   generate_windows_dir --out DIR [--files N] [--seed S] [--file-size BYTES[K|M]]
 //                        [--encoding ascii|utf-8|utf-8-bom|cp1252|utf-16le-bom]
-//
-// --file-size gives every file that size and the layout of the large files (the first of
-// them a driver package for one of the devices), to measure how the detector behaves as a
-// single file grows. --encoding gives every file that encoding. A summary goes to standard output
-// and to <out>/generator-summary.txt.
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -87,14 +81,18 @@ std::size_t drawSize(Random& random) {
 }
 
 // About one file in ten is UTF-16LE; most of the 8-bit ones are plain ASCII.
-Encoding drawEncoding(Random& random) {
-  const std::uint64_t draw = random.below(1000);
-  if (draw < 107) return Encoding::utf16LeWithBom;
-  if (draw < 278) return Encoding::utf8;
-  if (draw < 284) return Encoding::utf8WithBom;
-  if (draw < 290) return Encoding::windows1252;
-  return Encoding::ascii;
-}
+constexpr support::Share<Encoding> ENCODINGS[] = {{107, Encoding::utf16LeWithBom},
+                                                  {278, Encoding::utf8},
+                                                  {284, Encoding::utf8WithBom},
+                                                  {290, Encoding::windows1252},
+                                                  {1000, Encoding::ascii}};
+constexpr support::Share<Models> MODELS[] = {{80, Models::mfgNameUndecorated},
+                                             {160, Models::mfgNameDecorated},
+                                             {172, Models::deviceDescDecorated},
+                                             {240, Models::none},
+                                             {1000, Models::otherKey}};
+constexpr support::Share<Provider> PROVIDERS[] = {
+    {63, Provider::absent}, {109, Provider::plainWords}, {1000, Provider::token}};
 
 // Line ends as the corpus has them for each encoding.
 LineEnd drawLineEnd(Random& random, Encoding encoding) {
@@ -110,15 +108,6 @@ LineEnd drawLineEnd(Random& random, Encoding encoding) {
   }
 }
 
-Models drawModels(Random& random) {
-  const std::uint64_t draw = random.below(1000);
-  if (draw < 80) return Models::mfgNameUndecorated;
-  if (draw < 160) return Models::mfgNameDecorated;
-  if (draw < 172) return Models::deviceDescDecorated;
-  if (draw < 240) return Models::none;
-  return Models::otherKey;
-}
-
 void drawVersion(Random& random, FilePlan& plan) {
   if (plan.kind == Kind::registry) plan.hasVersion = !random.perMille(750);
   if (plan.kind == Kind::tiny) plan.hasVersion = plan.size >= 300 && random.perMille(700);
@@ -127,10 +116,7 @@ void drawVersion(Random& random, FilePlan& plan) {
     plan.driverVersion = DriverVersion::absent;
     return;
   }
-  const std::uint64_t provider = random.below(1000);
-  plan.provider = provider < 63    ? Provider::absent
-                  : provider < 109 ? Provider::plainWords
-                                   : Provider::token;
+  plan.provider = random.share(PROVIDERS);
   if (random.perMille(143)) {
     plan.driverVersion = DriverVersion::absent;
   } else {
@@ -148,14 +134,14 @@ FilePlan drawOrdinaryFile(Random& random, std::string name) {
   FilePlan plan;
   plan.name = std::move(name);
   plan.size = drawSize(random);
-  plan.encoding = drawEncoding(random);
+  plan.encoding = random.share(ENCODINGS);
   plan.lineEnd = drawLineEnd(random, plan.encoding);
   if (plan.size < TINY_FILE_LIMIT) {
     plan.kind = Kind::tiny;
   } else {
     plan.kind = random.perMille(110) ? Kind::registry : Kind::device;
   }
-  plan.models = plan.kind == Kind::device ? drawModels(random) : Models::none;
+  plan.models = plan.kind == Kind::device ? random.share(MODELS) : Models::none;
   drawVersion(random, plan);
   plan.continuationLines = random.perMille(89);
   plan.duplicateSection = random.perMille(9);
@@ -184,7 +170,7 @@ class NameMaker {
   std::string candidate(Random& random) {
     const std::uint64_t style = random.below(1000);
     const std::string number = std::to_string(random.below(10000));
-    const std::string stem(NAME_STEMS[random.below(NAME_STEMS.size())]);
+    const std::string stem(random.pick(NAME_STEMS));
     if (style < 350) return "oem" + std::to_string(oemNumber_++) + ".inf";
     if (style < 393) return "Vendor " + stem + " Driver " + number + ".inf";
     return stem + number + ".inf";
@@ -194,23 +180,24 @@ class NameMaker {
   std::uint64_t oemNumber_ = 0;
 };
 
-void makeLarge(FilePlan& plan, std::size_t size) {
-  plan.size = size;
+// A driver package with a complete [Version], whatever the draw gave.
+void makeDevice(FilePlan& plan, Models models) {
   plan.kind = Kind::device;
-  plan.models = Models::otherKey;
+  plan.models = models;
   plan.hasVersion = true;
   plan.provider = Provider::token;
   plan.driverVersion = DriverVersion::plain;
 }
 
+void makeLarge(FilePlan& plan, std::size_t size) {
+  makeDevice(plan, Models::otherKey);
+  plan.size = size;
+}
+
 void makePackage(FilePlan& plan, Models models, unsigned variant) {
-  plan.kind = Kind::device;
-  plan.models = models;
+  makeDevice(plan, models);
   plan.idVariant = variant;
-  plan.hasVersion = true;
-  plan.provider = Provider::token;
-  plan.driverVersion = DriverVersion::plain;
-  if (plan.size < TINY_FILE_LIMIT) plan.size = TINY_FILE_LIMIT;
+  plan.size = std::max(plan.size, TINY_FILE_LIMIT);
 }
 
 std::size_t largeFileCount(const Options& options) {
@@ -266,12 +253,12 @@ std::vector<FilePlan> planDirectory(const Options& options) {
   for (std::size_t i = 0; i < options.files; ++i) {
     FilePlan plan = drawOrdinaryFile(random, names.next(random));
     if (options.fileSize != 0) makeLarge(plan, options.fileSize);
-    if (i < large) makeLarge(plan, random.between(LARGE_FILE_MIN, LARGE_FILE_MAX));
-    const std::size_t package = i - large;
-    if (i >= large && package < packages) shapePackage(plan, package);
-    const std::size_t nearMiss = package - packages;
-    if (i >= large + packages && nearMiss < nearMisses) {
-      makePackage(plan, Models::nearMiss, static_cast<unsigned>(nearMiss));
+    if (i < large) {
+      makeLarge(plan, random.between(LARGE_FILE_MIN, LARGE_FILE_MAX));
+    } else if (i < large + packages) {
+      shapePackage(plan, i - large);
+    } else if (i < large + packages + nearMisses) {
+      makePackage(plan, Models::nearMiss, static_cast<unsigned>(i - large - packages));
     }
     if (options.encoding) forceEncoding(plan, *options.encoding);
     plans.push_back(std::move(plan));

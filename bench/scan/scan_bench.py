@@ -5,12 +5,8 @@ and counts the detector's heap allocations and peak memory as the directory grow
 
     bench/scan/scan_bench.py --build BUILD [--windows-exe EXE] [--files 2000] [--runs 7]
 
-BUILD is a build tree of the project; configured with the benchmarks, it also holds the
-generator, the allocation shim and wine_env (which runs Wine in the tests' environment),
-otherwise name them with --generator, --shim and --wine-env (from a build of bench/scan on
-its own). Directories are generated under --work (default
-/tmp/scan-bench) and reused while their summary matches. Everything is printed as
-Markdown tables, ready for bench/README.md.
+The tools come from BUILD unless named (--help); bench/README.md tells the rest. The
+output is Markdown tables, ready for that file.
 """
 
 import argparse
@@ -27,10 +23,6 @@ from pathlib import Path
 SECOND_ID = "USB\\VID_0FCE&PID_ADDE"
 ARGUMENT_BYTES_PER_PROCESS = 512 * 1024  # well under any system's limit on argv
 GNU_TIME = "/usr/bin/time"
-
-
-# ---------------------------------------------------------------------------------------
-# Running and timing one command
 
 
 def run_once(argv_list, env=None, cwd=None):
@@ -118,10 +110,6 @@ def chunked(command, names):
     return chunks
 
 
-# ---------------------------------------------------------------------------------------
-# Generated directories
-
-
 def inf_directory(prefix):
     return Path(prefix) / "drive_c" / "windows" / "inf"
 
@@ -176,14 +164,13 @@ def directory_bytes(directory):
     return sum(os.path.getsize(Path(directory) / name) for name in inf_names(directory))
 
 
-# ---------------------------------------------------------------------------------------
-# The detector
+def detector_environment(prefix, **extra):
+    return dict(os.environ, WINEPREFIX=str(prefix), **extra)
 
 
-def detector_environment(prefix, extra=None):
-    env = dict(os.environ, WINEPREFIX=str(prefix))
-    env.update(extra or {})
-    return env
+def detector_run(found, name, prefix):
+    """The detector run with `prefix` as its Wine prefix."""
+    return Measurement(name, [[str(found["detector"])]], detector_environment(prefix))
 
 
 def count_records(argv, env):
@@ -210,21 +197,13 @@ def check_records(label, found, summary):
 def count_allocations(detector, shim, prefix):
     with tempfile.TemporaryDirectory() as scratch:
         output = Path(scratch) / "counts"
-        env = detector_environment(prefix, {"LD_PRELOAD": str(shim),
-                                            "COUNT_ALLOCATIONS_OUTPUT": str(output)})
+        env = detector_environment(prefix, LD_PRELOAD=str(shim),
+                                   COUNT_ALLOCATIONS_OUTPUT=str(output))
         subprocess.run([str(detector)], env=env, stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, check=False)
         if not output.exists():
             return None
-        counts = {}
-        for line in output.read_text().splitlines():
-            name, value = line.split()
-            counts[name] = int(value)
-        return counts
-
-
-# ---------------------------------------------------------------------------------------
-# Wine
+        return {name: int(value) for name, value in map(str.split, output.read_text().splitlines())}
 
 
 def prepare_wine_prefix(wine_env, prefix, names, source):
@@ -275,10 +254,6 @@ def measure_wine(wine_env, windows_exe, prefix, names, source, runs):
         return full, empty, found
     finally:
         subprocess.run(in_prefix + ["wineserver", "-k"], check=False)
-
-
-# ---------------------------------------------------------------------------------------
-# Reporting
 
 
 def first_line(argv):
@@ -356,10 +331,6 @@ def print_scaling(rows):
     print()
 
 
-# ---------------------------------------------------------------------------------------
-# The benchmark
-
-
 def tools(args):
     build = Path(args.build)
     candidates = {
@@ -383,17 +354,14 @@ def tools(args):
 def scan_timings(found, prefix, runs, empty_prefix):
     directory = inf_directory(prefix)
     names = inf_names(directory)
-    detector = Measurement("detector (`usb-flash-detect`)", [[str(found["detector"])]],
-                           detector_environment(prefix))
+    detector = detector_run(found, "detector (`usb-flash-detect`)", prefix)
     cat = Measurement("`cat` of the same files (the floor)", chunked(["cat"], names),
                       cwd=directory)
     grep = Measurement(f"`grep -l -F '{SECOND_ID}'`",
                        chunked(["grep", "-l", "-F", SECOND_ID], names), cwd=directory)
-    startup = Measurement("detector on an empty INF folder (start-up)",
-                          [[str(found["detector"])]], detector_environment(empty_prefix))
-    mounted = Measurement("detector on the same files as `Windows/INF` (a mounted installation)",
-                          [[str(found["detector"])]],
-                          detector_environment(make_mounted_prefix(prefix)))
+    startup = detector_run(found, "detector on an empty INF folder (start-up)", empty_prefix)
+    mounted = detector_run(found, "detector on the same files as `Windows/INF` (a mounted "
+                           "installation)", make_mounted_prefix(prefix))
     measurements = [detector, cat, grep, startup, mounted]
     measure_round_robin(measurements, runs)
     return measurements, cat, names
@@ -402,7 +370,7 @@ def scan_timings(found, prefix, runs, empty_prefix):
 def scaling_row(found, label, prefix, runs):
     directory = inf_directory(prefix)
     names = inf_names(directory)
-    detector = Measurement("detector", [[str(found["detector"])]], detector_environment(prefix))
+    detector = detector_run(found, "detector", prefix)
     cat = Measurement("cat", chunked(["cat"], names) if names else [["true"]], cwd=directory)
     measure_round_robin([detector, cat], runs)
     counts = count_allocations(found["detector"], found["shim"], prefix) if found["shim"] else None
@@ -422,12 +390,6 @@ def make_mounted_prefix(prefix):
     if not link.is_symlink():
         link.symlink_to(inf_directory(prefix).resolve())
     return mounted
-
-
-def make_empty_prefix(work):
-    prefix = work / "empty"
-    inf_directory(prefix).mkdir(parents=True, exist_ok=True)
-    return prefix
 
 
 def main():
@@ -452,7 +414,8 @@ def main():
     work.mkdir(parents=True, exist_ok=True)
     prefix = work / f"files-{args.files}-seed-{args.seed}"
     summary = generate(found["generator"], prefix, args.files, args.seed)
-    empty = make_empty_prefix(work)
+    empty = work / "empty"
+    inf_directory(empty).mkdir(parents=True, exist_ok=True)
     check_records("the detector", count_records([str(found["detector"])],
                                                 detector_environment(prefix)), summary)
 

@@ -48,66 +48,42 @@ const std::u32string_view SECTION_NAMES[] = {
     U"Models",          U"Models.NTamd64", U"SourceDisksNames",
     U"DestinationDirs", U"Install",        U"Install.Services",
     U"Other",           U"Strings.0409",   U"A"};
-const std::u32string_view KEY_NAMES[] = {U"Signature",
-                                         U"Class",
-                                         U"ClassGuid",
-                                         U"Provider",
-                                         U"DriverVer",
-                                         U"CatalogFile",
-                                         U"%MfgName%",
-                                         U"%DeviceDesc%",
-                                         U"%DeviceDesc.Flash%",
-                                         U"DeviceDesc",
-                                         U"DeviceDesc.Flash",
-                                         U"P",
-                                         U"MfgName",
-                                         U"DiskName",
-                                         U"HKR",
-                                         U"AddReg",
-                                         U"CopyFiles",
-                                         U"1",
-                                         U"k",
-                                         U"ServiceBinary"};
+const std::u32string_view KEY_NAMES[] = {
+    // what [Version] and [Manufacturer] hold
+    U"Signature", U"Class", U"ClassGuid", U"Provider", U"DriverVer", U"CatalogFile", U"%MfgName%",
+    // the device keys and the strings they name
+    U"%DeviceDesc%", U"%DeviceDesc.Flash%", U"DeviceDesc", U"DeviceDesc.Flash", U"P", U"MfgName",
+    // install sections' keys, and short names
+    U"DiskName", U"HKR", U"AddReg", U"CopyFiles", U"1", U"k", U"ServiceBinary"};
 const std::u32string_view PLAIN_VALUES[] = {
-    U"%P%",
-    U"Models,NTamd64",
-    U"Models",
-    U"Install, USB\\VID_0BDB&PID_100E",
-    U"Install,USB\\VID_0FCE&PID_ADDE",
-    U"06/21/2006,6.1.7600.16385",
-    U"\"$Windows NT$\"",
+    // as real files write them
+    U"%P%", U"Models,NTamd64", U"Models", U"Install, USB\\VID_0BDB&PID_100E",
+    U"Install,USB\\VID_0FCE&PID_ADDE", U"06/21/2006,6.1.7600.16385", U"\"$Windows NT$\"",
     U"{36fc9e60-c465-11cf-8056-444553540000}",
-    U"abc",
-    U"a  b",
-    U"1 ; comment",
-    U"a=b=c",
-    U"\"a\"b\"",
-    U"'x'",
-    U"'abc\"",
-    U"\"abc",
-    U"abc\"",
-    U"\"",
-    U"'",
-    U"''",
-    U"\"\"",
-    U"\"\"USB\"\"",
-    U"\" abc \"x",
-    U"\"USB \"\"Flash\"\" Drive\"",
-    U"\"abc\" ; c",
-    U"%P%r%",
-    U"%%",
-    U"\"%P%\"",
-    U"a\\",
-    U"HKR,,DeviceCharacteristics,0x10001,0x100",
-    U"1 = %DiskName%,,,\"\"",
-    U"; not a comment",
-    U"[x]",
-};
-const std::u32string_view DEVICE_IDS[] = {U"USB\\VID_0BDB&PID_100E", U"USB\\VID_0FCE&PID_ADDE"};
-
-Text text(std::u32string_view view) {
-  return Text(view);
-}
+    // inner blanks, comments and "="
+    U"abc", U"a  b", U"1 ; comment", U"a=b=c",
+    // quotes: paired, unpaired, doubled, single
+    U"\"a\"b\"", U"'x'", U"'abc\"", U"\"abc", U"abc\"", U"\"", U"'", U"''", U"\"\"", U"\"\"USB\"\"",
+    U"\" abc \"x", U"\"USB \"\"Flash\"\" Drive\"", U"\"abc\" ; c",
+    // stray percent signs, a last backslash, text that looks like syntax
+    U"%P%r%", U"%%", U"\"%P%\"", U"a\\", U"HKR,,DeviceCharacteristics,0x10001,0x100",
+    U"1 = %DiskName%,,,\"\"", U"; not a comment", U"[x]"};
+// Lines that hold neither a header nor an entry, or look like one.
+const std::u32string_view NOISE_LINES[] = {
+    // empty and comment lines
+    U"", U"; a comment line", U";Provider=commented",
+    // lines without a name or without "=", stray brackets
+    U"=emptyname", U"=", U"[", U"]", U"\\", U"noequals", U"[]", U"[ \t ]",
+    // a lone ";", a name that starts with "#", a comment after blanks
+    U";", U"#d=4", U"  ;c=3"};
+using namespace std::string_view_literals;  // for the NULs in SPECIAL_FILES
+constexpr std::string_view SPECIAL_FILES[] = {
+    // empty, or a byte-order mark alone
+    ""sv, "\xFF\xFE"sv, "\xFE\xFF"sv, "\xEF\xBB\xBF"sv,
+    // one short section: in UTF-16, cut inside a UTF-8 sequence, ended by Ctrl-Z
+    "\xFF\xFE[\0A\0]\0\r\0\n\0z\0=\0e\0n\0d\0"sv, "\xEF\xBB\xBF[A]\nz=\xC3"sv,
+    "[A]\r\nz=end\x1A"sv};
+constexpr const char* DEVICE_IDS[] = {FIRST_ID, SECOND_ID};
 
 // Letters above 0x7F in their other case (Latin-1 and a few others), which the Windows
 // reader does not fold.
@@ -136,18 +112,14 @@ Text lookalikeSpelling(Text name) {
   return name;
 }
 
-char32_t lowerAscii(char32_t c) {
+char32_t asciiInCase(char32_t c, bool upper) {
+  if (upper) return c >= U'a' && c <= U'z' ? c - 0x20 : c;
   return c >= U'A' && c <= U'Z' ? c + 0x20 : c;
-}
-
-char32_t upperAscii(char32_t c) {
-  return c >= U'a' && c <= U'z' ? c - 0x20 : c;
 }
 
 // The byte code page 1252 gives a character; '?' where it has none.
 std::string ansiBytes(char32_t c) {
-  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return std::string(1, static_cast<char>(c));
-  if (c >= 0x80 && c <= 0x9F && CP1252_HIGH[c - 0x80] == 0) {
+  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF) || (c < 0xA0 && CP1252_HIGH[c - 0x80] == 0)) {
     return std::string(1, static_cast<char>(c));
   }
   for (unsigned i = 0; i < 32; ++i) {
@@ -160,31 +132,19 @@ std::string ansiBytes(char32_t c) {
 // and decoded files are matched in code page 1252.
 std::string lookupName(const Text& name, Encoding encoding) {
   const Text kept = name.substr(0, name.find(U'\0'));
-  std::string bytes;
   if (encoding == Encoding::ANSI || encoding == Encoding::UTF8_PLAIN) {
     return encodeText(kept, encoding);
   }
+  std::string bytes;
   for (const char32_t c : kept) bytes += ansiBytes(c);
   return bytes;
 }
 
-Encoding pickEncoding(Random& random) {
-  const std::size_t roll = random.below(100);
-  if (roll < 55) return Encoding::ANSI;
-  if (roll < 67) return Encoding::UTF16LE_BOM;
-  if (roll < 77) return Encoding::UTF8_BOM;
-  if (roll < 85) return Encoding::UTF16BE_BOM;
-  if (roll < 95) return Encoding::UTF8_PLAIN;
-  return Encoding::UTF16LE_PLAIN;
-}
-
-LineEnd pickLineEnd(Random& random) {
-  const std::size_t roll = random.below(100);
-  if (roll < 45) return LineEnd::CRLF;
-  if (roll < 65) return LineEnd::LF;
-  if (roll < 75) return LineEnd::CR;
-  return LineEnd::MIXED;
-}
+constexpr Share<Encoding> ENCODINGS[] = {
+    {55, Encoding::ANSI},        {67, Encoding::UTF16LE_BOM}, {77, Encoding::UTF8_BOM},
+    {85, Encoding::UTF16BE_BOM}, {95, Encoding::UTF8_PLAIN},  {100, Encoding::UTF16LE_PLAIN}};
+constexpr Share<LineEnd> LINE_ENDS[] = {
+    {45, LineEnd::CRLF}, {65, LineEnd::LF}, {75, LineEnd::CR}, {100, LineEnd::MIXED}};
 
 // Builds one file line by line and remembers the lookups worth making on it.
 class InfBuilder {
@@ -192,25 +152,220 @@ class InfBuilder {
   InfBuilder(Random& random, Encoding encoding)
       : random_(random),
         encoding_(encoding),
-        lineEnd_(pickLineEnd(random)),
+        lineEnd_(random.share(LINE_ENDS)),
         tame_(random.percent(35)) {}
 
-  Text blanks();
-  Text oddBlank();
-  char32_t highChar();
-  Text highText();
-  Text mangled(Text name);
-  Text sectionName();
-  Text keyName();
-  Text longText(std::size_t length);
-  Text value();
-  void header(const Text& name);
-  void entry(const Text& key, const Text& value);
-  void noiseLine();
+  // Mostly nothing or one blank; now and then a run of mixed ones.
+  Text blanks() {
+    const std::size_t roll = random_.below(10);
+    if (roll < 5) return Text();
+    Text run(1, random_.pick(BLANKS));
+    for (std::size_t extra = roll < 8 ? 0 : random_.below(4); extra > 0; --extra) {
+      run += random_.pick(BLANKS);
+    }
+    return run;
+  }
+
+  Text oddBlank() {
+    return Text(1, unicode() ? random_.pick(NEAR_BLANKS_UNICODE) : random_.pick(NEAR_BLANKS_ANSI));
+  }
+
+  char32_t highChar() {
+    if (!unicode()) return random_.pick(HIGH_ANSI);
+    if (random_.percent(85)) return random_.pick(HIGH_UNICODE);
+    const bool wide = encoding_ != Encoding::UTF8_BOM && encoding_ != Encoding::UTF8_PLAIN;
+    return wide ? random_.pick(HIGH_UTF16_ONLY) : random_.pick(HIGH_UTF8_ONLY);
+  }
+
+  // One character above 0x7F or, in UTF-8, now and then an invalid sequence. Never a lone
+  // byte in UTF-16: the Windows reader under Wine turns an odd last byte into a character
+  // whose other half is whatever its buffer held before ("A", "?", "L" were seen for 0x41).
+  Text highText() {
+    const bool utf8 = encoding_ == Encoding::UTF8_BOM || encoding_ == Encoding::UTF8_PLAIN;
+    if (!utf8 || !random_.percent(15)) return Text(1, highChar());
+    Text sequence;
+    for (const unsigned char byte : random_.pick(BAD_UTF8)) {
+      if (byte == 0) break;
+      sequence += static_cast<char32_t>(RAW_BYTE + byte);
+    }
+    return sequence;
+  }
+
+  // `text` with what `draw` gives inserted at a place, which is drawn first.
+  Text withInserted(Text text, Text (InfBuilder::*draw)()) {
+    const std::size_t at = random_.below(text.size() + 1);
+    return text.insert(at, (this->*draw)());
+  }
+
+  // A name in another case, or with a byte above 0x7F, a blank or a NUL inside.
+  Text mangled(Text name) {
+    if (random_.percent(25)) {
+      for (char32_t& c : name) c = asciiInCase(c, !random_.percent(50));
+    }
+    if (rare(12)) name = withInserted(name, &InfBuilder::highText);
+    if (rare(4)) name.insert(random_.below(name.size() + 1), 1, U' ');
+    if (rare(4)) name = withInserted(name, &InfBuilder::oddBlank);
+    if (rare(4)) name.insert(random_.below(name.size() + 1), 1, U'\0');
+    if (rare(4)) name += longText(250 + random_.below(60));
+    return name;
+  }
+
+  Text sectionName() {
+    Text name = mangled(Text(random_.pick(SECTION_NAMES)));
+    const std::size_t roll = random_.below(100);
+    if (roll < 3) return Text();
+    if (roll < 6) return name + U"]";
+    if (roll < 8) return U"[" + name;
+    return name;
+  }
+
+  Text keyName() {
+    Text name = mangled(Text(random_.pick(KEY_NAMES)));
+    const std::size_t roll = random_.below(100);
+    if (roll < 4) return Text();
+    if (roll < 10) return U";" + name;
+    if (roll < 12) return U"[" + name;
+    if (roll < 14) return U"#" + name;
+    return name;
+  }
+
+  // A run of one repeated character, or of varied ones.
+  Text longText(std::size_t length) {
+    if (random_.percent(50)) return Text(length, random_.percent(50) ? U'x' : highChar());
+    Text run;
+    for (std::size_t i = 0; i < length; ++i) {
+      run += random_.percent(10) ? highChar() : static_cast<char32_t>(U'a' + random_.below(26));
+    }
+    return run;
+  }
+
+  // Values around the 259-byte capacity, quoted or not, and the long tail beyond it.
+  Text longValue() {
+    constexpr std::size_t LENGTHS[] = {255, 256, 257, 258, 259, 260, 261, 262, 300, 1024, 70000};
+    std::size_t length = random_.pick(LENGTHS);
+    if (length == 70000 && random_.percent(80)) length = 4000;
+    Text inner = longText(length);
+    if (random_.percent(30)) inner.back() = U' ';
+    if (random_.percent(50)) return inner;
+    const char32_t quote = random_.percent(80) ? U'"' : U'\'';
+    return quote + inner + quote;
+  }
+
+  Text quotedValue() {
+    const char32_t quote = random_.percent(75) ? U'"' : U'\'';
+    Text inner = join({blanks(), random_.pick(PLAIN_VALUES), blanks()});
+    const std::size_t roll = random_.below(10);
+    if (roll < 6) return quote + inner + quote;
+    if (roll < 8) return quote + inner;
+    return inner + quote;
+  }
+
+  Text value() {
+    std::size_t roll = random_.below(100);
+    if (roll >= 68 && roll < 76 && !rare(100)) roll = 0;  // NULs are for hostile files
+    Text plain = Text(random_.pick(PLAIN_VALUES));
+    if (roll < 35) return plain;
+    if (roll < 50) return quotedValue();
+    if (roll < 60) return longValue();
+    if (roll < 68) return withInserted(plain, &InfBuilder::highText);
+    if (roll < 73) return plain.insert(random_.below(plain.size() + 1), 1, U'\0');
+    if (roll < 76) return plain + blanks() + U'\0' + plain;
+    if (roll < 80) return Text();
+    if (roll < 85) return plain + oddBlank();
+    if (roll < 90) return join({blanks(), plain, U" ; comment", blanks()});
+    return plain + blanks() + plain;
+  }
+
+  void header(const Text& name) {
+    section_ = name;
+    const Text body = join({blanks(), U"[", blanks(), name, blanks(), U"]"});
+    constexpr std::u32string_view TAILS[] = {U"",  U"",           U"",  U" ; comment",
+                                             U"]", U" ; see [x]", U"x", U"\t"};
+    if (careful_) {
+      raw(body + (random_.percent(20) ? U" ; comment" : U""));
+      return;
+    }
+    const std::size_t roll = rare(100) ? random_.below(100) : 100;
+    if (roll < 4) {
+      raw(blanks() + U"[" + name);  // no closing bracket: an ordinary line
+    } else if (roll < 6) {
+      raw(U'\0' + body);
+    } else if (roll < 8) {
+      raw(U"x" + body);
+    } else {
+      raw(body + Text(random_.pick(TAILS)));
+    }
+  }
+
+  // An entry of any name and value, the name drawn first.
+  void anyEntry() {
+    const Text key = keyName();
+    entry(key, value());
+  }
+
+  void entry(const Text& key, const Text& value) {
+    const std::size_t roll = careful_ ? 100 : random_.below(100);
+    if (roll < 5) {
+      raw(join({blanks(), key, blanks()}));  // a name without a value
+    } else {
+      raw(join({blanks(), key, blanks(), U"=", blanks(), value, blanks()}));
+    }
+    probeVariants(section_, key);
+  }
+
+  void noiseLine() {
+    const std::size_t roll = random_.below(100);
+    const Text noise = Text(random_.pick(NOISE_LINES));
+    if (careful_ && noise.find(U']') != Text::npos) return;
+    if (roll < 70) {
+      raw(noise);
+    } else if (roll < 80) {
+      raw(join({blanks(), oddBlank(), blanks()}));
+    } else if (roll < 90) {
+      raw(join({Text(1, U'\0'), keyName(), U"=", value()}));
+    } else {
+      raw(longText(300 + random_.below(400)));
+    }
+    probe(section_, U";Provider");
+    probe(section_, U"");
+  }
+
   void raw(const Text& line) { lines_.push_back(line); }
-  void probe(const Text& section, const Text& key);
-  void probeVariants(const Text& section, const Text& key);
-  GeneratedFile finish();
+  void probe(const Text& section, const Text& key) {
+    probes_.push_back({lookupName(section, encoding_), lookupName(key, encoding_)});
+  }
+
+  // The name as written and a few spellings that should (or should not) reach it.
+  void probeVariants(const Text& section, const Text& key) {
+    probe(section, key);
+    if (random_.percent(40)) probe(mangled(section), key);
+    if (random_.percent(40)) probe(section, mangled(key));
+    if (random_.percent(20)) probe(join({blanks(), section, blanks()}), U"\t" + key + U" ");
+    // Joined, not added: GCC 12 at -O3 warns of overlapping copies in key + oddBlank().
+    if (random_.percent(10)) probe(section, join({key, oddBlank()}));
+    if (random_.percent(10) && !key.empty()) probe(section, key.substr(0, key.size() - 1));
+    if (random_.percent(10)) probe(Text(), key);
+    if (random_.percent(3)) probe(section, key + U"=");
+    for (const Text& spelling : {otherCaseAboveAscii(key), lookalikeSpelling(key)}) {
+      if (spelling != key) probe(section, spelling);
+    }
+    const Text sectionSpelling = otherCaseAboveAscii(section);
+    if (sectionSpelling != section) probe(sectionSpelling, key);
+  }
+
+  GeneratedFile finish() {
+    Text content;
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+      content += lines_[i];
+      if (i + 1 < lines_.size() || random_.percent(85)) content += lineEnd();
+    }
+    std::string bytes = std::string(byteOrderMark(encoding_)) + encodeText(content, encoding_);
+    probe(U"Version", U"Provider");
+    probe(U"", U"");
+    probe(U"Strings", U"");
+    probe(U"No such section", U"k");
+    return {std::move(bytes), std::move(probes_)};
+  }
 
   Random& random() { return random_; }
   // A hostile feature: a quarter as likely in the tamer files, which look like real ones.
@@ -221,7 +376,12 @@ class InfBuilder {
   bool unicode() const { return encoding_ != Encoding::ANSI; }
 
  private:
-  Text lineEnd();
+  Text lineEnd() {
+    // The file's own line end, or in mixed files any of them and the odd pairs.
+    constexpr std::u32string_view ENDS[] = {U"\r\n", U"\n", U"\r", U"\r\r\n", U"\n\r"};
+    if (lineEnd_ == LineEnd::MIXED) return Text(random_.pick(ENDS));
+    return Text(ENDS[static_cast<std::size_t>(lineEnd_)]);
+  }
 
   Random& random_;
   Encoding encoding_;
@@ -233,241 +393,12 @@ class InfBuilder {
   std::vector<LookupProbe> probes_;
 };
 
-// Mostly nothing or one blank; now and then a run of mixed ones.
-Text InfBuilder::blanks() {
-  const std::size_t roll = random_.below(10);
-  if (roll < 5) return Text();
-  Text run(1, random_.pick(BLANKS));
-  for (std::size_t extra = roll < 8 ? 0 : random_.below(4); extra > 0; --extra) {
-    run += random_.pick(BLANKS);
-  }
-  return run;
-}
-
-Text InfBuilder::oddBlank() {
-  return Text(1, unicode() ? random_.pick(NEAR_BLANKS_UNICODE) : random_.pick(NEAR_BLANKS_ANSI));
-}
-
-char32_t InfBuilder::highChar() {
-  if (!unicode()) return random_.pick(HIGH_ANSI);
-  if (random_.percent(85)) return random_.pick(HIGH_UNICODE);
-  const bool wide = encoding_ != Encoding::UTF8_BOM && encoding_ != Encoding::UTF8_PLAIN;
-  return wide ? random_.pick(HIGH_UTF16_ONLY) : random_.pick(HIGH_UTF8_ONLY);
-}
-
-// One character above 0x7F or, in UTF-8, now and then an invalid sequence.
-Text InfBuilder::highText() {
-  const bool utf8 = encoding_ == Encoding::UTF8_BOM || encoding_ == Encoding::UTF8_PLAIN;
-  if (!utf8 || !random_.percent(15)) return Text(1, highChar());
-  Text sequence;
-  for (const unsigned char byte : random_.pick(BAD_UTF8)) {
-    if (byte == 0) break;
-    sequence += static_cast<char32_t>(RAW_BYTE + byte);
-  }
-  return sequence;
-}
-
-// A name in another case, or with a byte above 0x7F, a blank or a NUL inside.
-Text InfBuilder::mangled(Text name) {
-  if (random_.percent(25)) {
-    for (char32_t& c : name) c = random_.percent(50) ? lowerAscii(c) : upperAscii(c);
-  }
-  if (rare(12)) name.insert(random_.below(name.size() + 1), highText());
-  if (rare(4)) name.insert(random_.below(name.size() + 1), 1, U' ');
-  if (rare(4)) name.insert(random_.below(name.size() + 1), oddBlank());
-  if (rare(4)) name.insert(random_.below(name.size() + 1), 1, U'\0');
-  if (rare(4)) name += longText(250 + random_.below(60));
-  return name;
-}
-
-Text InfBuilder::sectionName() {
-  Text name = mangled(text(random_.pick(SECTION_NAMES)));
-  const std::size_t roll = random_.below(100);
-  if (roll < 3) return Text();
-  if (roll < 6) return name + U"]";
-  if (roll < 8) return U"[" + name;
-  return name;
-}
-
-Text InfBuilder::keyName() {
-  Text name = mangled(text(random_.pick(KEY_NAMES)));
-  const std::size_t roll = random_.below(100);
-  if (roll < 4) return Text();
-  if (roll < 10) return U";" + name;
-  if (roll < 12) return U"[" + name;
-  if (roll < 14) return U"#" + name;
-  return name;
-}
-
-// A run of one repeated character, or of varied ones.
-Text InfBuilder::longText(std::size_t length) {
-  if (random_.percent(50)) return Text(length, random_.percent(50) ? U'x' : highChar());
-  Text run;
-  for (std::size_t i = 0; i < length; ++i) {
-    run += random_.percent(10) ? highChar() : static_cast<char32_t>(U'a' + random_.below(26));
-  }
-  return run;
-}
-
-// Values around the 259-byte capacity, quoted or not, and the long tail beyond it.
-Text longValue(InfBuilder& builder) {
-  Random& random = builder.random();
-  constexpr std::size_t LENGTHS[] = {255, 256, 257, 258, 259, 260, 261, 262, 300, 1024, 70000};
-  std::size_t length = random.pick(LENGTHS);
-  if (length == 70000 && random.percent(80)) length = 4000;
-  Text inner = builder.longText(length);
-  if (random.percent(30)) inner.back() = U' ';
-  if (random.percent(50)) return inner;
-  const char32_t quote = random.percent(80) ? U'"' : U'\'';
-  return quote + inner + quote;
-}
-
-Text quotedValue(InfBuilder& builder) {
-  Random& random = builder.random();
-  const char32_t quote = random.percent(75) ? U'"' : U'\'';
-  Text inner = builder.blanks() + text(random.pick(PLAIN_VALUES)) + builder.blanks();
-  const std::size_t roll = random.below(10);
-  if (roll < 6) return quote + inner + quote;
-  if (roll < 8) return quote + inner;
-  return inner + quote;
-}
-
-Text InfBuilder::value() {
-  std::size_t roll = random_.below(100);
-  if (roll >= 68 && roll < 76 && !rare(100)) roll = 0;  // NULs are for hostile files
-  Text plain = text(random_.pick(PLAIN_VALUES));
-  if (roll < 35) return plain;
-  if (roll < 50) return quotedValue(*this);
-  if (roll < 60) return longValue(*this);
-  if (roll < 68) return plain.insert(random_.below(plain.size() + 1), highText());
-  if (roll < 73) return plain.insert(random_.below(plain.size() + 1), 1, U'\0');
-  if (roll < 76) return plain + blanks() + U'\0' + plain;
-  if (roll < 80) return Text();
-  if (roll < 85) return plain + oddBlank();
-  if (roll < 90) return blanks() + plain + U" ; comment" + blanks();
-  return plain + blanks() + plain;
-}
-
-void InfBuilder::probe(const Text& section, const Text& key) {
-  probes_.push_back({lookupName(section, encoding_), lookupName(key, encoding_)});
-}
-
-// The name as written and a few spellings that should (or should not) reach it.
-void InfBuilder::probeVariants(const Text& section, const Text& key) {
-  probe(section, key);
-  if (random_.percent(40)) probe(mangled(section), key);
-  if (random_.percent(40)) probe(section, mangled(key));
-  if (random_.percent(20)) probe(blanks() + section + blanks(), U"\t" + key + U" ");
-  if (random_.percent(10)) probe(section, key + oddBlank());
-  if (random_.percent(10) && !key.empty()) probe(section, key.substr(0, key.size() - 1));
-  if (random_.percent(10)) probe(Text(), key);
-  if (random_.percent(3)) probe(section, key + U"=");
-  for (const Text& spelling : {otherCaseAboveAscii(key), lookalikeSpelling(key)}) {
-    if (spelling != key) probe(section, spelling);
-  }
-  const Text sectionSpelling = otherCaseAboveAscii(section);
-  if (sectionSpelling != section) probe(sectionSpelling, key);
-}
-
-void InfBuilder::header(const Text& name) {
-  section_ = name;
-  const Text body = blanks() + U"[" + blanks() + name + blanks() + U"]";
-  constexpr std::u32string_view TAILS[] = {U"",  U"",           U"",  U" ; comment",
-                                           U"]", U" ; see [x]", U"x", U"\t"};
-  if (careful_) {
-    raw(body + (random_.percent(20) ? U" ; comment" : U""));
-    return;
-  }
-  const std::size_t roll = rare(100) ? random_.below(100) : 100;
-  if (roll < 4) {
-    raw(blanks() + U"[" + name);  // no closing bracket: an ordinary line
-  } else if (roll < 6) {
-    raw(U'\0' + body);
-  } else if (roll < 8) {
-    raw(U"x" + body);
-  } else {
-    raw(body + text(random_.pick(TAILS)));
-  }
-}
-
-void InfBuilder::entry(const Text& key, const Text& value) {
-  const std::size_t roll = careful_ ? 100 : random_.below(100);
-  if (roll < 5) {
-    raw(blanks() + key + blanks());  // a name without a value
-  } else {
-    raw(blanks() + key + blanks() + U"=" + blanks() + value + blanks());
-  }
-  probeVariants(section_, key);
-}
-
-void InfBuilder::noiseLine() {
-  constexpr std::u32string_view NOISE[] = {U"",
-                                           U"; a comment line",
-                                           U";Provider=commented",
-                                           U"=emptyname",
-                                           U"=",
-                                           U"[",
-                                           U"]",
-                                           U"\\",
-                                           U"noequals",
-                                           U"[]",
-                                           U"[ \t ]",
-                                           U";",
-                                           U"#d=4",
-                                           U"  ;c=3"};
-  const std::size_t roll = random_.below(100);
-  const Text noise = text(random_.pick(NOISE));
-  if (careful_ && noise.find(U']') != Text::npos) return;
-  if (roll < 70) {
-    raw(noise);
-  } else if (roll < 80) {
-    raw(blanks() + oddBlank() + blanks());
-  } else if (roll < 90) {
-    raw(Text(1, U'\0') + keyName() + U"=" + value());
-  } else {
-    raw(longText(300 + random_.below(400)));
-  }
-  probe(section_, U";Provider");
-  probe(section_, U"");
-}
-
-Text InfBuilder::lineEnd() {
-  constexpr std::u32string_view ENDS[] = {U"\r\n", U"\n", U"\r", U"\r\r\n", U"\n\r"};
-  switch (lineEnd_) {
-    case LineEnd::CRLF:
-      return U"\r\n";
-    case LineEnd::LF:
-      return U"\n";
-    case LineEnd::CR:
-      return U"\r";
-    default:
-      return text(random_.pick(ENDS));
-  }
-}
-
-GeneratedFile InfBuilder::finish() {
-  Text content;
-  for (std::size_t i = 0; i < lines_.size(); ++i) {
-    content += lines_[i];
-    if (i + 1 < lines_.size() || random_.percent(85)) content += lineEnd();
-  }
-  std::string bytes = std::string(byteOrderMark(encoding_)) + encodeText(content, encoding_);
-  // No odd byte counts in UTF-16: the Windows reader under Wine turns the lone last byte
-  // into a character whose other half is whatever its buffer held before, so its answer
-  // changes from run to run ("A", "?", "L" were seen for 0x41).
-  probe(U"Version", U"Provider");
-  probe(U"", U"");
-  probe(U"Strings", U"");
-  probe(U"No such section", U"k");
-  return {std::move(bytes), std::move(probes_)};
-}
-
 void hostileSection(InfBuilder& builder) {
   Random& random = builder.random();
   builder.header(builder.sectionName());
   for (std::size_t lines = random.below(9); lines > 0; --lines) {
     if (random.percent(75)) {
-      builder.entry(builder.keyName(), builder.value());
+      builder.anyEntry();
     } else {
       builder.noiseLine();
     }
@@ -487,7 +418,7 @@ void hostileContent(InfBuilder& builder) {
   if (random.percent(2)) longestNames(builder);
   if (random.percent(30)) {
     for (std::size_t lines = 1 + random.below(3); lines > 0; --lines) {
-      builder.entry(builder.keyName(), builder.value());
+      builder.anyEntry();
     }
   }
   for (std::size_t sections = 1 + random.below(7); sections > 0; --sections) {
@@ -514,23 +445,23 @@ Text matchingHead(InfBuilder& builder) {
   builder.header(U"Version");
   builder.entry(U"Signature", U"\"$Windows NT$\"");
   sprinkle(builder);
-  builder.entry(U"Provider", text(random.pick(PROVIDERS)));
+  builder.entry(U"Provider", Text(random.pick(PROVIDERS)));
   builder.entry(U"DriverVer", random.percent(80) ? U"06/21/2006,6.1.7600.16385" : builder.value());
   sprinkle(builder);
   builder.header(U"Manufacturer");
-  builder.entry(U"%MfgName%", text(random.pick(MANUFACTURERS)));
+  builder.entry(U"%MfgName%", Text(random.pick(MANUFACTURERS)));
   sprinkle(builder);
   return random.percent(30) ? U"MODELS" : U"Models";
 }
 
 void matchingModels(InfBuilder& builder, const Text& models) {
   Random& random = builder.random();
-  const Text id = text(random.pick(DEVICE_IDS));
+  const Text id = decodeUtf8(random.pick(DEVICE_IDS));
   const bool flash = random.percent(30);
   builder.header(models);
   if (flash && random.percent(50)) builder.entry(U"%DeviceDesc%", Text());
   if (random.percent(20)) builder.entry(U"%Other%", U"Install, " + id);
-  Text line = U"Install" + builder.blanks() + U"," + builder.blanks();
+  Text line = join({U"Install", builder.blanks(), U",", builder.blanks()});
   if (random.percent(20)) line += U"USB\\VID_1234&PID_0001, ";
   line += id;
   if (random.percent(10)) line += U" ";
@@ -543,11 +474,11 @@ void matchingStrings(InfBuilder& builder) {
   constexpr std::u32string_view KEYS[] = {U"P", U"Pr", U"Provider Name"};
   builder.header(U"Strings");
   for (const std::u32string_view key : KEYS) {
-    const Text name = random.percent(20) ? builder.mangled(text(key)) : text(key);
-    builder.entry(name, random.percent(50) ? quotedValue(builder) : builder.value());
+    const Text name = random.percent(20) ? builder.mangled(Text(key)) : Text(key);
+    builder.entry(name, random.percent(50) ? builder.quotedValue() : builder.value());
   }
   sprinkle(builder);
-  builder.entry(U"DeviceDesc", random.percent(60) ? quotedValue(builder) : builder.value());
+  builder.entry(U"DeviceDesc", random.percent(60) ? builder.quotedValue() : builder.value());
   builder.entry(U"DeviceDesc.Flash", builder.value());
   if (random.percent(30)) builder.entry(U"MfgName", builder.value());
 }
@@ -566,16 +497,8 @@ void matchingContent(InfBuilder& builder) {
 
 // The few files whose whole content is special: empty, a mark alone.
 bool specialFile(Random& random, GeneratedFile& file) {
-  using namespace std::string_view_literals;  // some hold NULs
-  constexpr std::string_view SPECIAL[] = {""sv,
-                                          "\xFF\xFE"sv,
-                                          "\xFE\xFF"sv,
-                                          "\xEF\xBB\xBF"sv,
-                                          "\xFF\xFE[\0A\0]\0\r\0\n\0z\0=\0e\0n\0d\0"sv,
-                                          "\xEF\xBB\xBF[A]\nz=\xC3"sv,
-                                          "[A]\r\nz=end\x1A"sv};
   if (!random.percent(4)) return false;
-  file.bytes = std::string(random.pick(SPECIAL));
+  file.bytes = std::string(random.pick(SPECIAL_FILES));
   file.probes = {{"A", "z"}, {"A", "k"}, {"", ""}};
   return true;
 }
@@ -587,7 +510,7 @@ GeneratedFile generateInf(std::uint64_t seed, std::uint64_t index, FileShape sha
   random.next();
   GeneratedFile file;
   if (shape == FileShape::HOSTILE && specialFile(random, file)) return file;
-  InfBuilder builder(random, pickEncoding(random));
+  InfBuilder builder(random, random.share(ENCODINGS));
   if (shape == FileShape::HOSTILE) {
     hostileContent(builder);
   } else {

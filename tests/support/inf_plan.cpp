@@ -1,5 +1,6 @@
 #include <array>
-#include <charconv>
+#include <initializer_list>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -18,6 +19,10 @@ class EncodedText {
   // Appends one line, given as UTF-8, and its line end.
   void line(std::string_view utf8) { bytes_ += encodeText(decodeUtf8(utf8) + lineEnd_, encoding_); }
   void blankLine() { line({}); }
+  // Appends lines in order; an empty one is a blank line.
+  void lines(std::initializer_list<std::string> utf8Lines) {
+    for (const std::string& text : utf8Lines) line(text);
+  }
   void append(const EncodedText& other) { bytes_ += other.bytes_; }
   // Drops the last line end, for files whose last line has none.
   void dropLastLineEnd() {
@@ -29,18 +34,11 @@ class EncodedText {
   std::string withMark() const { return std::string(byteOrderMark(encoding_)) + bytes_; }
 
  private:
-  // UTF-8 text is written as it is: ASCII text too.
+  // By PlanEncoding's order; UTF-8 text is written as it is, ASCII text too.
   static Encoding storedAs(PlanEncoding encoding) {
-    switch (encoding) {
-      case PlanEncoding::utf8WithBom:
-        return Encoding::UTF8_BOM;
-      case PlanEncoding::windows1252:
-        return Encoding::ANSI;
-      case PlanEncoding::utf16LeWithBom:
-        return Encoding::UTF16LE_BOM;
-      default:
-        return Encoding::UTF8_PLAIN;
-    }
+    constexpr Encoding STORED_AS[] = {Encoding::UTF8_PLAIN, Encoding::UTF8_PLAIN,
+                                      Encoding::UTF8_BOM, Encoding::ANSI, Encoding::UTF16LE_BOM};
+    return STORED_AS[static_cast<std::size_t>(encoding)];
   }
 
   Encoding encoding_;
@@ -78,8 +76,7 @@ constexpr std::array<LocalWord, 10> LOCAL_WORDS = {{
 }};
 
 // The two IDs the detector looks for, and the lines that must not be taken for them.
-constexpr std::array<std::string_view, 2> MATCHING_IDS = {"USB\\VID_0BDB&PID_100E",
-                                                          "USB\\VID_0FCE&PID_ADDE"};
+constexpr std::array<std::string_view, 2> MATCHING_IDS = {FIRST_ID, SECOND_ID};
 constexpr std::array<std::string_view, 4> NEAR_MISS_LINES = {
     "Install, USB\\VID_0FCE&PID_ADDE, USB\\Class_08&SubClass_06",
     "Install, usb\\vid_0bdb&pid_100e",
@@ -100,37 +97,251 @@ std::string hex(std::uint64_t value, int digits) {
   return text;
 }
 
-std::string decimal(std::uint64_t value) {
-  std::array<char, 24> digits{};
-  const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
-  return std::string(digits.data(), end);
-}
-
 // Writes the parts of one file in the order they will be joined, tracking the total size.
 class InfWriter {
  public:
-  explicit InfWriter(const FilePlan& plan);
-  std::string finish();
+  explicit InfWriter(const FilePlan& plan)
+      : plan_(plan),
+        random_(plan.seed),
+        head_(plan.encoding, plan.lineEnd),
+        models_(plan.encoding, plan.lineEnd),
+        body_(plan.encoding, plan.lineEnd),
+        strings_(plan.encoding, plan.lineEnd) {
+    vendor_ = random_.pick(VENDORS);
+    for (unsigned i = 0; i < plan.localeCount; ++i) {
+      locales_.emplace_back(plan.encoding, plan.lineEnd);
+      locales_.back().blankLine();
+      locales_.back().line("[Strings." + std::string(LOCALES[i % LOCALES.size()]) + "]");
+    }
+  }
+
+  std::string finish() {
+    writeLeadingLines();
+    if (plan_.hasVersion) writeVersion();
+    if (plan_.kind == Kind::device) writeDeviceFrame();
+    writeStringsHeader();
+    writeManufacturer();
+    if (plan_.longValue) addLongValue();
+    while (size() < plan_.size) {
+      if (plan_.kind == Kind::tiny) addTinyValue();
+      if (plan_.kind == Kind::registry) addRegistryValue();
+      if (plan_.kind == Kind::device) addDevice();
+    }
+    if (plan_.duplicateSection) body_.line(units_ > 0 ? "[Install0.NT]" : "[Version]");
+    if (models_.size() > 0) models_.blankLine();
+    EncodedText whole(plan_.encoding, plan_.lineEnd);
+    for (const EncodedText* part : {&head_, &models_, &body_, &strings_}) whole.append(*part);
+    for (const EncodedText& locale : locales_) whole.append(locale);
+    if (!plan_.lastLineEnded) whole.dropLastLineEnd();
+    return whole.withMark();
+  }
 
  private:
-  void writeLeadingLines();
-  void writeVersion();
-  void writeDriverVersion();
-  void writeDeviceFrame();
-  void writeManufacturer();
-  void writeMatchingModels();
-  void writeStringsHeader();
-  void addDevice();
-  void addInstallSection(std::size_t number);
-  void addRegistryValue();
-  void addBinaryValue(EncodedText& part, std::string_view key);
-  void addTinyValue();
-  void addLongValue();
-  void addString(const std::string& key, const std::string& text);
-  std::string deviceId();
-  std::string description();
-  std::string localDescription();
-  std::size_t size() const;
+  void writeLeadingLines() {
+    if (plan_.size < TINY_FILE_WITHOUT_HEADER) return;
+    const bool eightBit = plan_.encoding != PlanEncoding::ascii;
+    head_.lines(
+        {"; " + plan_.name,
+         "; Installation file for " + vendor_ + " " + std::string(random_.pick(WORDS)) + " devices",
+         eightBit ? "; Copyright © " + vendor_ : "; Copyright (c) " + vendor_, ""});
+    if (plan_.strayLineBeforeFirstSection) head_.line("LayoutVersion=2");
+  }
+
+  void writeVersion() {
+    head_.lines({"[Version]", "Signature=\"$Windows NT$\""});
+    if (plan_.kind == Kind::device) {
+      head_.line("Class=" + std::string(random_.pick(WORDS)));
+      head_.line(join({"ClassGuid={", hex(random_.next(), 8), "-", hex(random_.next(), 4), "-",
+                       hex(random_.next(), 4), "-", hex(random_.next(), 4), "-",
+                       hex(random_.next(), 12), "}"}));
+    }
+    if (plan_.provider == Provider::token) head_.line("Provider=%ProviderName%");
+    if (plan_.provider == Provider::plainWords) head_.line("Provider=" + vendor_);
+    writeDriverVersion();
+    if (plan_.kind == Kind::device)
+      head_.line("CatalogFile=" + std::to_string(random_.next() % 9999) + ".cat");
+    head_.blankLine();
+  }
+
+  void writeDriverVersion() {
+    const std::string date = join({"0", std::to_string(random_.between(1, 9)), "/",
+                                   std::to_string(random_.between(10, 28)), "/",
+                                   std::to_string(random_.between(2006, 2023))});
+    const std::string version =
+        join({std::to_string(random_.between(1, 30)), ".", std::to_string(random_.below(10)), ".",
+              std::to_string(random_.below(9999)), ".", std::to_string(random_.below(99))});
+    if (plan_.driverVersion == DriverVersion::plain) {
+      head_.line("DriverVer=" + date + "," + version);
+    } else if (plan_.driverVersion == DriverVersion::unusual) {
+      const std::array<std::string, 3> unusual = {date, date + "," + version + " ; release build",
+                                                  " ; set by the build"};
+      head_.line("DriverVer   =" + unusual[random_.below(unusual.size())]);
+    }
+  }
+
+  void writeDeviceFrame() {
+    head_.lines({"[SourceDisksNames]", "1 = %DiskName%,,,", "", "[SourceDisksFiles]",
+                 "driver" + std::to_string(random_.below(1000)) + ".sys = 1", "",
+                 "[DestinationDirs]", "DefaultDestDir = 12", ""});
+  }
+
+  void writeManufacturer() {
+    if (plan_.models == Models::none) {
+      // A device list that no [Manufacturer] names, so the filler has a section to go in.
+      if (plan_.kind == Kind::device) models_.line("[Devices]");
+      return;
+    }
+    if (plan_.models == Models::match || plan_.models == Models::matchFlash ||
+        plan_.models == Models::nearMiss) {
+      writeMatchingModels();
+      return;
+    }
+    const bool mfgName =
+        plan_.models == Models::mfgNameUndecorated || plan_.models == Models::mfgNameDecorated;
+    head_.lines(
+        {"[Manufacturer]",
+         mfgName ? "%MfgName%=DeviceList, NTx86, NTamd64" : "%ManufacturerName%=Standard,NTamd64",
+         ""});
+    if (plan_.models == Models::mfgNameUndecorated) {
+      models_.line("[DeviceList]");
+    } else {
+      models_.line(mfgName ? "[DeviceList.NTamd64]" : "[Standard.NTamd64]");
+    }
+    if (plan_.models == Models::deviceDescDecorated) {
+      models_.line("%DeviceDesc%=Install0, " + usbId());
+    }
+  }
+
+  void writeMatchingModels() {
+    const std::string key =
+        plan_.models == Models::matchFlash ? "%DeviceDesc.Flash%" : "%DeviceDesc%";
+    const std::string line =
+        plan_.models == Models::nearMiss
+            ? key + "=" + std::string(NEAR_MISS_LINES[plan_.idVariant % NEAR_MISS_LINES.size()])
+            : key + "=Install, " + std::string(MATCHING_IDS[plan_.idVariant % MATCHING_IDS.size()]);
+    head_.lines({"[Manufacturer]", "%MfgName%=Models,NTamd64", "", "[Models]", line, "",
+                 "[Models.NTamd64]", line, "", "[Install]", "CopyFiles=Install_Files",
+                 "AddReg=Install_AddReg", ""});
+    addString(plan_.models == Models::matchFlash ? "DeviceDesc.Flash" : "DeviceDesc",
+              vendor_ + " Flash Device");
+    models_.line("[Models.NTx86]");  // the package's other devices, for the filler
+  }
+
+  void writeStringsHeader() {
+    strings_.lines({"", "[Strings]"});
+    if (plan_.provider != Provider::absent) addString("ProviderName", vendor_);
+    if (plan_.kind != Kind::device) return;
+    addString("ManufacturerName", vendor_);
+    addString("MfgName", vendor_ + " Inc.");
+    addString("DiskName", vendor_ + " Installation Disk");
+  }
+
+  void addDevice() {
+    const std::size_t number = units_++;
+    const std::string key = "Dev" + std::to_string(number) + ".DeviceDesc";
+    const std::size_t install = number / DEVICES_PER_INSTALL_SECTION;
+    models_.line("%" + key + "%=Install" + std::to_string(install) + ", " + deviceId());
+    if (number % DEVICES_PER_INSTALL_SECTION == 0) addInstallSection(install);
+    addDescriptions(key);
+  }
+
+  void addInstallSection(std::size_t number) {
+    const std::string name = "Install" + std::to_string(number);
+    body_.lines({"[" + name + ".NT]", "CopyFiles=" + name + "_Files", "AddReg=" + name + "_AddReg",
+                 "", "[" + name + "_AddReg]"});
+    const std::uint64_t values = random_.between(3, 9);
+    for (std::uint64_t i = 0; i < values; ++i) {
+      body_.line(join({"HKR,Parameters,", random_.pick(WORDS), std::to_string(i), ",0x00010001,",
+                       std::to_string(random_.below(65536))}));
+    }
+    if (plan_.continuationLines) addBinaryValue(body_, "HKR,Parameters,Table");
+    body_.blankLine();
+  }
+
+  void addRegistryValue() {
+    const std::size_t number = units_++;
+    if (number % VALUES_PER_REGISTRY_SECTION == 0) {
+      body_.blankLine();
+      body_.line("[" + std::string(random_.pick(WORDS)) + std::to_string(number) + ".AddReg]");
+    }
+    const std::string path = "\"SOFTWARE\\" + vendor_ + "\\" + std::string(random_.pick(WORDS)) +
+                             "\\" + std::to_string(number % 97) + "\"";
+    const std::string name = std::string(random_.pick(WORDS)) + std::to_string(number);
+    if (plan_.continuationLines && number % 7 == 3) {
+      addBinaryValue(body_, "HKLM," + path + ",\"" + name + "\"");
+      return;
+    }
+    body_.line("HKLM," + path + ",\"" + name + "\",0x00000000,\"%" + name + "%\"");
+    addDescriptions(name);
+  }
+
+  void addBinaryValue(EncodedText& part, std::string_view key) {
+    part.line(std::string(key) + ",0x00000001,\\");
+    const std::uint64_t rows = random_.between(2, 6);
+    for (std::uint64_t row = 0; row < rows; ++row) {
+      std::string bytes = "  ";
+      for (int i = 0; i < 16; ++i) bytes += hex(random_.below(256), 2) + ",";
+      part.line(row + 1 == rows ? bytes + "00" : bytes + "\\");
+    }
+  }
+
+  void addTinyValue() {
+    const std::size_t number = units_++;
+    if (number == 0) body_.line("[DefaultInstall]");
+    body_.line(join(
+        {random_.pick(WORDS), std::to_string(number), "=", std::to_string(random_.below(100000))}));
+  }
+
+  void addLongValue() {
+    std::string text;
+    while (text.size() < LONG_VALUE_LENGTH) text += std::string(random_.pick(WORDS)) + " ";
+    addString("LongText", text);
+  }
+
+  void addString(const std::string& key, const std::string& text) {
+    strings_.line(key + " = \"" + text + "\"");
+  }
+
+  // The string in [Strings], then its translation in every localised section.
+  void addDescriptions(const std::string& key) {
+    addString(key, description());
+    for (EncodedText& locale : locales_) locale.line(key + " = \"" + localDescription() + "\"");
+  }
+
+  std::string deviceId() {
+    const std::uint64_t bus = random_.below(4);
+    if (bus == 0) return usbId();
+    if (bus == 1)
+      return join({"HID\\VID_", hex(random_.below(0x10000), 4), "&PID_", hex(random_.next(), 4)});
+    if (bus == 2) return "ACPI\\QVN" + hex(random_.below(0x10000), 4);
+    return join({"PCI\\VEN_", hex(random_.below(0x10000), 4), "&DEV_",
+                 hex(random_.below(0x10000), 4), "&SUBSYS_", hex(random_.next(), 8)});
+  }
+
+  // A USB ID, never one of the two the detector looks for.
+  std::string usbId() {
+    return join({"USB\\VID_", hex(random_.between(0x1000, 0x7FFF), 4), "&PID_",
+                 hex(random_.below(0x10000), 4)});
+  }
+
+  std::string description() {
+    return join({vendor_, " ", random_.pick(WORDS), " ", random_.pick(WORDS), " ",
+                 std::to_string(random_.below(10000))});
+  }
+
+  std::string localDescription() {
+    const LocalWord& word = random_.pick(LOCAL_WORDS);
+    const bool asWritten = plan_.encoding != PlanEncoding::ascii &&
+                           (plan_.encoding != PlanEncoding::windows1252 || word.inWindows1252);
+    return std::string(asWritten ? word.text : word.ascii) + " " + vendor_ + " " +
+           std::to_string(random_.below(10000));
+  }
+
+  std::size_t size() const {
+    std::size_t total = head_.size() + models_.size() + body_.size() + strings_.size();
+    for (const EncodedText& locale : locales_) total += locale.size();
+    return total;
+  }
 
   const FilePlan& plan_;
   Random random_;
@@ -139,266 +350,6 @@ class InfWriter {
   std::vector<EncodedText> locales_;
   std::size_t units_ = 0;
 };
-
-InfWriter::InfWriter(const FilePlan& plan)
-    : plan_(plan),
-      random_(plan.seed),
-      head_(plan.encoding, plan.lineEnd),
-      models_(plan.encoding, plan.lineEnd),
-      body_(plan.encoding, plan.lineEnd),
-      strings_(plan.encoding, plan.lineEnd) {
-  vendor_ = random_.pick(VENDORS);
-  for (unsigned i = 0; i < plan.localeCount; ++i) {
-    locales_.emplace_back(plan.encoding, plan.lineEnd);
-    locales_.back().blankLine();
-    locales_.back().line("[Strings." + std::string(LOCALES[i % LOCALES.size()]) + "]");
-  }
-}
-
-std::size_t InfWriter::size() const {
-  std::size_t total = head_.size() + models_.size() + body_.size() + strings_.size();
-  for (const EncodedText& locale : locales_) total += locale.size();
-  return total;
-}
-
-void InfWriter::writeLeadingLines() {
-  if (plan_.size < TINY_FILE_WITHOUT_HEADER) return;
-  const bool eightBit = plan_.encoding != PlanEncoding::ascii;
-  head_.line("; " + plan_.name);
-  head_.line("; Installation file for " + vendor_ + " " + std::string(random_.pick(WORDS)) +
-             " devices");
-  head_.line(eightBit ? "; Copyright © " + vendor_ : "; Copyright (c) " + vendor_);
-  head_.blankLine();
-  if (plan_.strayLineBeforeFirstSection) head_.line("LayoutVersion=2");
-}
-
-void InfWriter::writeDriverVersion() {
-  const std::string date = "0" + decimal(random_.between(1, 9)) + "/" +
-                           decimal(random_.between(10, 28)) + "/" +
-                           decimal(random_.between(2006, 2023));
-  const std::string version = decimal(random_.between(1, 30)) + "." + decimal(random_.below(10)) +
-                              "." + decimal(random_.below(9999)) + "." + decimal(random_.below(99));
-  if (plan_.driverVersion == DriverVersion::plain) {
-    head_.line("DriverVer=" + date + "," + version);
-  } else if (plan_.driverVersion == DriverVersion::unusual) {
-    const std::array<std::string, 3> unusual = {date, date + "," + version + " ; release build",
-                                                " ; set by the build"};
-    head_.line("DriverVer   =" + unusual[random_.below(unusual.size())]);
-  }
-}
-
-void InfWriter::writeVersion() {
-  head_.line("[Version]");
-  head_.line("Signature=\"$Windows NT$\"");
-  if (plan_.kind == Kind::device) {
-    head_.line("Class=" + std::string(random_.pick(WORDS)));
-    head_.line("ClassGuid={" + hex(random_.next(), 8) + "-" + hex(random_.next(), 4) + "-" +
-               hex(random_.next(), 4) + "-" + hex(random_.next(), 4) + "-" +
-               hex(random_.next(), 12) + "}");
-  }
-  if (plan_.provider == Provider::token) head_.line("Provider=%ProviderName%");
-  if (plan_.provider == Provider::plainWords) head_.line("Provider=" + vendor_);
-  writeDriverVersion();
-  if (plan_.kind == Kind::device)
-    head_.line("CatalogFile=" + decimal(random_.next() % 9999) + ".cat");
-  head_.blankLine();
-}
-
-void InfWriter::writeDeviceFrame() {
-  head_.line("[SourceDisksNames]");
-  head_.line("1 = %DiskName%,,,");
-  head_.blankLine();
-  head_.line("[SourceDisksFiles]");
-  head_.line("driver" + decimal(random_.below(1000)) + ".sys = 1");
-  head_.blankLine();
-  head_.line("[DestinationDirs]");
-  head_.line("DefaultDestDir = 12");
-  head_.blankLine();
-}
-
-void InfWriter::writeManufacturer() {
-  if (plan_.models == Models::none) {
-    // A device list that no [Manufacturer] names, so the filler has a section to go in.
-    if (plan_.kind == Kind::device) models_.line("[Devices]");
-    return;
-  }
-  if (plan_.models == Models::match || plan_.models == Models::matchFlash ||
-      plan_.models == Models::nearMiss) {
-    writeMatchingModels();
-    return;
-  }
-  const bool mfgName =
-      plan_.models == Models::mfgNameUndecorated || plan_.models == Models::mfgNameDecorated;
-  head_.line("[Manufacturer]");
-  head_.line(mfgName ? "%MfgName%=DeviceList, NTx86, NTamd64"
-                     : "%ManufacturerName%=Standard,NTamd64");
-  head_.blankLine();
-  if (plan_.models == Models::mfgNameUndecorated) {
-    models_.line("[DeviceList]");
-  } else {
-    models_.line(mfgName ? "[DeviceList.NTamd64]" : "[Standard.NTamd64]");
-  }
-  if (plan_.models == Models::deviceDescDecorated) {
-    models_.line("%DeviceDesc%=Install0, USB\\VID_" + hex(random_.between(0x1000, 0x7FFF), 4) +
-                 "&PID_" + hex(random_.below(0x10000), 4));
-  }
-}
-
-void InfWriter::writeMatchingModels() {
-  const std::string key =
-      plan_.models == Models::matchFlash ? "%DeviceDesc.Flash%" : "%DeviceDesc%";
-  const std::string line =
-      plan_.models == Models::nearMiss
-          ? key + "=" + std::string(NEAR_MISS_LINES[plan_.idVariant % NEAR_MISS_LINES.size()])
-          : key + "=Install, " + std::string(MATCHING_IDS[plan_.idVariant % MATCHING_IDS.size()]);
-  head_.line("[Manufacturer]");
-  head_.line("%MfgName%=Models,NTamd64");
-  head_.blankLine();
-  head_.line("[Models]");
-  head_.line(line);
-  head_.blankLine();
-  head_.line("[Models.NTamd64]");
-  head_.line(line);
-  head_.blankLine();
-  head_.line("[Install]");
-  head_.line("CopyFiles=Install_Files");
-  head_.line("AddReg=Install_AddReg");
-  head_.blankLine();
-  addString(plan_.models == Models::matchFlash ? "DeviceDesc.Flash" : "DeviceDesc",
-            vendor_ + " Flash Device");
-  models_.line("[Models.NTx86]");  // the package's other devices, for the filler
-}
-
-void InfWriter::writeStringsHeader() {
-  strings_.blankLine();
-  strings_.line("[Strings]");
-  if (plan_.provider != Provider::absent) addString("ProviderName", vendor_);
-  if (plan_.kind != Kind::device) return;
-  addString("ManufacturerName", vendor_);
-  addString("MfgName", vendor_ + " Inc.");
-  addString("DiskName", vendor_ + " Installation Disk");
-}
-
-void InfWriter::addString(const std::string& key, const std::string& text) {
-  strings_.line(key + " = \"" + text + "\"");
-}
-
-std::string InfWriter::deviceId() {
-  const std::uint64_t bus = random_.below(4);
-  if (bus == 0) {
-    // Never one of the two IDs the detector looks for.
-    std::uint64_t vendorId = random_.between(0x1000, 0x7FFF);
-    return "USB\\VID_" + hex(vendorId, 4) + "&PID_" + hex(random_.below(0x10000), 4);
-  }
-  if (bus == 1)
-    return "HID\\VID_" + hex(random_.below(0x10000), 4) + "&PID_" + hex(random_.next(), 4);
-  if (bus == 2) return "ACPI\\" + std::string("QVN") + hex(random_.below(0x10000), 4);
-  return "PCI\\VEN_" + hex(random_.below(0x10000), 4) + "&DEV_" + hex(random_.below(0x10000), 4) +
-         "&SUBSYS_" + hex(random_.next(), 8);
-}
-
-std::string InfWriter::description() {
-  return vendor_ + " " + std::string(random_.pick(WORDS)) + " " + std::string(random_.pick(WORDS)) +
-         " " + decimal(random_.below(10000));
-}
-
-std::string InfWriter::localDescription() {
-  const LocalWord& word = LOCAL_WORDS[random_.below(LOCAL_WORDS.size())];
-  const bool asWritten = plan_.encoding == PlanEncoding::utf8 ||
-                         plan_.encoding == PlanEncoding::utf8WithBom ||
-                         plan_.encoding == PlanEncoding::utf16LeWithBom ||
-                         (plan_.encoding == PlanEncoding::windows1252 && word.inWindows1252);
-  return std::string(asWritten ? word.text : word.ascii) + " " + vendor_ + " " +
-         decimal(random_.below(10000));
-}
-
-void InfWriter::addInstallSection(std::size_t number) {
-  const std::string name = "Install" + decimal(number);
-  body_.line("[" + name + ".NT]");
-  body_.line("CopyFiles=" + name + "_Files");
-  body_.line("AddReg=" + name + "_AddReg");
-  body_.blankLine();
-  body_.line("[" + name + "_AddReg]");
-  const std::uint64_t values = random_.between(3, 9);
-  for (std::uint64_t i = 0; i < values; ++i) {
-    body_.line("HKR,Parameters," + std::string(random_.pick(WORDS)) + decimal(i) + ",0x00010001," +
-               decimal(random_.below(65536)));
-  }
-  if (plan_.continuationLines) addBinaryValue(body_, "HKR,Parameters,Table");
-  body_.blankLine();
-}
-
-void InfWriter::addDevice() {
-  const std::size_t number = units_++;
-  const std::string key = "Dev" + decimal(number) + ".DeviceDesc";
-  const std::size_t install = number / DEVICES_PER_INSTALL_SECTION;
-  models_.line("%" + key + "%=Install" + decimal(install) + ", " + deviceId());
-  if (number % DEVICES_PER_INSTALL_SECTION == 0) addInstallSection(install);
-  addString(key, description());
-  for (EncodedText& locale : locales_) locale.line(key + " = \"" + localDescription() + "\"");
-}
-
-void InfWriter::addBinaryValue(EncodedText& part, std::string_view key) {
-  part.line(std::string(key) + ",0x00000001,\\");
-  const std::uint64_t rows = random_.between(2, 6);
-  for (std::uint64_t row = 0; row < rows; ++row) {
-    std::string bytes = "  ";
-    for (int i = 0; i < 16; ++i) bytes += hex(random_.below(256), 2) + ",";
-    part.line(row + 1 == rows ? bytes + "00" : bytes + "\\");
-  }
-}
-
-void InfWriter::addRegistryValue() {
-  const std::size_t number = units_++;
-  if (number % VALUES_PER_REGISTRY_SECTION == 0) {
-    body_.blankLine();
-    body_.line("[" + std::string(random_.pick(WORDS)) + decimal(number) + ".AddReg]");
-  }
-  const std::string path = "\"SOFTWARE\\" + vendor_ + "\\" + std::string(random_.pick(WORDS)) +
-                           "\\" + decimal(number % 97) + "\"";
-  const std::string name = std::string(random_.pick(WORDS)) + decimal(number);
-  if (plan_.continuationLines && number % 7 == 3) {
-    addBinaryValue(body_, "HKLM," + path + ",\"" + name + "\"");
-    return;
-  }
-  body_.line("HKLM," + path + ",\"" + name + "\",0x00000000,\"%" + name + "%\"");
-  addString(name, description());
-  for (EncodedText& locale : locales_) locale.line(name + " = \"" + localDescription() + "\"");
-}
-
-void InfWriter::addTinyValue() {
-  const std::size_t number = units_++;
-  if (number == 0) body_.line("[DefaultInstall]");
-  body_.line(std::string(random_.pick(WORDS)) + decimal(number) + "=" +
-             decimal(random_.below(100000)));
-}
-
-void InfWriter::addLongValue() {
-  std::string text;
-  while (text.size() < LONG_VALUE_LENGTH) text += std::string(random_.pick(WORDS)) + " ";
-  addString("LongText", text);
-}
-
-std::string InfWriter::finish() {
-  writeLeadingLines();
-  if (plan_.hasVersion) writeVersion();
-  if (plan_.kind == Kind::device) writeDeviceFrame();
-  writeStringsHeader();
-  writeManufacturer();
-  if (plan_.longValue) addLongValue();
-  while (size() < plan_.size) {
-    if (plan_.kind == Kind::tiny) addTinyValue();
-    if (plan_.kind == Kind::registry) addRegistryValue();
-    if (plan_.kind == Kind::device) addDevice();
-  }
-  if (plan_.duplicateSection) body_.line(units_ > 0 ? "[Install0.NT]" : "[Version]");
-  if (models_.size() > 0) models_.blankLine();
-  EncodedText whole(plan_.encoding, plan_.lineEnd);
-  for (const EncodedText* part : {&head_, &models_, &body_, &strings_}) whole.append(*part);
-  for (const EncodedText& locale : locales_) whole.append(locale);
-  if (!plan_.lastLineEnded) whole.dropLastLineEnd();
-  return whole.withMark();
-}
 
 }  // namespace
 

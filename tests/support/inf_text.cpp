@@ -35,6 +35,13 @@ void appendUtf16(std::string& out, char32_t c, bool bigEndian) {
   }
 }
 
+template <typename Char>
+std::basic_string<Char> joinParts(std::initializer_list<std::basic_string_view<Char>> parts) {
+  std::basic_string<Char> joined;
+  for (const std::basic_string_view<Char> part : parts) joined += part;
+  return joined;
+}
+
 bool isUtf16(Encoding encoding) {
   return encoding >= Encoding::UTF16LE_BOM;
 }
@@ -89,6 +96,14 @@ std::u32string decodeUtf8(std::string_view utf8) {
     points += point;
   }
   return points;
+}
+
+std::string join(std::initializer_list<std::string_view> parts) {
+  return joinParts(parts);
+}
+
+std::u32string join(std::initializer_list<std::u32string_view> parts) {
+  return joinParts(parts);
 }
 
 std::string utf16(std::u16string_view units, bool bigEndian, bool withMark) {

@@ -2,6 +2,7 @@
 // Windows reader meets, with or without a byte-order mark.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -34,6 +35,12 @@ std::string encodeText(std::u32string_view text, Encoding encoding);
 
 // The code points of UTF-8 text, up to four bytes each; not checked for errors.
 std::u32string decodeUtf8(std::string_view utf8);
+
+// The parts one after another. Text whose parts draw from a seeded source is joined here,
+// not with +: a braced list is evaluated in order, the operands of + in whatever order the
+// compiler picks, so the same seed would give other bytes with another compiler.
+std::string join(std::initializer_list<std::string_view> parts);
+std::u32string join(std::initializer_list<std::u32string_view> parts);
 
 // Shorthands for the reader's test tables: UTF-16 units (lone surrogates kept) and UTF-8
 // text as file bytes, with their mark unless told otherwise.

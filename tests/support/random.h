@@ -9,6 +9,14 @@
 
 namespace support {
 
+// A row of a table of cumulative shares: `value` is drawn for the numbers below `upTo` that
+// the rows before it leave.
+template <typename T>
+struct Share {
+  std::uint64_t upTo;
+  T value;
+};
+
 class Random {
  public:
   explicit Random(std::uint64_t seed) : state_(seed) {}
@@ -29,6 +37,15 @@ class Random {
   // True with a probability of chance / 100, or perMille / 1000.
   bool percent(unsigned chance) { return below(100) < chance; }
   bool perMille(unsigned chance) { return below(1000) < chance; }
+
+  // A value from a table of cumulative shares, whose last row's upTo is the whole.
+  template <typename T, std::size_t N>
+  T share(const Share<T> (&rows)[N]) {
+    const std::uint64_t draw = below(rows[N - 1].upTo);
+    std::size_t row = 0;
+    while (draw >= rows[row].upTo) ++row;
+    return rows[row].value;
+  }
 
   template <typename T, std::size_t N>
   const T& pick(const T (&items)[N]) {
