@@ -253,14 +253,9 @@ std::size_t getWindowsDirectory(char* buffer, std::size_t capacity) {
   char hostPath[HOST_PATH_CAPACITY] = "";
   if (!toHostPath("C:", 2, Spelling::AsWritten, hostPath)) return 0;
   const std::size_t driveLength = std::strlen(hostPath);
-  std::string onDisk = "windows";  // the name as written first, as Windows opens it
-  if (!appendComponent(hostPath, onDisk.c_str(), onDisk.size()) || !isDirectory(hostPath)) {
-    hostPath[driveLength] = '\0';
-    if (!findNameIgnoringCase(hostPath, "windows", 7, onDisk)) return 0;
-    if (!appendComponent(hostPath, onDisk.c_str(), onDisk.size()) || !isDirectory(hostPath))
-      return 0;
-  }
-  const std::string windowsDirectory = "C:\\" + onDisk;  // only ASCII letters match "windows"
+  if (!resolveComponent(hostPath, "windows", 7) || !isDirectory(hostPath)) return 0;
+  const char* onDisk = hostPath + driveLength + 1;  // only ASCII letters match "windows"
+  const std::string windowsDirectory = std::string("C:\\") + onDisk;
   if (windowsDirectory.size() >= capacity) return 0;
   std::memcpy(buffer, windowsDirectory.c_str(), windowsDirectory.size() + 1);
   return windowsDirectory.size();
