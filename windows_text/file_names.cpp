@@ -4,6 +4,7 @@
 
 #include "windows_text/code_page_1252.h"
 #include "windows_text/upper_case.h"
+#include "windows_text/utf8.h"
 
 namespace file_names {
 namespace {
@@ -17,32 +18,22 @@ constexpr std::size_t PATTERN_UNITS_CAPACITY = 260;
 // Stands for the generated characters of a short name: no pattern byte converts to it.
 constexpr char16_t GENERATED = 0xFFFF;
 
-bool isContinuation(unsigned char byte) {
-  return (byte & 0xC0) == 0x80;
-}
-
 // Decodes one UTF-8 sequence of at most `available` bytes at `at` into `point`; returns
 // its length, or 0 when the bytes there are not a sound sequence (overlong, a surrogate,
-// past U+10FFFF, or cut short).
+// past U+10FFFF, or cut short). Strict, unlike the INF reader's decoder: a host name is
+// bytes the system took as they were, and a byte outside a sound sequence must stay a
+// name of its own (see Utf16Reader), not become one U+FFFD shared with other names.
 std::size_t decodeSequence(const unsigned char* at, std::size_t available, unsigned long& point) {
-  std::size_t length = 0;
-  unsigned long lowest = 0;
-  if (at[0] >= 0xC2 && at[0] <= 0xDF) {
-    length = 2, point = at[0] & 0x1Fu, lowest = 0x80;
-  } else if (at[0] >= 0xE0 && at[0] <= 0xEF) {
-    length = 3, point = at[0] & 0x0Fu, lowest = 0x800;
-  } else if (at[0] >= 0xF0 && at[0] <= 0xF4) {
-    length = 4, point = at[0] & 0x07u, lowest = 0x10000;
-  } else {
-    return 0;
-  }
-  if (length > available) return 0;
+  static constexpr unsigned long LOWEST[] = {0, 0, 0x80, 0x800, 0x10000};
+  const std::size_t length = utf8::sequenceLength(at[0]);
+  if (length == 1 || length > available) return 0;
+  point = utf8::leadBits(at[0], length);
   for (std::size_t i = 1; i < length; ++i) {
-    if (!isContinuation(at[i])) return 0;
+    if (!utf8::isContinuation(at[i])) return 0;
     point = point << 6 | (at[i] & 0x3Fu);
   }
   const bool surrogate = point >= 0xD800 && point <= 0xDFFF;
-  return point < lowest || surrogate || point > 0x10FFFF ? 0 : length;
+  return point < LOWEST[length] || surrogate || point > 0x10FFFF ? 0 : length;
 }
 
 // Reads UTF-8 bytes as UTF-16 units. A byte outside any sound sequence reads as the lone
@@ -105,23 +96,6 @@ bool appendPoint(unsigned long point, char* out, std::size_t& used, std::size_t 
     out[used++] = static_cast<char>(code_page_1252::fromUtf16(static_cast<char16_t>(point)));
   }
   return true;
-}
-
-// The UTF-8 bytes of one UTF-16 unit of the basic plane; returns how many.
-std::size_t encodeUnit(char16_t unit, char* out) {
-  if (unit < 0x80) {
-    out[0] = static_cast<char>(unit);
-    return 1;
-  }
-  if (unit < 0x800) {
-    out[0] = static_cast<char>(0xC0 | unit >> 6);
-    out[1] = static_cast<char>(0x80 | (unit & 0x3F));
-    return 2;
-  }
-  out[0] = static_cast<char>(0xE0 | unit >> 12);
-  out[1] = static_cast<char>(0x80 | (unit >> 6 & 0x3F));
-  out[2] = static_cast<char>(0x80 | (unit & 0x3F));
-  return 3;
 }
 
 // A whole-name match of units with "*" and "?", without regard to case. The last "*" is
@@ -308,9 +282,9 @@ bool appendHostName(const char* windowsName, std::size_t length, char* hostPath,
   const std::size_t start = std::strlen(hostPath);
   std::size_t used = start;
   for (std::size_t i = 0; i < length; ++i) {
-    char encoded[3];
+    char encoded[utf8::MAX_SEQUENCE];
     const auto byte = static_cast<unsigned char>(windowsName[i]);
-    const std::size_t count = encodeUnit(code_page_1252::toUtf16(byte), encoded);
+    const std::size_t count = utf8::encode(code_page_1252::toUtf16(byte), encoded);
     if (used + count >= capacity) {
       hostPath[start] = '\0';
       return false;

@@ -19,6 +19,7 @@
 #include <cstring>
 
 #include "windows_text/code_page_1252.h"
+#include "windows_text/utf8.h"
 
 namespace inf {
 namespace {
@@ -208,18 +209,6 @@ class Utf16Input {
   char16_t units_[UNIT_CAPACITY];
 };
 
-// How many bytes a UTF-8 sequence with this lead byte takes; 1 for a byte that starts none.
-std::size_t utf8SequenceLength(unsigned char lead) {
-  if (lead >= 0xC2 && lead <= 0xDF) return 2;
-  if (lead >= 0xE0 && lead <= 0xEF) return 3;
-  if (lead >= 0xF0 && lead <= 0xF4) return 4;
-  return 1;
-}
-
-bool isContinuation(unsigned char byte) {
-  return (byte & 0xC0) == 0x80;
-}
-
 // The second byte of a sequence is narrower after some leads: this excludes overlong
 // forms, surrogates and code points past U+10FFFF.
 bool secondByteFits(unsigned char lead, unsigned char second) {
@@ -235,6 +224,8 @@ bool secondByteFits(unsigned char lead, unsigned char second) {
 // short by a byte that does not continue it gives one U+FFFD for the bytes before that
 // byte, and so does one whose second byte is a continuation out of range, for both bytes;
 // a sequence that would run past the end of the file gives one U+FFFD for all that is left.
+// Lenient, unlike the file names' decoder: a file's text is read as Windows reads it, and
+// every fault becomes a U+FFFD that narrows to "?".
 class Utf8Input {
  public:
   using Unit = char16_t;
@@ -274,7 +265,7 @@ class Utf8Input {
   // Decodes the sequence at `at` into units_[count...]; returns the bytes it took, 0 when
   // more bytes must be read to tell.
   std::size_t decodeSequence(const unsigned char* at, std::size_t available, std::size_t& count) {
-    std::size_t length = utf8SequenceLength(at[0]);
+    std::size_t length = utf8::sequenceLength(at[0]);
     if (length > available && !reader_.ended) return 0;
     std::size_t faulty = faultyLength(at, length, available);
     if (faulty == 0) return storeCodePoint(at, length, count);
@@ -287,16 +278,15 @@ class Utf8Input {
                                   std::size_t available) {
     if (length == 1) return 1;
     if (length > available) return available;
-    if (!isContinuation(at[1])) return 1;
+    if (!utf8::isContinuation(at[1])) return 1;
     if (!secondByteFits(at[0], at[1])) return 2;
     std::size_t used = 2;
-    while (used < length && isContinuation(at[used])) ++used;
+    while (used < length && utf8::isContinuation(at[used])) ++used;
     return used == length ? 0 : used;
   }
 
   std::size_t storeCodePoint(const unsigned char* at, std::size_t length, std::size_t& count) {
-    static constexpr unsigned LEAD_BITS[] = {0, 0, 0x1F, 0x0F, 0x07};
-    unsigned long point = at[0] & LEAD_BITS[length];
+    unsigned long point = utf8::leadBits(at[0], length);
     for (std::size_t i = 1; i < length; ++i) point = point << 6 | (at[i] & 0x3Fu);
     if (point < 0x10000) {
       units_[count++] = static_cast<char16_t>(point);
