@@ -40,6 +40,9 @@ constexpr std::size_t LONGEST_RECORD = sizeof RECORD_FORMAT - 1 - 2 * RECORD_FOR
                                        RECORD_FORMAT_FIELDS * (TEXT_CAPACITY - 1);
 constexpr std::size_t OUTPUT_CAPACITY = std::max<std::size_t>(1024, LONGEST_RECORD + 1);
 
+static_assert(OUTPUT_CAPACITY <= platform::SHOWN_MESSAGE_CAPACITY,
+              "every message fits the screen's layout");
+
 char outputBuffer[OUTPUT_CAPACITY];
 
 // Fills infDirectory with the Windows directory and "\inf". False when there is none, or

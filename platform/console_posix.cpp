@@ -1,6 +1,8 @@
-// Standard output and input on POSIX systems. Output bytes go out as they are, except on
-// a terminal whose locale is UTF-8: there the bytes above 0x7F are shown as a Windows
-// console shows them in code page 437, so the record's tree reads as lines, not noise.
+// Standard output and input on POSIX systems. A file or a pipe gets the detector's bytes as
+// they are. A terminal whose locale is UTF-8 gets the message laid out for a screen, its
+// text read in code page 1252 (the reader's answers are in it), as UTF-8; a terminal in
+// another locale, whose character set is unknown here, gets the bytes with control bytes
+// as "?", so that a value from a file can never drive it.
 #include <strings.h>
 #include <unistd.h>
 
@@ -10,24 +12,12 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "windows_text/screen_text.h"
 
 namespace platform {
 namespace {
 
-// Code page 437, bytes 0x80 to 0xFF, as Unicode code points.
-constexpr char16_t CODE_PAGE_437_HIGH[128] = {
-    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7, 0x00EA, 0x00EB, 0x00E8, 0x00EF,
-    0x00EE, 0x00EC, 0x00C4, 0x00C5, 0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9,
-    0x00FF, 0x00D6, 0x00DC, 0x00A2, 0x00A3, 0x00A5, 0x20A7, 0x0192, 0x00E1, 0x00ED, 0x00F3, 0x00FA,
-    0x00F1, 0x00D1, 0x00AA, 0x00BA, 0x00BF, 0x2310, 0x00AC, 0x00BD, 0x00BC, 0x00A1, 0x00AB, 0x00BB,
-    0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x2561, 0x2562, 0x2556, 0x2555, 0x2563, 0x2551, 0x2557,
-    0x255D, 0x255C, 0x255B, 0x2510, 0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x255E, 0x255F,
-    0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x2567, 0x2568, 0x2564, 0x2565, 0x2559,
-    0x2558, 0x2552, 0x2553, 0x256B, 0x256A, 0x2518, 0x250C, 0x2588, 0x2584, 0x258C, 0x2590, 0x2580,
-    0x03B1, 0x00DF, 0x0393, 0x03C0, 0x03A3, 0x03C3, 0x00B5, 0x03C4, 0x03A6, 0x0398, 0x03A9, 0x03B4,
-    0x221E, 0x03C6, 0x03B5, 0x2229, 0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248,
-    0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,
-};
+enum class Screen { NONE, UTF8_TERMINAL, OTHER_TERMINAL };
 
 // Writes all of `bytes`, going on after partial writes; gives up on an error.
 void writeAll(const char* bytes, std::size_t length) {
@@ -41,7 +31,6 @@ void writeAll(const char* bytes, std::size_t length) {
 }
 
 bool mentionsUtf8(const char* value) {
-  if (value == nullptr) return false;
   for (const char* c = value; *c != '\0'; ++c) {
     if (strncasecmp(c, "UTF-8", 5) == 0 || strncasecmp(c, "UTF8", 4) == 0) return true;
   }
@@ -58,39 +47,45 @@ bool localeIsUtf8() {
   return false;
 }
 
-bool showsCodePage437() {
-  static const bool shows = isatty(STDOUT_FILENO) == 1 && localeIsUtf8();
-  return shows;
+Screen standardOutputScreen() {
+  static const Screen screen = isatty(STDOUT_FILENO) != 1 ? Screen::NONE
+                               : localeIsUtf8()           ? Screen::UTF8_TERMINAL
+                                                          : Screen::OTHER_TERMINAL;
+  return screen;
 }
 
-std::size_t encodeUtf8(char16_t codePoint, char* out) {
-  if (codePoint < 0x800) {
-    out[0] = static_cast<char>(0xC0 | (codePoint >> 6));
-    out[1] = static_cast<char>(0x80 | (codePoint & 0x3F));
-    return 2;
-  }
-  out[0] = static_cast<char>(0xE0 | (codePoint >> 12));
-  out[1] = static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-  out[2] = static_cast<char>(0x80 | (codePoint & 0x3F));
-  return 3;
+bool isControlByte(unsigned char byte) {
+  const bool kept = byte == '\t' || byte == '\r' || byte == '\n';
+  return (byte < 0x20 && !kept) || byte == 0x7F || (byte >= 0x80 && byte <= 0x9F);
 }
 
-void writeAsCodePage437(const char* bytes, std::size_t length) {
-  char chunk[1024];
-  std::size_t used = 0;
-  for (std::size_t i = 0; i < length; ++i) {
-    if (used > sizeof chunk - 3) {
-      writeAll(chunk, used);
-      used = 0;
+// The bytes with every control byte (C0 but tab, CR and LF; DEL; C1) as "?".
+void writeWithoutControls(const char* bytes, std::size_t length) {
+  char shown[SHOWN_MESSAGE_CAPACITY];
+  while (length > 0) {
+    const std::size_t part = length < sizeof shown ? length : sizeof shown;
+    for (std::size_t i = 0; i < part; ++i) {
+      shown[i] = isControlByte(static_cast<unsigned char>(bytes[i])) ? '?' : bytes[i];
     }
-    const auto byte = static_cast<unsigned char>(bytes[i]);
-    if (byte < 0x80) {
-      chunk[used++] = static_cast<char>(byte);
-    } else {
-      used += encodeUtf8(CODE_PAGE_437_HIGH[byte - 0x80], chunk + used);
-    }
+    writeAll(shown, part);
+    bytes += part;
+    length -= part;
   }
-  writeAll(chunk, used);
+}
+
+// The message laid out for the screen, as UTF-8; false when it does not fit.
+bool writeLaidOut(const char* bytes, std::size_t length) {
+  static char16_t units[SHOWN_MESSAGE_CAPACITY];
+  static char shown[3 * SHOWN_MESSAGE_CAPACITY];
+  std::size_t count = 0;
+  std::size_t shownLength = 0;
+  if (!screen_text::layOut(bytes, length, screen_text::decodeCodePage1252, units,
+                           SHOWN_MESSAGE_CAPACITY, count) ||
+      !screen_text::toUtf8(units, count, shown, sizeof shown, shownLength)) {
+    return false;
+  }
+  writeAll(shown, shownLength);
+  return true;
 }
 
 }  // namespace
@@ -100,10 +95,16 @@ void prepareProcess() {
 }
 
 void writeStandardOutput(const char* bytes, std::size_t length) {
-  if (showsCodePage437()) {
-    writeAsCodePage437(bytes, length);
-  } else {
-    writeAll(bytes, length);
+  switch (standardOutputScreen()) {
+    case Screen::NONE:
+      writeAll(bytes, length);
+      return;
+    case Screen::UTF8_TERMINAL:
+      if (writeLaidOut(bytes, length)) return;
+      [[fallthrough]];
+    case Screen::OTHER_TERMINAL:
+      writeWithoutControls(bytes, length);
+      return;
   }
 }
 

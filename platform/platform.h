@@ -60,8 +60,17 @@ bool canListDirectory(const char* path);
 std::size_t readProfileString(const char* section, const char* key, char* destination,
                               std::size_t capacity, const char* path);
 
-// Writes `length` bytes to standard output, after what was written before. Failures are
-// ignored: a closed output or a reader that has gone never ends the process.
+// The longest message, in bytes, that writeStandardOutput lays out for a screen; a longer
+// one goes there as its bytes. Every message of the detector is shorter.
+constexpr std::size_t SHOWN_MESSAGE_CAPACITY = 2048;
+
+// Writes one message of `length` bytes to standard output, after what was written before,
+// in one write. A file or a pipe gets the bytes exactly. A screen gets the characters they
+// stand for (windows_text/screen_text.h): on Windows a console, its text in the system's
+// ANSI code page, whatever the console's code page; on POSIX a terminal whose locale is
+// UTF-8, its text in code page 1252. A terminal in any other locale gets the bytes with
+// each control byte as "?". Failures are ignored: a closed output or a reader that has gone
+// never ends the process.
 void writeStandardOutput(const char* bytes, std::size_t length);
 
 // Consumes one line of standard input, of any length, and discards it. Returns at the end

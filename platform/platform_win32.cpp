@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "windows_text/screen_text.h"
 
 namespace platform {
 
@@ -23,6 +24,28 @@ bool searchInUse = false;
 // Copies the found name; names that do not fit the entry cannot come from the system.
 void copyEntry(const WIN32_FIND_DATAA& data, DirectoryEntry& entry) {
   lstrcpynA(entry.fileName, data.cFileName, static_cast<int>(FILE_NAME_CAPACITY));
+}
+
+// Text in the system's ANSI code page, the one the profile reader answers in.
+std::size_t decodeAnsi(const char* bytes, std::size_t length, char16_t* units,
+                       std::size_t capacity) {
+  static_assert(sizeof(wchar_t) == sizeof(char16_t));
+  const int decoded =
+      MultiByteToWideChar(CP_ACP, 0, bytes, static_cast<int>(length),
+                          reinterpret_cast<wchar_t*>(units), static_cast<int>(capacity));
+  return decoded > 0 ? static_cast<std::size_t>(decoded) : 0;
+}
+
+// The message laid out for the screen, in one write, whatever the console's code page.
+// False when it does not fit or the console refuses it.
+bool writeToConsole(HANDLE console, const char* bytes, std::size_t length) {
+  static char16_t units[SHOWN_MESSAGE_CAPACITY];
+  std::size_t count = 0;
+  if (!screen_text::layOut(bytes, length, decodeAnsi, units, SHOWN_MESSAGE_CAPACITY, count)) {
+    return false;
+  }
+  DWORD written = 0;
+  return WriteConsoleW(console, units, static_cast<DWORD>(count), &written, nullptr) != 0;
 }
 
 }  // namespace
@@ -81,8 +104,13 @@ std::size_t readProfileString(const char* section, const char* key, char* destin
 }
 
 void writeStandardOutput(const char* bytes, std::size_t length) {
+  const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  DWORD mode = 0;
+  // Only a console has a mode: a file, a pipe or NUL gets the bytes, also when a console is
+  // attached to the process.
+  if (GetConsoleMode(output, &mode) != 0 && writeToConsole(output, bytes, length)) return;
   DWORD written = 0;
-  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes, static_cast<DWORD>(length), &written, nullptr);
+  WriteFile(output, bytes, static_cast<DWORD>(length), &written, nullptr);
 }
 
 void consumeStandardInputLine() {
