@@ -4,7 +4,7 @@
 #   cmake -DPROGRAM=<executable> -DCASE_DIR=<fixture folder> -DWORK_DIR=<scratch folder>
 #         -DCOMPARE_OUTPUT=<compare_output> [-DWINE=<wine> -DWINE_ENV=<wine_env>
 #         -DWINE_PREFIX=<prefix>] [-DPREFIX_IN_HOME=ON | -DPREFIX_RELATIVE=ON]
-#         [-DCORPUS_DIR=<folder>] [-DNO_INF_FOLDER=ON] -P run_case.cmake
+#         [-DCORPUS_DIR=<folder>] [-DNO_INF_FOLDER=ON] [-DTHROUGH_PIPE=ON] -P run_case.cmake
 #
 # A fixture folder holds:
 #   drive_c/        the case's drive C: (its Windows directory, or whatever stands there)
@@ -22,6 +22,9 @@
 # is a path relative to the starting directory, which the run leaves). Under Wine, the
 # staged INF folder replaces the INF folder of the shared prefix, and wine_env gives the
 # run the tests' one Wine environment.
+#
+# Standard output is a file; with THROUGH_PIPE the case runs once more with its output a
+# pipe, and both must get the same bytes.
 #
 # The exit status must be 0 when the expected output reports a package, 1 when it reports
 # none, and 2 for cases marked NO_INF_FOLDER, which have no INF folder to scan.
@@ -97,41 +100,66 @@ else()
   set(ENV{WINEPREFIX} "${staging}")
 endif()
 
-execute_process(
-  COMMAND ${command}
-  WORKING_DIRECTORY "${WORK_DIR}/cwd"
-  INPUT_FILE "${STDIN_FILE}"
-  OUTPUT_FILE "${WORK_DIR}/stdout"
-  ERROR_FILE "${WORK_DIR}/stderr"
-  RESULT_VARIABLE result
-  TIMEOUT 120)
+# Checks one run's exit status, standard error (<output_file>.stderr) and output bytes.
+function(check_run result output_file)
+  if(NOT result MATCHES "^-?[0-9]+$")
+    message(FATAL_ERROR "the program did not exit normally: ${result}")
+  endif()
+  file(READ "${CASE_DIR}/expected.out" expected_text)
+  string(FIND "${expected_text}" "\nfound 0 drivers" none_found)
+  if(NO_INF_FOLDER)
+    set(expected_status 2)
+  elseif(NOT none_found EQUAL -1)
+    set(expected_status 1)
+  else()
+    set(expected_status 0)
+  endif()
+  if(NOT result EQUAL expected_status)
+    message(FATAL_ERROR "exit status ${result}, expected ${expected_status}")
+  endif()
+  # The tool writes nothing to standard error; Wine itself may, so only native runs check.
+  file(READ "${output_file}.stderr" error_text)
+  if(NOT DEFINED WINE AND NOT error_text STREQUAL "")
+    message(FATAL_ERROR "the program wrote to standard error:\n${error_text}")
+  endif()
+  execute_process(COMMAND "${COMPARE_OUTPUT}" "${CASE_DIR}/expected.out" "${output_file}"
+    RESULT_VARIABLE same)
+  if(NOT same EQUAL 0)
+    message(FATAL_ERROR "standard output is not the expected bytes")
+  endif()
+endfunction()
+
+# Runs the program with its standard output a file, or a pipe into one (output_name
+# "pipe"), into the file WORK_DIR/<output_name>; sets <output_name>_result to its status.
+function(run_program output_name)
+  set(pipe "")
+  if(output_name STREQUAL "pipe")
+    set(pipe COMMAND cat)
+  endif()
+  execute_process(
+    COMMAND ${command} ${pipe}
+    WORKING_DIRECTORY "${WORK_DIR}/cwd"
+    INPUT_FILE "${STDIN_FILE}"
+    OUTPUT_FILE "${WORK_DIR}/${output_name}"
+    ERROR_FILE "${WORK_DIR}/${output_name}.stderr"
+    RESULTS_VARIABLE results
+    TIMEOUT 120)
+  list(GET results 0 result)
+  set(${output_name}_result "${result}" PARENT_SCOPE)
+endfunction()
+
+set(outputs stdout)
+if(THROUGH_PIPE)
+  list(APPEND outputs pipe)
+endif()
+foreach(output IN LISTS outputs)
+  run_program(${output})
+endforeach()
 
 if(DEFINED WINE AND DEFINED E2E_OTHER_SPELLING)
   file(REMOVE_RECURSE "${WINE_PREFIX}/drive_c/Windows")
 endif()
 
-if(NOT result MATCHES "^-?[0-9]+$")
-  message(FATAL_ERROR "the program did not exit normally: ${result}")
-endif()
-file(READ "${CASE_DIR}/expected.out" expected_text)
-string(FIND "${expected_text}" "\nfound 0 drivers" none_found)
-if(NO_INF_FOLDER)
-  set(expected_status 2)
-elseif(NOT none_found EQUAL -1)
-  set(expected_status 1)
-else()
-  set(expected_status 0)
-endif()
-if(NOT result EQUAL expected_status)
-  message(FATAL_ERROR "exit status ${result}, expected ${expected_status}")
-endif()
-# The tool writes nothing to standard error; Wine itself may, so only native runs check.
-file(READ "${WORK_DIR}/stderr" error_text)
-if(NOT DEFINED WINE AND NOT error_text STREQUAL "")
-  message(FATAL_ERROR "the program wrote to standard error:\n${error_text}")
-endif()
-execute_process(COMMAND "${COMPARE_OUTPUT}" "${CASE_DIR}/expected.out" "${WORK_DIR}/stdout"
-  RESULT_VARIABLE same)
-if(NOT same EQUAL 0)
-  message(FATAL_ERROR "standard output is not the expected bytes")
-endif()
+foreach(output IN LISTS outputs)
+  check_run("${${output}_result}" "${WORK_DIR}/${output}")
+endforeach()

@@ -18,8 +18,8 @@ std::string recordOf(const std::string& name, const Package& package) {
                          package.description, package.version);
 }
 
-bool makeOnePackagePrefix(const std::string& prefix, std::string& expectedOutput) {
-  const Package package;  // the first ID's
+bool makeOnePackagePrefix(const std::string& prefix, std::string& expectedOutput,
+                          const Package& package) {
   if (!freshDirectory(infFolder(prefix))) return false;
   expectedOutput = BANNER + recordOf("oem1.inf", package) + countLine(1) + PROMPT;
   return support::writeWholeFile(infFolder(prefix) + "/oem1.inf", packageText(package));

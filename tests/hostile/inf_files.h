@@ -27,7 +27,8 @@ std::string recordOf(const std::string& name, const support::Package& package);
 inline constexpr char FIRST_ID_LINE[] = "%DeviceDesc%=Install, USB\\VID_0BDB&PID_100E";
 inline constexpr char SECOND_ID_LINE[] = "%DeviceDesc%=Install, USB\\VID_0FCE&PID_ADDE";
 
-// A prefix whose INF folder holds one package for the first ID, named "oem1.inf".
-bool makeOnePackagePrefix(const std::string& prefix, std::string& expectedOutput);
+// A prefix whose INF folder holds one package (the first ID's unless told), "oem1.inf".
+bool makeOnePackagePrefix(const std::string& prefix, std::string& expectedOutput,
+                          const support::Package& package = {});
 
 }  // namespace hostile

@@ -1,6 +1,8 @@
 // The detector as a process whose standard streams are closed, at their end, a terminal,
-// or a pipe nobody reads: each run must end by itself, with exit status 0 and nothing on
-// standard error (where a sanitizer or the C++ runtime would report a crash).
+// a file or a pipe nobody reads: each run must end by itself, with exit status 0 and
+// nothing on standard error (where a sanitizer or the C++ runtime would report a crash). A
+// file or a pipe gets the exact bytes; a terminal shows the values' letters and never
+// receives a control byte from a file.
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -18,7 +20,7 @@ constexpr std::chrono::seconds RUN_LIMIT{120};
 
 // What the test checks of the run's output.
 enum class Expect {
-  ExactOutput,    // the bytes of one record, count and prompt
+  ExactOutput,    // the bytes of banner, one record, count and prompt
   TerminalText,   // the same as a terminal shows it (CR LF turned into CR CR LF)
   NothingToRead,  // the output goes where this test cannot read it
 };
@@ -28,22 +30,53 @@ struct StreamCase {
   Stream input, output, errors;
   Expect expect;
   const char* locale = "C";      // LANG for the run
-  std::string terminalRecord{};  // for TerminalText: the record's provider line as shown
+  std::string terminalRecord{};  // for TerminalText: the record's value lines as shown
+  Package package{};
 };
 
-// The provider line of the one record, as a terminal shows it: the tree bytes as they
-// are, or as the box-drawing characters they stand for in code page 437.
-const std::string RAW_PROVIDER_LINE = "\xC3\xC4provider: Quellmark\r\r\n";
-const std::string DRAWN_PROVIDER_LINE = "\xE2\x94\x9C\xE2\x94\x80provider: Quellmark\r\r\n";
+// Values a terminal must show as the letters they are (code page 1252 bytes), and values
+// that would drive it if their control bytes reached it.
+Package accented() {
+  Package package;
+  package.provider = "M\xFCller Ger\xE4tebau";
+  package.description = "\xC3\xC4 \x80uro";
+  return package;
+}
+Package withEscapes() {
+  Package package;
+  package.provider = "\x1B[31mred\x1B[0m";
+  package.description = "\x1B]0;pwned\x07\x7F\x81";
+  return package;
+}
+
+// The value lines of the one record, as a terminal shows them (its line discipline turns
+// each LF into CR LF): the tree bytes as they are, or drawn in a UTF-8 locale.
+std::string shownLines(const char* branch, const char* provider, const char* device) {
+  return std::string(branch) + "provider: " + provider + "\r\r\n" + branch + "device  : " + device +
+         "\r\r\n";
+}
+const char* const RAW_BRANCH = "\xC3\xC4";
+const char* const DRAWN_BRANCH = "├─";
 
 using enum Stream;
 const StreamCase CASES[] = {
     {"input_line", Pipe, Pipe, Pipe, Expect::ExactOutput},
     {"input_closed", Closed, Pipe, Pipe, Expect::ExactOutput},
     {"input_at_end", DevNull, Pipe, Pipe, Expect::ExactOutput},
-    {"terminal_enter", Terminal, Terminal, Pipe, Expect::TerminalText, "C", RAW_PROVIDER_LINE},
+    {"terminal_enter", Terminal, Terminal, Pipe, Expect::TerminalText, "C",
+     shownLines(RAW_BRANCH, "Quellmark", "Flash Device")},
     {"terminal_enter_utf8", Terminal, Terminal, Pipe, Expect::TerminalText, "C.UTF-8",
-     DRAWN_PROVIDER_LINE},
+     shownLines(DRAWN_BRANCH, "Quellmark", "Flash Device")},
+    {"terminal_accented", Terminal, Terminal, Pipe, Expect::TerminalText, "C",
+     shownLines(RAW_BRANCH, "M\xFCller Ger\xE4tebau", "\xC3\xC4 ?uro"), accented()},
+    {"terminal_accented_utf8", Terminal, Terminal, Pipe, Expect::TerminalText, "de_DE.UTF-8",
+     shownLines(DRAWN_BRANCH, "Müller Gerätebau", "ÃÄ €uro"), accented()},
+    {"terminal_escapes", Terminal, Terminal, Pipe, Expect::TerminalText, "C",
+     shownLines(RAW_BRANCH, "?[31mred?[0m", "?]0;pwned???"), withEscapes()},
+    {"terminal_escapes_utf8", Terminal, Terminal, Pipe, Expect::TerminalText, "C.UTF-8",
+     shownLines(DRAWN_BRANCH, "←[31mred←[0m", "←]0;pwned•⌂\uFFFD"), withEscapes()},
+    {"output_file_input_terminal", Terminal, File, Pipe, Expect::ExactOutput, "C.UTF-8", "",
+     withEscapes()},
     {"output_closed", DevNull, Closed, Pipe, Expect::NothingToRead},
     {"output_reader_gone", DevNull, ReaderGone, Pipe, Expect::NothingToRead},
     {"output_at_null", DevNull, DevNull, Pipe, Expect::NothingToRead},
@@ -84,7 +117,7 @@ TEST_P(StandardStreams, RunEndsWithStatusZero) {
   const StreamCase& row = GetParam();
   const std::string prefix = std::string(WORK_DIRECTORY) + "/streams/" + row.name;
   std::string expected;
-  ASSERT_TRUE(makeOnePackagePrefix(prefix, expected));
+  ASSERT_TRUE(makeOnePackagePrefix(prefix, expected, row.package));
 
   ChildProcess child;
   ChildSetup setup;
@@ -94,6 +127,7 @@ TEST_P(StandardStreams, RunEndsWithStatusZero) {
   setup.input = row.input;
   setup.output = row.output;
   setup.errors = row.errors;
+  setup.outputPath = prefix + "/stdout";
   ASSERT_TRUE(child.start(setup)) << child.failure();
   answerPrompt(child, row);
   const ChildOutcome outcome = child.wait(RUN_LIMIT);
@@ -101,9 +135,11 @@ TEST_P(StandardStreams, RunEndsWithStatusZero) {
   EXPECT_TRUE(exitedCleanly(outcome)) << describe(outcome);
   EXPECT_EQ(child.errors(), "");
   if (row.expect == Expect::ExactOutput) {
-    EXPECT_EQ(child.output(), expected);
+    EXPECT_EQ(row.output == Stream::File ? readWholeFile(setup.outputPath) : child.output(),
+              expected);
   }
   if (row.expect == Expect::TerminalText) {
+    EXPECT_EQ(child.output().find_first_of("\x1B\x07\x7F"), std::string::npos) << child.output();
     EXPECT_NE(child.output().find(row.terminalRecord), std::string::npos) << child.output();
     EXPECT_NE(child.output().find(onTerminal(countLine(1) + PROMPT)), std::string::npos)
         << child.output();
