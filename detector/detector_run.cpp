@@ -4,9 +4,9 @@
 #include <cstring>
 
 #include "detector/detector.h"
-#include "detector/text.h"
 #include "match/match.h"
 #include "platform/platform.h"
+#include "windows_text/bounded_text.h"
 
 char infPath[TEXT_CAPACITY];
 char modelsSection[TEXT_CAPACITY];

@@ -1,8 +1,8 @@
 #include <cstring>
 
 #include "detector/detector.h"
-#include "detector/text.h"
 #include "platform/platform.h"
+#include "windows_text/bounded_text.h"
 
 namespace {
 

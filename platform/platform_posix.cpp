@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "windows_text/bounded_text.h"
 #include "windows_text/file_names.h"
 #include "windows_text/inf_reader.h"
 
@@ -37,12 +38,11 @@ constexpr std::size_t HOST_PATH_CAPACITY = PATH_MAX;
 // Appends `name` (of `length` bytes) to the host path in `path`, after a "/" unless the
 // path is empty (relative). False when it does not fit.
 bool appendComponent(char* path, const char* name, std::size_t length) {
-  std::size_t used = std::strlen(path);
-  if (used + 1 + length >= HOST_PATH_CAPACITY) return false;
-  if (used != 0) path[used++] = '/';
-  std::memcpy(path + used, name, length);
-  path[used + length] = '\0';
-  return true;
+  const std::size_t used = std::strlen(path);
+  const bool separated = used == 0 || appendText(path, HOST_PATH_CAPACITY, "/");
+  if (separated && appendText(path, HOST_PATH_CAPACITY, name, length)) return true;
+  path[used] = '\0';
+  return false;
 }
 
 // The entry of `directory` whose name equals `name` without regard to case; of several,
@@ -127,12 +127,10 @@ bool toHostPath(const char* dosPath, std::size_t length, Spelling spelling, char
   if (!file_names::toHostPath(dosPath, length, relative, sizeof relative, base)) return false;
   if (base == file_names::PathBase::Prefix) {
     const char* prefix = winePrefix();
-    if (*prefix == '\0' || std::strlen(prefix) >= HOST_PATH_CAPACITY) return false;
-    std::memcpy(hostPath, prefix, std::strlen(prefix) + 1);
+    if (*prefix == '\0' || !copyText(hostPath, HOST_PATH_CAPACITY, prefix)) return false;
   }
   if (!appendHostComponents(relative, spelling, hostPath)) return false;
-  if (hostPath[0] == '\0') std::memcpy(hostPath, ".", 2);
-  return true;
+  return hostPath[0] != '\0' || copyText(hostPath, HOST_PATH_CAPACITY, ".");
 }
 
 bool isNotFound(int error) {
@@ -153,16 +151,14 @@ struct ResolvedFolder {
   }
   void resolve(const char* dosPath, std::size_t length) {
     hostFolder[0] = '\0';
-    valid = length < HOST_PATH_CAPACITY &&
-            toHostPath(dosPath, length, Spelling::AsFoundOnDisk, hostFolder);
-    if (!valid) return;
-    std::memcpy(dosFolder, dosPath, length);
+    valid = toHostPath(dosPath, length, Spelling::AsFoundOnDisk, hostFolder) &&
+            copyText(dosFolder, sizeof dosFolder, dosPath, length);
     dosLength = length;
   }
   // The host path of `name` (the rest of a DOS path) inside this folder.
   bool pathOf(const char* name, Spelling spelling, char* hostPath) const {
-    std::memcpy(hostPath, hostFolder, std::strlen(hostFolder) + 1);
-    return toHostPath(name, std::strlen(name), spelling, hostPath);
+    return copyText(hostPath, HOST_PATH_CAPACITY, hostFolder) &&
+           toHostPath(name, std::strlen(name), spelling, hostPath);
   }
 };
 
@@ -219,8 +215,9 @@ bool listMatchingNames(const char* hostDirectory, const char* namePattern,
   return true;
 }
 
+// Names that do not fit an entry were never listed (listMatchingNames).
 void fillEntry(const std::string& name, DirectoryEntry& entry) {
-  std::memcpy(entry.fileName, name.c_str(), name.size() + 1);
+  (void)copyText(entry.fileName, sizeof entry.fileName, name.c_str());
 }
 
 std::size_t readFromDescriptor(void* context, unsigned char* buffer, std::size_t capacity) {
@@ -256,9 +253,7 @@ std::size_t getWindowsDirectory(char* buffer, std::size_t capacity) {
   if (!resolveComponent(hostPath, "windows", 7) || !isDirectory(hostPath)) return 0;
   const char* onDisk = hostPath + driveLength + 1;  // only ASCII letters match "windows"
   const std::string windowsDirectory = std::string("C:\\") + onDisk;
-  if (windowsDirectory.size() >= capacity) return 0;
-  std::memcpy(buffer, windowsDirectory.c_str(), windowsDirectory.size() + 1);
-  return windowsDirectory.size();
+  return copyText(buffer, capacity, windowsDirectory.c_str()) ? windowsDirectory.size() : 0;
 }
 
 bool setCurrentDirectory(const char* path) {

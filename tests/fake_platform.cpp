@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "windows_text/bounded_text.h"
 #include "windows_text/inf_reader.h"
 
 FakeSystem& fakeSystem() {
@@ -21,9 +22,7 @@ namespace {
 DirectorySearch search;
 
 void fill(DirectoryEntry& entry, const std::string& name) {
-  const std::size_t length = std::min(name.size(), FILE_NAME_CAPACITY - 1);
-  std::memcpy(entry.fileName, name.data(), length);
-  entry.fileName[length] = '\0';
+  if (!copyText(entry.fileName, sizeof entry.fileName, name.c_str())) entry.fileName[0] = '\0';
 }
 }  // namespace
 
@@ -31,9 +30,10 @@ void prepareProcess() {}
 
 std::size_t getWindowsDirectory(char* buffer, std::size_t capacity) {
   const std::string& directory = fakeSystem().windowsDirectory;
-  if (capacity == 0 || directory.size() >= capacity) return 0;
-  std::memcpy(buffer, directory.c_str(), directory.size() + 1);
-  return directory.size();
+  if (capacity == 0) return 0;
+  if (copyText(buffer, capacity, directory.c_str())) return directory.size();
+  buffer[0] = '\0';
+  return 0;
 }
 
 bool setCurrentDirectory(const char* path) {

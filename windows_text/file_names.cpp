@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "windows_text/bounded_text.h"
 #include "windows_text/code_page_1252.h"
 #include "windows_text/upper_case.h"
 #include "windows_text/utf8.h"
@@ -202,23 +203,14 @@ std::size_t rootLength(const char* dosPath) {
   return dosPath[0] == '\\' || dosPath[0] == '/' ? 1 : 0;
 }
 
-bool appendText(const char* text, std::size_t length, char* out, std::size_t& used,
-                std::size_t capacity) {
-  if (used + length >= capacity) return false;
-  std::memcpy(out + used, text, length);
-  used += length;
-  out[used] = '\0';
-  return true;
-}
-
 // The host folder of a DOS path's root, under the prefix: "drive_c" for C: and for a root
 // without a drive, "dosdevices/<letter>:" for another drive.
-bool appendDriveFolder(char letter, char* hostPath, std::size_t& used, std::size_t capacity) {
+bool appendDriveFolder(char letter, char* hostPath, std::size_t capacity) {
   const char lower = static_cast<char>(letter | 0x20);
   if (lower < 'a' || lower > 'z') return false;
-  if (lower == 'c') return appendText("drive_c", 7, hostPath, used, capacity);
+  if (lower == 'c') return appendText(hostPath, capacity, "drive_c");
   const char folder[] = {'d', 'o', 's', 'd', 'e', 'v', 'i', 'c', 'e', 's', '/', lower, ':'};
-  return appendText(folder, sizeof folder, hostPath, used, capacity);
+  return appendText(hostPath, capacity, folder, sizeof folder);
 }
 
 // Whether a DOS path component may be followed: not "..", and no ":" or forbidden
@@ -239,8 +231,7 @@ std::size_t componentLength(const char* rest, const char* end) {
 }
 
 // Appends the components of the DOS path `rest` to the host path.
-bool appendComponents(const char* rest, std::size_t length, char* hostPath, std::size_t& used,
-                      std::size_t capacity) {
+bool appendComponents(const char* rest, std::size_t length, char* hostPath, std::size_t capacity) {
   const char* const end = rest + length;
   while (rest < end) {
     const std::size_t whole = componentLength(rest, end);
@@ -249,9 +240,8 @@ bool appendComponents(const char* rest, std::size_t length, char* hostPath, std:
     if (!isFollowableComponent(rest, whole)) return false;
     const bool skip = kept == 0 || (kept == 1 && rest[0] == '.');
     if (!skip) {
-      if (used != 0 && !appendText("/", 1, hostPath, used, capacity)) return false;
+      if (hostPath[0] != '\0' && !appendText(hostPath, capacity, "/")) return false;
       if (!appendHostName(rest, kept, hostPath, capacity)) return false;
-      used = std::strlen(hostPath);
     }
     rest += whole;
     if (rest < end) ++rest;
@@ -279,20 +269,18 @@ bool fromHostName(const char* hostName, char* windowsName, std::size_t capacity)
 
 bool appendHostName(const char* windowsName, std::size_t length, char* hostPath,
                     std::size_t capacity) {
-  const std::size_t start = std::strlen(hostPath);
+  const std::size_t start = strnlen(hostPath, capacity);
   std::size_t used = start;
   for (std::size_t i = 0; i < length; ++i) {
     char encoded[utf8::MAX_SEQUENCE];
     const auto byte = static_cast<unsigned char>(windowsName[i]);
     const std::size_t count = utf8::encode(code_page_1252::toUtf16(byte), encoded);
-    if (used + count >= capacity) {
-      hostPath[start] = '\0';
+    if (!copyText(hostPath + used, capacity - used, encoded, count)) {
+      if (start < capacity) hostPath[start] = '\0';
       return false;
     }
-    std::memcpy(hostPath + used, encoded, count);
     used += count;
   }
-  hostPath[used] = '\0';
   return true;
 }
 
@@ -386,12 +374,11 @@ bool toHostPath(const char* dosPath, std::size_t length, char* hostPath, std::si
                 PathBase& base) {
   if (capacity == 0) return false;
   hostPath[0] = '\0';
-  std::size_t used = 0;
   const std::size_t root = length < rootLength(dosPath) ? length : rootLength(dosPath);
   base = root == 0 ? PathBase::CurrentDirectory : PathBase::Prefix;
   const char drive = root == 2 ? dosPath[0] : 'C';
-  if (root != 0 && !appendDriveFolder(drive, hostPath, used, capacity)) return false;
-  return appendComponents(dosPath + root, length - root, hostPath, used, capacity);
+  if (root != 0 && !appendDriveFolder(drive, hostPath, capacity)) return false;
+  return appendComponents(dosPath + root, length - root, hostPath, capacity);
 }
 
 }  // namespace file_names
