@@ -32,10 +32,19 @@ constexpr int EXIT_NO_INF_FOLDER = 2;  // no Windows directory, or no INF folder
 // the count, the prompt, and one line of standard input. Returns the exit status.
 int runDetector();
 
+// Lets the compilers that can check printOut's values against its format, as they check
+// printf's.
+#if defined(__GNUC__)
+#define DETECTOR_PRINTF_FORMAT(formatIndex, firstValueIndex) \
+  __attribute__((format(printf, formatIndex, firstValueIndex)))
+#else
+#define DETECTOR_PRINTF_FORMAT(formatIndex, firstValueIndex)
+#endif
+
 // Formats with the C library's bounded formatter ("%s" and "%d") and writes the result to
 // standard output in one write. The result always fits: the buffer is sized for the
 // longest record.
-void printOut(const char* format, ...);
+void printOut(const char* format, ...) DETECTOR_PRINTF_FORMAT(1, 2);
 
 // True when the device line names one of the two devices: it ends in either hardware ID,
 // written in exactly that case.

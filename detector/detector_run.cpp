@@ -65,7 +65,7 @@ void examineEntry(const platform::DirectoryEntry& entry) {
 }
 
 // Enumerates "<infDirectory>\*.inf" by its full path, so the scan never depends on the
-// current directory. False when the INF directory could not be listed at all.
+// current directory. False when the INF directory could not be listed, or only in part.
 bool scanInfDirectory() {
   char pattern[TEXT_CAPACITY + sizeof INF_PATTERN];
   (void)std::snprintf(pattern, sizeof pattern, "%s%s", infDirectory, INF_PATTERN);
@@ -75,8 +75,7 @@ bool scanInfDirectory() {
   do {
     examineEntry(entry);
   } while (platform::findNextFile(search, entry));
-  platform::findClose(search);
-  return true;
+  return platform::findClose(search);
 }
 
 }  // namespace
@@ -110,7 +109,7 @@ bool isKnownDevice(const char* deviceLine) {
 int runDetector() {
   printOut(BANNER);
   const bool haveInfDirectory = locateInfDirectory();
-  platform::setCurrentDirectory(infDirectory);
+  if (haveInfDirectory) platform::setCurrentDirectory(infDirectory);
   const bool scanned = haveInfDirectory && scanInfDirectory();
   printOut(COUNT_FORMAT, foundCount);
   printOut(PROMPT);

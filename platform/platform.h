@@ -37,18 +37,25 @@ struct DirectorySearch;
 // Starts enumerating the entries that `pattern` ("C:\windows\inf\*.inf": a directory, a
 // backslash and a wildcard name with "*" and "?", matched against an entry's name or its
 // short name without regard to case) matches, directories included, in the order the
-// system yields them (NTFS: by name). Fills `entry` with the first. nullptr when the
-// enumeration cannot start or nothing matches.
+// system yields them (NTFS: by name). Only names whose path leads back to the entry itself
+// are yielded: a name the ANSI code page cannot spell, or that ends in a dot or a blank
+// (which a path drops), would lead to another file or none. Fills `entry` with the first.
+// nullptr when the enumeration cannot start or nothing matches (canListDirectory tells
+// which). One enumeration at a time: a second findFirstFile before findClose is refused
+// with nullptr.
 DirectorySearch* findFirstFile(const char* pattern, DirectoryEntry& entry);
 
-// Fills `entry` with the next matching entry. False after the last.
+// Fills `entry` with the next matching entry. False after the last, or when the listing
+// fails partway.
 bool findNextFile(DirectorySearch* search, DirectoryEntry& entry);
 
-// Ends an enumeration that findFirstFile started.
-void findClose(DirectorySearch* search);
+// Ends an enumeration that findFirstFile started. True when it yielded every matching
+// entry; false when the listing failed partway, so that what it yielded is only part of
+// the folder.
+bool findClose(DirectorySearch* search);
 
-// True when `path` names a directory whose entries can be listed, so that a findFirstFile
-// in it that found nothing means it holds nothing that matches.
+// True when `path` names a directory whose entries can all be listed, so that a
+// findFirstFile in it that found nothing means it holds nothing that matches.
 bool canListDirectory(const char* path);
 
 // The system's profile (INF/INI) reader with an empty default: copies the value of `key`

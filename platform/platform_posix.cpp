@@ -29,6 +29,8 @@ namespace platform {
 struct DirectorySearch {
   std::vector<std::string> names;
   std::size_t next = 0;
+  bool complete = true;  // false: the folder failed to list partway, names holds a part
+  bool inUse = false;
 };
 
 namespace {
@@ -45,20 +47,42 @@ bool appendComponent(char* path, const char* name, std::size_t length) {
   return false;
 }
 
+// How far a folder's listing went.
+enum class Listing {
+  UNOPENED,  // the folder could not be opened (errno says why)
+  PARTIAL,   // it failed partway
+  WHOLE,     // every entry was read, or `take` stopped it
+};
+
+// Hands each entry name of the folder `directory` to `take` until it returns false or the
+// entries end. readdir's end and its error differ only by errno.
+template <typename Take>
+Listing forEachEntry(const char* directory, Take take) {
+  DIR* folder = opendir(directory);
+  if (folder == nullptr) return Listing::UNOPENED;
+  Listing listing = Listing::WHOLE;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = readdir(folder);
+    if (entry == nullptr) {
+      if (errno != 0) listing = Listing::PARTIAL;
+      break;
+    }
+    if (!take(entry->d_name)) break;
+  }
+  closedir(folder);
+  return listing;
+}
+
 // The entry of `directory` whose name equals `name` without regard to case; of several,
 // the first the folder yields, as Wine takes it.
 bool findNameIgnoringCase(const char* directory, const char* name, std::size_t length,
                           std::string& found) {
-  DIR* listing = opendir(directory);
-  if (listing == nullptr) return false;
   found.clear();
-  while (const dirent* entry = readdir(listing)) {
-    if (file_names::sameNameIgnoringCase(entry->d_name, name, length)) {
-      found = entry->d_name;
-      break;
-    }
-  }
-  closedir(listing);
+  forEachEntry(directory, [&](const char* entryName) {
+    if (file_names::sameNameIgnoringCase(entryName, name, length)) found = entryName;
+    return found.empty();
+  });
   return !found.empty();
 }
 
@@ -195,25 +219,29 @@ bool isDirectory(const char* hostPath) {
 }
 
 // The ANSI names of a host folder's entries that match `namePattern` as Windows lists
-// them, in NTFS order; names Windows could not hold are left out. False, with errno set,
-// when the folder cannot be read.
+// them, in NTFS order, into `search`; names that Windows could not hold, or that would not
+// lead back to their entry, are left out. False, with errno set, when the folder cannot be
+// opened; a listing that fails partway leaves search.complete false.
 bool listMatchingNames(const char* hostDirectory, const char* namePattern,
-                       std::vector<std::string>& names) {
-  DIR* listing = opendir(hostDirectory);
-  if (listing == nullptr) return false;
+                       DirectorySearch& search) {
   std::vector<std::pair<std::string, std::string>> found;  // host name, ANSI name
   char windowsName[FILE_NAME_CAPACITY];
-  while (const dirent* entry = readdir(listing)) {
-    if (file_names::listedName(namePattern, entry->d_name, windowsName, sizeof windowsName))
-      found.emplace_back(entry->d_name, windowsName);
-  }
-  closedir(listing);
+  const Listing listing = forEachEntry(hostDirectory, [&](const char* hostName) {
+    if (file_names::listedName(namePattern, hostName, windowsName, sizeof windowsName))
+      found.emplace_back(hostName, windowsName);
+    return true;
+  });
+  if (listing == Listing::UNOPENED) return false;
+  search.complete = listing == Listing::WHOLE;
   std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
     return file_names::compareNames(a.first.c_str(), b.first.c_str()) < 0;
   });
-  for (auto& name : found) names.push_back(std::move(name.second));
+  for (auto& name : found) search.names.push_back(std::move(name.second));
   return true;
 }
+
+// The one enumeration the run makes at a time.
+DirectorySearch activeSearch;
 
 // Names that do not fit an entry were never listed (listMatchingNames).
 void fillEntry(const std::string& name, DirectoryEntry& entry) {
@@ -262,19 +290,18 @@ bool setCurrentDirectory(const char* path) {
 }
 
 DirectorySearch* findFirstFile(const char* pattern, DirectoryEntry& entry) {
+  if (activeSearch.inUse) return nullptr;
   const char* lastSeparator = std::strrchr(pattern, '\\');
   const char* namePattern = lastSeparator == nullptr ? pattern : lastSeparator + 1;
   const std::string dosDirectory(pattern, static_cast<std::size_t>(namePattern - pattern));
-  auto* search = new DirectorySearch;
+  activeSearch = DirectorySearch{};
   onHostPath(dosDirectory.c_str(), [&](const char* hostDirectory) {
-    return listMatchingNames(hostDirectory, namePattern, search->names);
+    return listMatchingNames(hostDirectory, namePattern, activeSearch);
   });
-  if (search->names.empty()) {
-    delete search;
-    return nullptr;
-  }
-  fillEntry(search->names[search->next++], entry);
-  return search;
+  if (activeSearch.names.empty()) return nullptr;
+  activeSearch.inUse = true;
+  fillEntry(activeSearch.names[activeSearch.next++], entry);
+  return &activeSearch;
 }
 
 bool findNextFile(DirectorySearch* search, DirectoryEntry& entry) {
@@ -283,16 +310,14 @@ bool findNextFile(DirectorySearch* search, DirectoryEntry& entry) {
   return true;
 }
 
-void findClose(DirectorySearch* search) {
-  delete search;
+bool findClose(DirectorySearch* search) {
+  search->inUse = false;
+  return search->complete;
 }
 
 bool canListDirectory(const char* path) {
   return path[0] != '\0' && onHostPath(path, [](const char* hostDirectory) {
-           DIR* listing = opendir(hostDirectory);
-           if (listing == nullptr) return false;
-           closedir(listing);
-           return true;
+           return forEachEntry(hostDirectory, [](const char*) { return true; }) == Listing::WHOLE;
          });
 }
 

@@ -9,21 +9,52 @@
 
 namespace platform {
 
-// An enumeration: the system's handle and its entry record.
+// An enumeration: the system's handle, its entry record, and how it ended.
 struct DirectorySearch {
   HANDLE handle;
-  WIN32_FIND_DATAA data;
+  WIN32_FIND_DATAW data;
+  bool complete;  // false: a fetch failed before the last entry
+  bool inUse;
 };
 
 namespace {
 
 // One enumeration at a time is all the run needs, so its state lives in static storage.
 DirectorySearch activeSearch;
-bool searchInUse = false;
 
-// Copies the found name; names that do not fit the entry cannot come from the system.
-void copyEntry(const WIN32_FIND_DATAA& data, DirectoryEntry& entry) {
-  lstrcpynA(entry.fileName, data.cFileName, static_cast<int>(FILE_NAME_CAPACITY));
+// The ANSI spelling of a listed name, as FindFirstFileA gives it, into the entry. False for
+// a name that would not lead back to its entry: one with a character the page lacks (the
+// ANSI functions give a best-fit letter or "?", whose path opens a namesake or nothing),
+// one that ends in a dot or a blank (a path drops them), or one that does not fit.
+bool narrowName(const wchar_t* name, DirectoryEntry& entry) {
+  const int length = lstrlenW(name);
+  if (length == 0 || name[length - 1] == L'.' || name[length - 1] == L' ') return false;
+  // UTF-8 has every character, and refuses the lost-character report.
+  const bool utf8 = GetACP() == CP_UTF8;
+  BOOL lost = FALSE;
+  const int narrowed = WideCharToMultiByte(
+      CP_ACP, utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS, name, length, entry.fileName,
+      static_cast<int>(FILE_NAME_CAPACITY - 1), nullptr, utf8 ? nullptr : &lost);
+  if (narrowed <= 0 || lost) return false;
+  entry.fileName[narrowed] = '\0';
+  return true;
+}
+
+// Fetches entries until one leads back to itself; false at the end or when a fetch fails,
+// which marks the listing incomplete.
+bool nextListedName(DirectorySearch& search, DirectoryEntry& entry) {
+  for (;;) {
+    if (FindNextFileW(search.handle, &search.data) == 0) {
+      search.complete = GetLastError() == ERROR_NO_MORE_FILES;
+      return false;
+    }
+    if (narrowName(search.data.cFileName, entry)) return true;
+  }
+}
+
+// `text` in the ANSI code page as UTF-16, terminated, into `wide` (`capacity` units).
+bool widen(const char* text, wchar_t* wide, int capacity) {
+  return MultiByteToWideChar(CP_ACP, 0, text, -1, wide, capacity) > 0;
 }
 
 // Text in the system's ANSI code page, the one the profile reader answers in.
@@ -67,23 +98,28 @@ bool setCurrentDirectory(const char* path) {
 }
 
 DirectorySearch* findFirstFile(const char* pattern, DirectoryEntry& entry) {
-  if (searchInUse) return nullptr;
-  activeSearch.handle = FindFirstFileA(pattern, &activeSearch.data);
+  if (activeSearch.inUse) return nullptr;
+  wchar_t widePattern[2 * MAX_PATH];
+  if (!widen(pattern, widePattern, 2 * MAX_PATH)) return nullptr;
+  activeSearch.handle = FindFirstFileW(widePattern, &activeSearch.data);
   if (activeSearch.handle == INVALID_HANDLE_VALUE) return nullptr;
-  searchInUse = true;
-  copyEntry(activeSearch.data, entry);
+  activeSearch.complete = true;
+  if (!narrowName(activeSearch.data.cFileName, entry) && !nextListedName(activeSearch, entry)) {
+    FindClose(activeSearch.handle);
+    return nullptr;  // canListDirectory tells an empty folder from a failed listing
+  }
+  activeSearch.inUse = true;
   return &activeSearch;
 }
 
 bool findNextFile(DirectorySearch* search, DirectoryEntry& entry) {
-  if (FindNextFileA(search->handle, &search->data) == 0) return false;
-  copyEntry(search->data, entry);
-  return true;
+  return nextListedName(*search, entry);
 }
 
-void findClose(DirectorySearch* search) {
+bool findClose(DirectorySearch* search) {
   FindClose(search->handle);
-  searchInUse = false;
+  search->inUse = false;
+  return search->complete;
 }
 
 bool canListDirectory(const char* path) {
@@ -93,8 +129,11 @@ bool canListDirectory(const char* path) {
   WIN32_FIND_DATAA data;
   const HANDLE handle = FindFirstFileA(pattern, &data);  // a directory lists "." at least
   if (handle == INVALID_HANDLE_VALUE) return false;
+  while (FindNextFileA(handle, &data) != 0) {
+  }
+  const bool whole = GetLastError() == ERROR_NO_MORE_FILES;
   FindClose(handle);
-  return true;
+  return whole;
 }
 
 std::size_t readProfileString(const char* section, const char* key, char* destination,

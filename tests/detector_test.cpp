@@ -63,12 +63,21 @@ TEST_F(DetectorRun, NoWindowsDirectoryScansNothing) {
   EXPECT_EQ(runDetector(), EXIT_NO_INF_FOLDER);
   EXPECT_EQ(system.output, BANNER + countLine(0) + PROMPT);
   EXPECT_TRUE(system.searchPatterns.empty());
+  EXPECT_EQ(system.currentDirectory, "(unchanged)");
 }
 
 TEST_F(DetectorRun, InfDirectoryThatCannotBeListedEndsWithItsOwnStatus) {
   system.infDirectoryListable = false;
   EXPECT_EQ(runDetector(), EXIT_NO_INF_FOLDER);
   EXPECT_EQ(system.output, BANNER + countLine(0) + PROMPT);
+}
+
+// What was listed before the failure is reported; the status says the scan is not whole.
+TEST_F(DetectorRun, ListingThatFailsPartwayEndsWithItsOwnStatus) {
+  addFile("oem1.inf", package("%DeviceDesc%=Install, USB\\VID_0BDB&PID_100E"));
+  system.listingFailsAfterEntries = true;
+  EXPECT_EQ(runDetector(), EXIT_NO_INF_FOLDER);
+  EXPECT_EQ(system.output, BANNER + recordOf("oem1.inf") + countLine(1) + PROMPT);
 }
 
 struct PackageCase {

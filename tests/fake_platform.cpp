@@ -16,6 +16,7 @@ namespace platform {
 
 struct DirectorySearch {
   std::size_t next;
+  bool inUse;
 };
 
 namespace {
@@ -43,8 +44,8 @@ bool setCurrentDirectory(const char* path) {
 
 DirectorySearch* findFirstFile(const char* pattern, DirectoryEntry& entry) {
   fakeSystem().searchPatterns.emplace_back(pattern);
-  if (fakeSystem().entries.empty()) return nullptr;
-  search.next = 1;
+  if (search.inUse || fakeSystem().entries.empty()) return nullptr;
+  search = {1, true};
   fill(entry, fakeSystem().entries[0]);
   return &search;
 }
@@ -55,11 +56,15 @@ bool findNextFile(DirectorySearch* current, DirectoryEntry& entry) {
   return true;
 }
 
-void findClose(DirectorySearch*) {}
+bool findClose(DirectorySearch* current) {
+  current->inUse = false;
+  return !fakeSystem().listingFailsAfterEntries;
+}
 
 bool canListDirectory(const char* path) {
   const FakeSystem& system = fakeSystem();
-  return system.infDirectoryListable && path == system.windowsDirectory + "\\inf";
+  return system.infDirectoryListable && !system.listingFailsAfterEntries &&
+         path == system.windowsDirectory + "\\inf";
 }
 
 std::size_t readProfileString(const char* section, const char* key, char* destination,

@@ -13,8 +13,9 @@ struct FakeSystem {
   std::string output;                        // what the run wrote
   std::vector<std::string> lookups;          // "path|section|key" for every profile lookup
   std::vector<std::string> searchPatterns;   // patterns enumerations started with
-  std::string currentDirectory;
-  bool infDirectoryListable = true;  // whether the INF directory can be listed
+  std::string currentDirectory = "(unchanged)";
+  bool infDirectoryListable = true;       // whether the INF directory can be listed
+  bool listingFailsAfterEntries = false;  // the listing fails after yielding `entries`
   int inputLinesConsumed = 0;
 };
 

@@ -251,6 +251,14 @@ bool appendComponents(const char* rest, std::size_t length, char* hostPath, std:
 
 }  // namespace
 
+bool leadsBack(const char* hostName, const char* windowsName) {
+  const std::size_t length = std::strlen(windowsName);
+  if (length == 0 || isBlankOrDot(windowsName[length - 1])) return false;
+  char spelledBack[4 * NAME_UNITS_CAPACITY] = "";
+  return appendHostName(windowsName, length, spelledBack, sizeof spelledBack) &&
+         std::strcmp(spelledBack, hostName) == 0;
+}
+
 bool fromHostName(const char* hostName, char* windowsName, std::size_t capacity) {
   const auto* at = reinterpret_cast<const unsigned char*>(hostName);
   const std::size_t available = std::strlen(hostName);
@@ -313,7 +321,7 @@ bool matchesPattern(const char* pattern, const char* hostName) {
 bool listedName(const char* pattern, const char* hostName, char* windowsName,
                 std::size_t capacity) {
   return isHoldableName(hostName) && matchesPattern(pattern, hostName) &&
-         fromHostName(hostName, windowsName, capacity);
+         fromHostName(hostName, windowsName, capacity) && leadsBack(hostName, windowsName);
 }
 
 int compareNames(const char* hostName, const char* otherName) {

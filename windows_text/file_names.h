@@ -4,8 +4,9 @@
 //
 // - A host name becomes the name the ANSI functions list: code page 1252, as Wine
 //   converts it; a name whose characters all have a byte in the page goes there and back
-//   unchanged, any other comes out with best-fit letters or "?", so that it leads to no
-//   file.
+//   unchanged, any other comes out with best-fit letters or "?". Such a name, and one that
+//   ends in a dot or a blank (a path drops them), is not listed at all: its path would
+//   lead to another file ("\u0100.inf" to "A.inf", "k.inf." to "k.inf") or to none.
 // - A listing pattern matches a name as FindFirstFile matches it: the name itself, or its
 //   short (8.3) name, compared as UTF-16 without regard to case.
 // - Names come in NTFS order: UTF-16 units upper-cased, ties in ordinal order.
@@ -40,9 +41,16 @@ bool isHoldableName(const char* hostName);
 // reproduced: only "*" or "?" match them.
 bool matchesPattern(const char* pattern, const char* hostName);
 
-// The name Windows lists for the host name `hostName` under `pattern`, in `windowsName`
-// (its ANSI spelling, terminated): true when the name is one Windows could hold, matches
-// the pattern and its ANSI spelling fits `capacity`.
+// Whether the ANSI spelling `windowsName` of the host name `hostName` leads back to it as
+// the last component of a path: it spells the host name exactly (no best-fit letter or
+// "?"), and ends in neither a dot nor a blank.
+bool leadsBack(const char* hostName, const char* windowsName);
+
+// The name listed for the host name `hostName` under `pattern`, in `windowsName` (its ANSI
+// spelling, terminated): true when the name is one Windows could hold, matches the pattern,
+// its ANSI spelling fits `capacity` and leads back to it. Windows' ANSI functions also list
+// names that do not lead back, whose paths open a namesake; those are left out, so that
+// no package is read through another's name.
 bool listedName(const char* pattern, const char* hostName, char* windowsName, std::size_t capacity);
 
 // Compares two host names in NTFS order: UTF-16 units upper-cased, then, for names equal

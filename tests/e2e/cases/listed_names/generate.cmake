@@ -2,7 +2,9 @@
 # Windows could not hold most of them). Each holds a package that names its own file, so
 # the record shows which file a listed name opened:
 # - short names that end in .INF (the long name does not match *.inf);
-# - trailing dots and blanks, which a Windows path drops: "k.inf." opens K.INF;
+# - names whose path would open a namesake, which are not listed, so that the namesake is
+#   reported once: trailing dots and blanks, which a Windows path drops ("k.inf." would
+#   open K.INF), and letters the ANSI page lacks ("<A with macron>.inf" would open A.inf);
 # - letters that best-fit to ASCII, which the pattern does not match ("y.<dotless i>nf");
 # - NTFS order: UTF-16 upper-cased, case variants in ordinal order;
 # - device names, listed but never read.
@@ -16,13 +18,19 @@ endfunction()
 
 set(names
   "b.infx" "e.infoo" "i.INFO" "j.inf_" "f.inf~"
-  "k.inf." "k.inf " "K.INF"
+  "k.inf." "k.inf " "K.INF" "Ā.inf" "A.inf"
   "y.ınf" "y.İNF" "x.ｉnf" "y.inf"
   "xé.inf" "xØ.inf" "x_.inf" "AB.inf" "Ab.inf" "aB.inf" "ab.inf"
   "nul .inf" "con .inf" "aux  .inf" "com1 .inf" "conin$.inf" "conout$.inf" "com0.inf")
 file(MAKE_DIRECTORY "${INF_DIR}")
+# Each file gets a time of its own: Wine's profile reader keeps recent files by their path
+# without regard to case and their time, so case variants written in the same instant
+# would be answered from the first one's contents.
+set(time 1600000000)
 foreach(name IN LISTS names)
   write_package("${name}")
+  math(EXPR time "${time} + 60")
+  execute_process(COMMAND touch -d "@${time}" "${INF_DIR}/${name}")
 endforeach()
 write_package("r.inf;1")  # one argument: a list would split it at the ";"
 # A file system that merges case variants or drops trailing dots has overwritten these.
