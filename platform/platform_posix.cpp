@@ -124,15 +124,15 @@ const char* winePrefix() {
 
 // How a DOS path's components become host path components.
 enum class Spelling {
-  AsWritten,      // byte for byte: the usual case, and one system call to open
-  AsFoundOnDisk,  // each component as written when it exists, else found without regard to case
+  AS_WRITTEN,        // byte for byte: the usual case, and one system call to open
+  AS_FOUND_ON_DISK,  // each component as written when it exists, else found without regard to case
 };
 
 // Appends the '/'-separated host components of `relative` to `hostPath`.
 bool appendHostComponents(const char* relative, Spelling spelling, char* hostPath) {
   while (*relative != '\0') {
     const std::size_t length = std::strcspn(relative, "/");
-    const bool appended = spelling == Spelling::AsWritten
+    const bool appended = spelling == Spelling::AS_WRITTEN
                               ? appendComponent(hostPath, relative, length)
                               : resolveComponent(hostPath, relative, length);
     if (!appended) return false;
@@ -147,9 +147,9 @@ bool appendHostComponents(const char* relative, Spelling spelling, char* hostPat
 // has no root. False when the path is refused or does not fit.
 bool toHostPath(const char* dosPath, std::size_t length, Spelling spelling, char* hostPath) {
   char relative[HOST_PATH_CAPACITY];
-  file_names::PathBase base = file_names::PathBase::CurrentDirectory;
+  file_names::PathBase base = file_names::PathBase::CURRENT_DIRECTORY;
   if (!file_names::toHostPath(dosPath, length, relative, sizeof relative, base)) return false;
-  if (base == file_names::PathBase::Prefix) {
+  if (base == file_names::PathBase::PREFIX) {
     const char* prefix = winePrefix();
     if (*prefix == '\0' || !copyText(hostPath, HOST_PATH_CAPACITY, prefix)) return false;
   }
@@ -175,7 +175,7 @@ struct ResolvedFolder {
   }
   void resolve(const char* dosPath, std::size_t length) {
     hostFolder[0] = '\0';
-    valid = toHostPath(dosPath, length, Spelling::AsFoundOnDisk, hostFolder) &&
+    valid = toHostPath(dosPath, length, Spelling::AS_FOUND_ON_DISK, hostFolder) &&
             copyText(dosFolder, sizeof dosFolder, dosPath, length);
     dosLength = length;
   }
@@ -198,19 +198,19 @@ bool onHostPath(const char* dosPath, Attempt attempt) {
   const std::size_t folder = file_names::folderLength(dosPath);
   const char* name = dosPath + folder;
   if (resolvedFolder.holds(dosPath, folder)) {
-    for (const Spelling spelling : {Spelling::AsWritten, Spelling::AsFoundOnDisk}) {
+    for (const Spelling spelling : {Spelling::AS_WRITTEN, Spelling::AS_FOUND_ON_DISK}) {
       if (!resolvedFolder.pathOf(name, spelling, hostPath)) return false;
       if (attempt(hostPath)) return true;
       if (!isNotFound(errno)) return false;
     }
   } else {
-    if (!toHostPath(dosPath, std::strlen(dosPath), Spelling::AsWritten, hostPath)) return false;
+    if (!toHostPath(dosPath, std::strlen(dosPath), Spelling::AS_WRITTEN, hostPath)) return false;
     if (attempt(hostPath)) return true;
     if (!isNotFound(errno)) return false;
   }
   resolvedFolder.resolve(dosPath, folder);
-  return resolvedFolder.valid && resolvedFolder.pathOf(name, Spelling::AsFoundOnDisk, hostPath) &&
-         attempt(hostPath);
+  return resolvedFolder.valid &&
+         resolvedFolder.pathOf(name, Spelling::AS_FOUND_ON_DISK, hostPath) && attempt(hostPath);
 }
 
 bool isDirectory(const char* hostPath) {
@@ -276,7 +276,7 @@ std::size_t getWindowsDirectory(char* buffer, std::size_t capacity) {
   if (capacity == 0) return 0;
   buffer[0] = '\0';
   char hostPath[HOST_PATH_CAPACITY] = "";
-  if (!toHostPath("C:", 2, Spelling::AsWritten, hostPath)) return 0;
+  if (!toHostPath("C:", 2, Spelling::AS_WRITTEN, hostPath)) return 0;
   const std::size_t driveLength = std::strlen(hostPath);
   if (!resolveComponent(hostPath, "windows", 7) || !isDirectory(hostPath)) return 0;
   const char* onDisk = hostPath + driveLength + 1;  // only ASCII letters match "windows"

@@ -383,7 +383,7 @@ bool toHostPath(const char* dosPath, std::size_t length, char* hostPath, std::si
   if (capacity == 0) return false;
   hostPath[0] = '\0';
   const std::size_t root = length < rootLength(dosPath) ? length : rootLength(dosPath);
-  base = root == 0 ? PathBase::CurrentDirectory : PathBase::Prefix;
+  base = root == 0 ? PathBase::CURRENT_DIRECTORY : PathBase::PREFIX;
   const char drive = root == 2 ? dosPath[0] : 'C';
   if (root != 0 && !appendDriveFolder(drive, hostPath, capacity)) return false;
   return appendComponents(dosPath + root, length - root, hostPath, capacity);

@@ -71,8 +71,8 @@ std::size_t folderLength(const char* dosPath);
 
 // Where a host path from toHostPath starts.
 enum class PathBase {
-  Prefix,            // the Wine prefix: "drive_c/windows/inf"
-  CurrentDirectory,  // a DOS path without a root
+  PREFIX,             // the Wine prefix: "drive_c/windows/inf"
+  CURRENT_DIRECTORY,  // a DOS path without a root
 };
 
 // Maps the first `length` bytes of a DOS path to a host path, terminated: "C:\windows\x"

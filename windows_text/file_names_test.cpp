@@ -20,11 +20,11 @@ constexpr const char* INF_PATTERN = "*.inf";
 std::string opened(const std::string& dosPath) {
   if (file_names::isDeviceName(dosPath.c_str())) return "device";
   char hostPath[PATH_CAPACITY];
-  file_names::PathBase base = file_names::PathBase::CurrentDirectory;
+  file_names::PathBase base = file_names::PathBase::CURRENT_DIRECTORY;
   if (!file_names::toHostPath(dosPath.c_str(), dosPath.size(), hostPath, sizeof hostPath, base)) {
     return "nothing";
   }
-  return (base == file_names::PathBase::Prefix ? "<prefix>/" : "<current>/") +
+  return (base == file_names::PathBase::PREFIX ? "<prefix>/" : "<current>/") +
          std::string(hostPath);
 }
 
@@ -214,7 +214,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, PathTest, testing::ValuesIn(PATH_ROWS));
 
 TEST(PathTest, RefusesWhatDoesNotFit) {
   char hostPath[20];
-  file_names::PathBase base = file_names::PathBase::CurrentDirectory;
+  file_names::PathBase base = file_names::PathBase::CURRENT_DIRECTORY;
   EXPECT_TRUE(file_names::toHostPath("C:\\windows\\inf", 14, hostPath, sizeof hostPath, base));
   EXPECT_STREQ(hostPath, "drive_c/windows/inf");
   EXPECT_FALSE(file_names::toHostPath("C:\\windows\\inf\\x", 16, hostPath, sizeof hostPath, base));

@@ -23,13 +23,13 @@
 
 namespace fs = std::filesystem;
 using support::DriverVersion;
+using support::Encoding;
 using support::FilePlan;
 using support::Kind;
+using support::LineEnd;
 using support::Models;
 using support::Provider;
 using support::Random;
-using Encoding = support::PlanEncoding;
-using LineEnd = support::PlanLineEnd;
 
 namespace {
 
@@ -81,51 +81,51 @@ std::size_t drawSize(Random& random) {
 }
 
 // About one file in ten is UTF-16LE; most of the 8-bit ones are plain ASCII.
-constexpr support::Share<Encoding> ENCODINGS[] = {{107, Encoding::utf16LeWithBom},
-                                                  {278, Encoding::utf8},
-                                                  {284, Encoding::utf8WithBom},
-                                                  {290, Encoding::windows1252},
-                                                  {1000, Encoding::ascii}};
-constexpr support::Share<Models> MODELS[] = {{80, Models::mfgNameUndecorated},
-                                             {160, Models::mfgNameDecorated},
-                                             {172, Models::deviceDescDecorated},
-                                             {240, Models::none},
-                                             {1000, Models::otherKey}};
+constexpr support::Share<Encoding> ENCODINGS[] = {{107, Encoding::UTF16LE_BOM},
+                                                  {278, Encoding::UTF8_PLAIN},
+                                                  {284, Encoding::UTF8_BOM},
+                                                  {290, Encoding::ANSI},
+                                                  {1000, Encoding::ASCII}};
+constexpr support::Share<Models> MODELS[] = {{80, Models::MFG_NAME_UNDECORATED},
+                                             {160, Models::MFG_NAME_DECORATED},
+                                             {172, Models::DEVICE_DESC_DECORATED},
+                                             {240, Models::NONE},
+                                             {1000, Models::OTHER_KEY}};
 constexpr support::Share<Provider> PROVIDERS[] = {
-    {63, Provider::absent}, {109, Provider::plainWords}, {1000, Provider::token}};
+    {63, Provider::ABSENT}, {109, Provider::PLAIN_WORDS}, {1000, Provider::TOKEN}};
 
 // Line ends as the corpus has them for each encoding.
 LineEnd drawLineEnd(Random& random, Encoding encoding) {
   switch (encoding) {
-    case Encoding::ascii:
-      return random.perMille(802) ? LineEnd::lf : LineEnd::crlf;
-    case Encoding::utf8:
-      return random.perMille(964) ? LineEnd::crlf : LineEnd::lf;
-    case Encoding::utf8WithBom:
-      return random.perMille(500) ? LineEnd::crlf : LineEnd::lf;
+    case Encoding::ASCII:
+      return random.perMille(802) ? LineEnd::LF : LineEnd::CRLF;
+    case Encoding::UTF8_PLAIN:
+      return random.perMille(964) ? LineEnd::CRLF : LineEnd::LF;
+    case Encoding::UTF8_BOM:
+      return random.perMille(500) ? LineEnd::CRLF : LineEnd::LF;
     default:
-      return LineEnd::crlf;
+      return LineEnd::CRLF;
   }
 }
 
 void drawVersion(Random& random, FilePlan& plan) {
-  if (plan.kind == Kind::registry) plan.hasVersion = !random.perMille(750);
-  if (plan.kind == Kind::tiny) plan.hasVersion = plan.size >= 300 && random.perMille(700);
+  if (plan.kind == Kind::REGISTRY) plan.hasVersion = !random.perMille(750);
+  if (plan.kind == Kind::TINY) plan.hasVersion = plan.size >= 300 && random.perMille(700);
   if (!plan.hasVersion) {
-    plan.provider = Provider::absent;
-    plan.driverVersion = DriverVersion::absent;
+    plan.provider = Provider::ABSENT;
+    plan.driverVersion = DriverVersion::ABSENT;
     return;
   }
   plan.provider = random.share(PROVIDERS);
   if (random.perMille(143)) {
-    plan.driverVersion = DriverVersion::absent;
+    plan.driverVersion = DriverVersion::ABSENT;
   } else {
-    plan.driverVersion = random.perMille(179) ? DriverVersion::unusual : DriverVersion::plain;
+    plan.driverVersion = random.perMille(179) ? DriverVersion::UNUSUAL : DriverVersion::PLAIN;
   }
 }
 
 unsigned drawLocaleCount(Random& random, Encoding encoding) {
-  const bool eightBitText = encoding == Encoding::utf8 || encoding == Encoding::utf8WithBom;
+  const bool eightBitText = encoding == Encoding::UTF8_PLAIN || encoding == Encoding::UTF8_BOM;
   if (random.perMille(eightBitText ? 800 : 30)) return static_cast<unsigned>(random.between(1, 8));
   return 0;
 }
@@ -137,18 +137,18 @@ FilePlan drawOrdinaryFile(Random& random, std::string name) {
   plan.encoding = random.share(ENCODINGS);
   plan.lineEnd = drawLineEnd(random, plan.encoding);
   if (plan.size < TINY_FILE_LIMIT) {
-    plan.kind = Kind::tiny;
+    plan.kind = Kind::TINY;
   } else {
-    plan.kind = random.perMille(110) ? Kind::registry : Kind::device;
+    plan.kind = random.perMille(110) ? Kind::REGISTRY : Kind::DEVICE;
   }
-  plan.models = plan.kind == Kind::device ? random.share(MODELS) : Models::none;
+  plan.models = plan.kind == Kind::DEVICE ? random.share(MODELS) : Models::NONE;
   drawVersion(random, plan);
   plan.continuationLines = random.perMille(89);
   plan.duplicateSection = random.perMille(9);
   plan.longValue = random.perMille(6);
   plan.strayLineBeforeFirstSection = random.perMille(31);
   plan.lastLineEnded = !random.perMille(119);
-  plan.localeCount = plan.kind == Kind::tiny ? 0 : drawLocaleCount(random, plan.encoding);
+  plan.localeCount = plan.kind == Kind::TINY ? 0 : drawLocaleCount(random, plan.encoding);
   plan.seed = random.next();
   return plan;
 }
@@ -182,15 +182,15 @@ class NameMaker {
 
 // A driver package with a complete [Version], whatever the draw gave.
 void makeDevice(FilePlan& plan, Models models) {
-  plan.kind = Kind::device;
+  plan.kind = Kind::DEVICE;
   plan.models = models;
   plan.hasVersion = true;
-  plan.provider = Provider::token;
-  plan.driverVersion = DriverVersion::plain;
+  plan.provider = Provider::TOKEN;
+  plan.driverVersion = DriverVersion::PLAIN;
 }
 
 void makeLarge(FilePlan& plan, std::size_t size) {
-  makeDevice(plan, Models::otherKey);
+  makeDevice(plan, Models::OTHER_KEY);
   plan.size = size;
 }
 
@@ -214,33 +214,45 @@ std::size_t packageCount(const Options& options) {
 // The packages alternate between the two IDs and the two device keys; the first is
 // UTF-16, so a decoded file is always among the records.
 void shapePackage(FilePlan& plan, std::size_t index) {
-  const Models models = index % 3 == 2 ? Models::matchFlash : Models::match;
+  const Models models = index % 3 == 2 ? Models::MATCH_FLASH : Models::MATCH;
   makePackage(plan, models, static_cast<unsigned>(index));
   if (index == 0) {
-    plan.encoding = Encoding::utf16LeWithBom;
-    plan.lineEnd = LineEnd::crlf;
+    plan.encoding = Encoding::UTF16LE_BOM;
+    plan.lineEnd = LineEnd::CRLF;
   }
 }
 
-// The encodings' names, in the order of the enumeration.
-constexpr std::array<std::string_view, 5> ENCODING_NAMES = {"ascii", "utf-8", "utf-8-bom", "cp1252",
-                                                            "utf-16le-bom"};
+// The encodings a plan takes, by their names on the command line and in the summary.
+struct EncodingName {
+  Encoding encoding;
+  std::string_view name;
+};
+constexpr EncodingName ENCODING_NAMES[] = {{Encoding::ASCII, "ascii"},
+                                           {Encoding::UTF8_PLAIN, "utf-8"},
+                                           {Encoding::UTF8_BOM, "utf-8-bom"},
+                                           {Encoding::ANSI, "cp1252"},
+                                           {Encoding::UTF16LE_BOM, "utf-16le-bom"}};
 
 std::string_view encodingName(Encoding encoding) {
-  return ENCODING_NAMES[static_cast<std::size_t>(encoding)];
+  for (const EncodingName& entry : ENCODING_NAMES) {
+    if (entry.encoding == encoding) return entry.name;
+  }
+  return "?";
 }
 
 // The encoding of that name; false for none.
 bool encodingNamed(std::string_view name, Encoding& encoding) {
-  const auto found = std::find(ENCODING_NAMES.begin(), ENCODING_NAMES.end(), name);
-  if (found == ENCODING_NAMES.end()) return false;
-  encoding = static_cast<Encoding>(found - ENCODING_NAMES.begin());
-  return true;
+  for (const EncodingName& entry : ENCODING_NAMES) {
+    if (entry.name != name) continue;
+    encoding = entry.encoding;
+    return true;
+  }
+  return false;
 }
 
 void forceEncoding(FilePlan& plan, Encoding encoding) {
   plan.encoding = encoding;
-  if (encoding == Encoding::utf16LeWithBom) plan.lineEnd = LineEnd::crlf;
+  if (encoding == Encoding::UTF16LE_BOM) plan.lineEnd = LineEnd::CRLF;
 }
 
 std::vector<FilePlan> planDirectory(const Options& options) {
@@ -258,7 +270,7 @@ std::vector<FilePlan> planDirectory(const Options& options) {
     } else if (i < large + packages) {
       shapePackage(plan, i - large);
     } else if (i < large + packages + nearMisses) {
-      makePackage(plan, Models::nearMiss, static_cast<unsigned>(i - large - packages));
+      makePackage(plan, Models::NEAR_MISS, static_cast<unsigned>(i - large - packages));
     }
     if (options.encoding) forceEncoding(plan, *options.encoding);
     plans.push_back(std::move(plan));
@@ -267,7 +279,7 @@ std::vector<FilePlan> planDirectory(const Options& options) {
 }
 
 bool isPackage(const FilePlan& plan) {
-  return plan.models == Models::match || plan.models == Models::matchFlash;
+  return plan.models == Models::MATCH || plan.models == Models::MATCH_FLASH;
 }
 
 // Writes every file and the summary; false with a message on the first failure.
@@ -323,7 +335,7 @@ bool parseOptions(int argc, char** argv, Options& options) {
       continue;
     }
     if (flag == "--encoding") {
-      Encoding encoding = Encoding::ascii;
+      Encoding encoding = Encoding::ASCII;
       if (!encodingNamed(argv[i + 1], encoding)) return false;
       options.encoding = encoding;
       continue;

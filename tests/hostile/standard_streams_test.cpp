@@ -20,9 +20,9 @@ constexpr std::chrono::seconds RUN_LIMIT{120};
 
 // What the test checks of the run's output.
 enum class Expect {
-  ExactOutput,    // the bytes of banner, one record, count and prompt
-  TerminalText,   // the same as a terminal shows it (CR LF turned into CR CR LF)
-  NothingToRead,  // the output goes where this test cannot read it
+  EXACT_OUTPUT,     // the bytes of banner, one record, count and prompt
+  TERMINAL_TEXT,    // the same as a terminal shows it (CR LF turned into CR CR LF)
+  NOTHING_TO_READ,  // the output goes where this test cannot read it
 };
 
 struct StreamCase {
@@ -60,29 +60,29 @@ const char* const DRAWN_BRANCH = "├─";
 
 using enum Stream;
 const StreamCase CASES[] = {
-    {"input_line", Pipe, Pipe, Pipe, Expect::ExactOutput},
-    {"input_closed", Closed, Pipe, Pipe, Expect::ExactOutput},
-    {"input_at_end", DevNull, Pipe, Pipe, Expect::ExactOutput},
-    {"terminal_enter", Terminal, Terminal, Pipe, Expect::TerminalText, "C",
+    {"input_line", PIPE, PIPE, PIPE, Expect::EXACT_OUTPUT},
+    {"input_closed", CLOSED, PIPE, PIPE, Expect::EXACT_OUTPUT},
+    {"input_at_end", DEV_NULL, PIPE, PIPE, Expect::EXACT_OUTPUT},
+    {"terminal_enter", TERMINAL, TERMINAL, PIPE, Expect::TERMINAL_TEXT, "C",
      shownLines(RAW_BRANCH, "Quellmark", "Flash Device")},
-    {"terminal_enter_utf8", Terminal, Terminal, Pipe, Expect::TerminalText, "C.UTF-8",
+    {"terminal_enter_utf8", TERMINAL, TERMINAL, PIPE, Expect::TERMINAL_TEXT, "C.UTF-8",
      shownLines(DRAWN_BRANCH, "Quellmark", "Flash Device")},
-    {"terminal_accented", Terminal, Terminal, Pipe, Expect::TerminalText, "C",
+    {"terminal_accented", TERMINAL, TERMINAL, PIPE, Expect::TERMINAL_TEXT, "C",
      shownLines(RAW_BRANCH, "M\xFCller Ger\xE4tebau", "\xC3\xC4 ?uro"), accented()},
-    {"terminal_accented_utf8", Terminal, Terminal, Pipe, Expect::TerminalText, "de_DE.UTF-8",
+    {"terminal_accented_utf8", TERMINAL, TERMINAL, PIPE, Expect::TERMINAL_TEXT, "de_DE.UTF-8",
      shownLines(DRAWN_BRANCH, "Müller Gerätebau", "ÃÄ €uro"), accented()},
-    {"terminal_escapes", Terminal, Terminal, Pipe, Expect::TerminalText, "C",
+    {"terminal_escapes", TERMINAL, TERMINAL, PIPE, Expect::TERMINAL_TEXT, "C",
      shownLines(RAW_BRANCH, "?[31mred?[0m", "?]0;pwned???"), withEscapes()},
-    {"terminal_escapes_utf8", Terminal, Terminal, Pipe, Expect::TerminalText, "C.UTF-8",
+    {"terminal_escapes_utf8", TERMINAL, TERMINAL, PIPE, Expect::TERMINAL_TEXT, "C.UTF-8",
      shownLines(DRAWN_BRANCH, "←[31mred←[0m", "←]0;pwned•⌂\uFFFD"), withEscapes()},
-    {"output_file_input_terminal", Terminal, File, Pipe, Expect::ExactOutput, "C.UTF-8", "",
+    {"output_file_input_terminal", TERMINAL, FILE, PIPE, Expect::EXACT_OUTPUT, "C.UTF-8", "",
      withEscapes()},
-    {"output_closed", DevNull, Closed, Pipe, Expect::NothingToRead},
-    {"output_reader_gone", DevNull, ReaderGone, Pipe, Expect::NothingToRead},
-    {"output_at_null", DevNull, DevNull, Pipe, Expect::NothingToRead},
-    {"input_and_output_closed", Closed, Closed, Pipe, Expect::NothingToRead},
-    {"terminal_input_reader_gone", Terminal, ReaderGone, Pipe, Expect::NothingToRead},
-    {"all_closed", Closed, Closed, Closed, Expect::NothingToRead},
+    {"output_closed", DEV_NULL, CLOSED, PIPE, Expect::NOTHING_TO_READ},
+    {"output_reader_gone", DEV_NULL, READER_GONE, PIPE, Expect::NOTHING_TO_READ},
+    {"output_at_null", DEV_NULL, DEV_NULL, PIPE, Expect::NOTHING_TO_READ},
+    {"input_and_output_closed", CLOSED, CLOSED, PIPE, Expect::NOTHING_TO_READ},
+    {"terminal_input_reader_gone", TERMINAL, READER_GONE, PIPE, Expect::NOTHING_TO_READ},
+    {"all_closed", CLOSED, CLOSED, CLOSED, Expect::NOTHING_TO_READ},
 };
 
 // The text as a terminal shows it: its line discipline turns each LF into CR LF.
@@ -102,12 +102,12 @@ class StandardStreams : public ::testing::TestWithParam<StreamCase> {};
 // Lets the run reach its prompt and answers it the way its input allows: Enter on a
 // terminal, a line and the end on a pipe, nothing otherwise.
 void answerPrompt(ChildProcess& child, const StreamCase& row) {
-  if (row.input == Stream::Terminal) {
-    if (row.expect == Expect::TerminalText) {
+  if (row.input == Stream::TERMINAL) {
+    if (row.expect == Expect::TERMINAL_TEXT) {
       child.collectUntilOutputEndsWith(onTerminal(PROMPT), RUN_LIMIT);
     }
     child.sendInput("\r");
-  } else if (row.input == Stream::Pipe) {
+  } else if (row.input == Stream::PIPE) {
     child.sendInput("\n");
     child.closeInput();
   }
@@ -134,11 +134,11 @@ TEST_P(StandardStreams, RunEndsWithStatusZero) {
 
   EXPECT_TRUE(exitedCleanly(outcome)) << describe(outcome);
   EXPECT_EQ(child.errors(), "");
-  if (row.expect == Expect::ExactOutput) {
-    EXPECT_EQ(row.output == Stream::File ? readWholeFile(setup.outputPath) : child.output(),
+  if (row.expect == Expect::EXACT_OUTPUT) {
+    EXPECT_EQ(row.output == Stream::FILE ? readWholeFile(setup.outputPath) : child.output(),
               expected);
   }
-  if (row.expect == Expect::TerminalText) {
+  if (row.expect == Expect::TERMINAL_TEXT) {
     EXPECT_EQ(child.output().find_first_of("\x1B\x07\x7F"), std::string::npos) << child.output();
     EXPECT_NE(child.output().find(row.terminalRecord), std::string::npos) << child.output();
     EXPECT_NE(child.output().find(onTerminal(countLine(1) + PROMPT)), std::string::npos)

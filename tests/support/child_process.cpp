@@ -94,30 +94,30 @@ bool connectStream(int number, Stream stream, const std::string& path, int termi
   int pipeEnds[2] = {-1, -1};
   const bool isInput = number == 0;
   switch (stream) {
-    case Stream::File:
+    case Stream::FILE:
       ends.stream[number] =
           open(path.c_str(),
                isInput ? O_RDONLY | O_CLOEXEC : O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
       return ends.stream[number] >= 0;
-    case Stream::Pipe:
+    case Stream::PIPE:
       if (pipe2(pipeEnds, O_CLOEXEC) != 0) return false;
       ends.stream[number] = pipeEnds[isInput ? 0 : 1];
       ours = pipeEnds[isInput ? 1 : 0];
       // Only the ends this process reads from are polled; the child's stay blocking.
       return isInput || fcntl(ours, F_SETFL, O_NONBLOCK) == 0;
-    case Stream::ReaderGone:
+    case Stream::READER_GONE:
       if (pipe2(pipeEnds, O_CLOEXEC) != 0) return false;
       close(pipeEnds[0]);
       ends.stream[number] = pipeEnds[1];
       return true;
-    case Stream::DevNull:
+    case Stream::DEV_NULL:
       ends.stream[number] = open("/dev/null", O_RDWR | O_CLOEXEC);
       return ends.stream[number] >= 0;
-    case Stream::Terminal:
+    case Stream::TERMINAL:
       ends.stream[number] = ends.terminalSlave;
       ours = fcntl(terminalMaster, F_DUPFD_CLOEXEC, 3);
       return ours >= 0;
-    case Stream::Closed:
+    case Stream::CLOSED:
       return true;
   }
   return false;
@@ -140,7 +140,7 @@ bool ChildProcess::start(const ChildSetup& setup) {
   (void)std::signal(SIGPIPE, SIG_IGN);
   ChildEnds ends;
   int master = -1;
-  if (setup.input == Stream::Terminal || setup.output == Stream::Terminal) {
+  if (setup.input == Stream::TERMINAL || setup.output == Stream::TERMINAL) {
     master = openTerminal(ends.terminalSlave);
     if (master < 0) return failure_ = "no pseudo-terminal", false;
   }
@@ -270,7 +270,7 @@ ChildOutcome ChildProcess::wait(std::chrono::seconds limit) {
 int runToEnd(ChildSetup setup) {
   // Long enough for any run a test makes; the limit only stops a hang.
   constexpr std::chrono::seconds LIMIT{3600};
-  setup.input = setup.output = setup.errors = Stream::File;
+  setup.input = setup.output = setup.errors = Stream::FILE;
   ChildProcess child;
   if (!child.start(setup)) return -1;
   const ChildOutcome outcome = child.wait(LIMIT);

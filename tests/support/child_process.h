@@ -15,21 +15,21 @@ namespace support {
 
 // What one standard stream of the child is connected to.
 enum class Stream {
-  File,        // the file at the setup's path for that stream (output: made or emptied)
-  Pipe,        // a pipe this process reads (output) or writes (input)
-  Closed,      // no descriptor at all, as after 0<&- or 1>&-
-  DevNull,     // /dev/null: input at its end at once, output swallowed
-  Terminal,    // the slave side of a pseudo-terminal this process holds the master of
-  ReaderGone,  // output only: a pipe whose read end was closed before the child started
+  FILE,         // the file at the setup's path for that stream (output: made or emptied)
+  PIPE,         // a pipe this process reads (output) or writes (input)
+  CLOSED,       // no descriptor at all, as after 0<&- or 1>&-
+  DEV_NULL,     // /dev/null: input at its end at once, output swallowed
+  TERMINAL,     // the slave side of a pseudo-terminal this process holds the master of
+  READER_GONE,  // output only: a pipe whose read end was closed before the child started
 };
 
 struct ChildSetup {
   std::vector<std::string> command;      // the program (a path) and its arguments
   std::vector<std::string> environment;  // "NAME=value", set on top of this environment
-  Stream input = Stream::Pipe;
-  Stream output = Stream::Pipe;
-  Stream errors = Stream::Pipe;
-  // The files of Stream::File.
+  Stream input = Stream::PIPE;
+  Stream output = Stream::PIPE;
+  Stream errors = Stream::PIPE;
+  // The files of Stream::FILE.
   std::string inputPath = "/dev/null";
   std::string outputPath = "/dev/null";
   std::string errorPath = "/dev/null";

@@ -11,8 +11,6 @@ namespace {
 // point is one byte.
 using Text = std::u32string;
 
-enum class LineEnd { CRLF, LF, CR, MIXED };
-
 constexpr char32_t BLANKS[] = {U' ', U' ', U' ', U'\t', U'\t', 0x0B, 0x0C, 0x1A};
 // Bytes and characters that look blank but are not trimmed, or are questionable.
 constexpr char32_t NEAR_BLANKS_ANSI[] = {0xA0, 0x1B, 0x1F, 0x7F, 0x08};

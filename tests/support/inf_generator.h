@@ -69,41 +69,37 @@ std::string packageText(const Package& package);
 
 // ------------------------------------------------------------------ files as real folders hold
 
-// The encodings of the benchmark's files, by what their text holds.
-enum class PlanEncoding { ascii, utf8, utf8WithBom, windows1252, utf16LeWithBom };
-enum class PlanLineEnd { crlf, lf };
-
 // The overall shape of a file.
 enum class Kind {
-  tiny,      // a few keys: autorun and unattend files, stubs
-  device,    // a driver package: version, manufacturer, models, install sections, strings
-  registry,  // registry and setup data: long runs of registry lines, no models
+  TINY,      // a few keys: autorun and unattend files, stubs
+  DEVICE,    // a driver package: version, manufacturer, models, install sections, strings
+  REGISTRY,  // registry and setup data: long runs of registry lines, no models
 };
 
 // What [Manufacturer] and the models sections hold, as far as the detector is concerned.
 enum class Models {
-  none,                 // no [Manufacturer]
-  otherKey,             // the manufacturer under a key other than %MfgName% (the common case)
-  mfgNameUndecorated,   // %MfgName% names a section that exists, without device keys it reads
-  mfgNameDecorated,     // %MfgName% names a section that exists only with a decoration
-  deviceDescDecorated,  // %DeviceDesc% only in a decorated section under another key
-  match,                // %DeviceDesc% ends in one of the two IDs: a record
-  matchFlash,           // the same under %DeviceDesc.Flash%
-  nearMiss,             // %DeviceDesc% holds an ID that the detector must not take
+  NONE,                   // no [Manufacturer]
+  OTHER_KEY,              // the manufacturer under a key other than %MfgName% (the common case)
+  MFG_NAME_UNDECORATED,   // %MfgName% names a section that exists, without device keys it reads
+  MFG_NAME_DECORATED,     // %MfgName% names a section that exists only with a decoration
+  DEVICE_DESC_DECORATED,  // %DeviceDesc% only in a decorated section under another key
+  MATCH,                  // %DeviceDesc% ends in one of the two IDs: a record
+  MATCH_FLASH,            // the same under %DeviceDesc.Flash%
+  NEAR_MISS,              // %DeviceDesc% holds an ID that the detector must not take
 };
 
-enum class Provider { absent, token, plainWords };
-enum class DriverVersion { absent, plain, unusual };
+enum class Provider { ABSENT, TOKEN, PLAIN_WORDS };
+enum class DriverVersion { ABSENT, PLAIN, UNUSUAL };
 
 struct FilePlan {
   std::string name;
   std::size_t size = 0;  // bytes on disk aimed at; the file ends at the first line past it
-  PlanEncoding encoding = PlanEncoding::ascii;
-  PlanLineEnd lineEnd = PlanLineEnd::crlf;
-  Kind kind = Kind::device;
-  Models models = Models::otherKey;
-  Provider provider = Provider::token;
-  DriverVersion driverVersion = DriverVersion::plain;
+  Encoding encoding = Encoding::ASCII;  // of these: ASCII, UTF8_PLAIN, UTF8_BOM, ANSI, UTF16LE_BOM
+  LineEnd lineEnd = LineEnd::CRLF;      // CRLF or LF
+  Kind kind = Kind::DEVICE;
+  Models models = Models::OTHER_KEY;
+  Provider provider = Provider::TOKEN;
+  DriverVersion driverVersion = DriverVersion::PLAIN;
   bool hasVersion = true;
   bool continuationLines = false;
   bool duplicateSection = false;

@@ -13,8 +13,8 @@ namespace {
 // Lines of one part of a file (a run of sections), already encoded.
 class EncodedText {
  public:
-  EncodedText(PlanEncoding encoding, PlanLineEnd lineEnd)
-      : encoding_(storedAs(encoding)), lineEnd_(lineEnd == PlanLineEnd::crlf ? U"\r\n" : U"\n") {}
+  EncodedText(Encoding encoding, LineEnd lineEnd)
+      : encoding_(encoding), lineEnd_(lineEnd == LineEnd::CRLF ? U"\r\n" : U"\n") {}
 
   // Appends one line, given as UTF-8, and its line end.
   void line(std::string_view utf8) { bytes_ += encodeText(decodeUtf8(utf8) + lineEnd_, encoding_); }
@@ -34,13 +34,6 @@ class EncodedText {
   std::string withMark() const { return std::string(byteOrderMark(encoding_)) + bytes_; }
 
  private:
-  // By PlanEncoding's order; UTF-8 text is written as it is, ASCII text too.
-  static Encoding storedAs(PlanEncoding encoding) {
-    constexpr Encoding STORED_AS[] = {Encoding::UTF8_PLAIN, Encoding::UTF8_PLAIN,
-                                      Encoding::UTF8_BOM, Encoding::ANSI, Encoding::UTF16LE_BOM};
-    return STORED_AS[static_cast<std::size_t>(encoding)];
-  }
-
   Encoding encoding_;
   std::u32string lineEnd_;
   std::string bytes_;
@@ -118,14 +111,14 @@ class InfWriter {
   std::string finish() {
     writeLeadingLines();
     if (plan_.hasVersion) writeVersion();
-    if (plan_.kind == Kind::device) writeDeviceFrame();
+    if (plan_.kind == Kind::DEVICE) writeDeviceFrame();
     writeStringsHeader();
     writeManufacturer();
     if (plan_.longValue) addLongValue();
     while (size() < plan_.size) {
-      if (plan_.kind == Kind::tiny) addTinyValue();
-      if (plan_.kind == Kind::registry) addRegistryValue();
-      if (plan_.kind == Kind::device) addDevice();
+      if (plan_.kind == Kind::TINY) addTinyValue();
+      if (plan_.kind == Kind::REGISTRY) addRegistryValue();
+      if (plan_.kind == Kind::DEVICE) addDevice();
     }
     if (plan_.duplicateSection) body_.line(units_ > 0 ? "[Install0.NT]" : "[Version]");
     if (models_.size() > 0) models_.blankLine();
@@ -139,7 +132,7 @@ class InfWriter {
  private:
   void writeLeadingLines() {
     if (plan_.size < TINY_FILE_WITHOUT_HEADER) return;
-    const bool eightBit = plan_.encoding != PlanEncoding::ascii;
+    const bool eightBit = plan_.encoding != Encoding::ASCII;
     head_.lines(
         {"; " + plan_.name,
          "; Installation file for " + vendor_ + " " + std::string(random_.pick(WORDS)) + " devices",
@@ -149,16 +142,16 @@ class InfWriter {
 
   void writeVersion() {
     head_.lines({"[Version]", "Signature=\"$Windows NT$\""});
-    if (plan_.kind == Kind::device) {
+    if (plan_.kind == Kind::DEVICE) {
       head_.line("Class=" + std::string(random_.pick(WORDS)));
       head_.line(join({"ClassGuid={", hex(random_.next(), 8), "-", hex(random_.next(), 4), "-",
                        hex(random_.next(), 4), "-", hex(random_.next(), 4), "-",
                        hex(random_.next(), 12), "}"}));
     }
-    if (plan_.provider == Provider::token) head_.line("Provider=%ProviderName%");
-    if (plan_.provider == Provider::plainWords) head_.line("Provider=" + vendor_);
+    if (plan_.provider == Provider::TOKEN) head_.line("Provider=%ProviderName%");
+    if (plan_.provider == Provider::PLAIN_WORDS) head_.line("Provider=" + vendor_);
     writeDriverVersion();
-    if (plan_.kind == Kind::device)
+    if (plan_.kind == Kind::DEVICE)
       head_.line("CatalogFile=" + std::to_string(random_.next() % 9999) + ".cat");
     head_.blankLine();
   }
@@ -170,9 +163,9 @@ class InfWriter {
     const std::string version =
         join({std::to_string(random_.between(1, 30)), ".", std::to_string(random_.below(10)), ".",
               std::to_string(random_.below(9999)), ".", std::to_string(random_.below(99))});
-    if (plan_.driverVersion == DriverVersion::plain) {
+    if (plan_.driverVersion == DriverVersion::PLAIN) {
       head_.line("DriverVer=" + date + "," + version);
-    } else if (plan_.driverVersion == DriverVersion::unusual) {
+    } else if (plan_.driverVersion == DriverVersion::UNUSUAL) {
       const std::array<std::string, 3> unusual = {date, date + "," + version + " ; release build",
                                                   " ; set by the build"};
       head_.line("DriverVer   =" + unusual[random_.below(unusual.size())]);
@@ -186,51 +179,51 @@ class InfWriter {
   }
 
   void writeManufacturer() {
-    if (plan_.models == Models::none) {
+    if (plan_.models == Models::NONE) {
       // A device list that no [Manufacturer] names, so the filler has a section to go in.
-      if (plan_.kind == Kind::device) models_.line("[Devices]");
+      if (plan_.kind == Kind::DEVICE) models_.line("[Devices]");
       return;
     }
-    if (plan_.models == Models::match || plan_.models == Models::matchFlash ||
-        plan_.models == Models::nearMiss) {
+    if (plan_.models == Models::MATCH || plan_.models == Models::MATCH_FLASH ||
+        plan_.models == Models::NEAR_MISS) {
       writeMatchingModels();
       return;
     }
     const bool mfgName =
-        plan_.models == Models::mfgNameUndecorated || plan_.models == Models::mfgNameDecorated;
+        plan_.models == Models::MFG_NAME_UNDECORATED || plan_.models == Models::MFG_NAME_DECORATED;
     head_.lines(
         {"[Manufacturer]",
          mfgName ? "%MfgName%=DeviceList, NTx86, NTamd64" : "%ManufacturerName%=Standard,NTamd64",
          ""});
-    if (plan_.models == Models::mfgNameUndecorated) {
+    if (plan_.models == Models::MFG_NAME_UNDECORATED) {
       models_.line("[DeviceList]");
     } else {
       models_.line(mfgName ? "[DeviceList.NTamd64]" : "[Standard.NTamd64]");
     }
-    if (plan_.models == Models::deviceDescDecorated) {
+    if (plan_.models == Models::DEVICE_DESC_DECORATED) {
       models_.line("%DeviceDesc%=Install0, " + usbId());
     }
   }
 
   void writeMatchingModels() {
     const std::string key =
-        plan_.models == Models::matchFlash ? "%DeviceDesc.Flash%" : "%DeviceDesc%";
+        plan_.models == Models::MATCH_FLASH ? "%DeviceDesc.Flash%" : "%DeviceDesc%";
     const std::string line =
-        plan_.models == Models::nearMiss
+        plan_.models == Models::NEAR_MISS
             ? key + "=" + std::string(NEAR_MISS_LINES[plan_.idVariant % NEAR_MISS_LINES.size()])
             : key + "=Install, " + std::string(MATCHING_IDS[plan_.idVariant % MATCHING_IDS.size()]);
     head_.lines({"[Manufacturer]", "%MfgName%=Models,NTamd64", "", "[Models]", line, "",
                  "[Models.NTamd64]", line, "", "[Install]", "CopyFiles=Install_Files",
                  "AddReg=Install_AddReg", ""});
-    addString(plan_.models == Models::matchFlash ? "DeviceDesc.Flash" : "DeviceDesc",
+    addString(plan_.models == Models::MATCH_FLASH ? "DeviceDesc.Flash" : "DeviceDesc",
               vendor_ + " Flash Device");
     models_.line("[Models.NTx86]");  // the package's other devices, for the filler
   }
 
   void writeStringsHeader() {
     strings_.lines({"", "[Strings]"});
-    if (plan_.provider != Provider::absent) addString("ProviderName", vendor_);
-    if (plan_.kind != Kind::device) return;
+    if (plan_.provider != Provider::ABSENT) addString("ProviderName", vendor_);
+    if (plan_.kind != Kind::DEVICE) return;
     addString("ManufacturerName", vendor_);
     addString("MfgName", vendor_ + " Inc.");
     addString("DiskName", vendor_ + " Installation Disk");
@@ -331,8 +324,8 @@ class InfWriter {
 
   std::string localDescription() {
     const LocalWord& word = random_.pick(LOCAL_WORDS);
-    const bool asWritten = plan_.encoding != PlanEncoding::ascii &&
-                           (plan_.encoding != PlanEncoding::windows1252 || word.inWindows1252);
+    const bool asWritten = plan_.encoding != Encoding::ASCII &&
+                           (plan_.encoding != Encoding::ANSI || word.inWindows1252);
     return std::string(asWritten ? word.text : word.ascii) + " " + vendor_ + " " +
            std::to_string(random_.below(10000));
   }

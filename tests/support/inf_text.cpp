@@ -1,20 +1,19 @@
 #include "tests/support/inf_text.h"
 
+#include "windows_text/utf8.h"
+
 namespace support {
 
 namespace {
 
+// UTF-8 through the product's one encoder; a raw byte as itself.
 void appendUtf8(std::string& out, char32_t c) {
-  if (c >= RAW_BYTE || c < 0x80) {
-    out += static_cast<char>(c >= RAW_BYTE ? c - RAW_BYTE : c);
+  if (c >= RAW_BYTE) {
+    out += static_cast<char>(c - RAW_BYTE);
     return;
   }
-  const int continuations = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
-  constexpr unsigned char LEADS[] = {0, 0xC0, 0xE0, 0xF0};
-  out += static_cast<char>(LEADS[continuations] | (c >> (6 * continuations)));
-  for (int shift = 6 * (continuations - 1); shift >= 0; shift -= 6) {
-    out += static_cast<char>(0x80 | ((c >> shift) & 0x3F));
-  }
+  char bytes[utf8::MAX_SEQUENCE];
+  out.append(bytes, utf8::encode(c, bytes));
 }
 
 void appendUnit(std::string& out, char32_t unit, bool bigEndian) {

@@ -9,8 +9,9 @@
 namespace support {
 
 enum class Encoding {
-  ANSI,  // one byte per character: its code point's low byte (code page 1252 agrees with
-         // Latin-1 on the letters written this way)
+  ASCII,  // seven bits only: text that holds nothing else, stored as it is
+  ANSI,   // one byte per character: its code point's low byte (code page 1252 agrees with
+          // Latin-1 on the letters written this way)
   UTF8_BOM,
   UTF8_PLAIN,  // UTF-8 without a mark: the reader takes it as single bytes
   UTF16LE_BOM,
@@ -18,6 +19,9 @@ enum class Encoding {
   UTF16LE_PLAIN,  // UTF-16 without a mark: read as single bytes, NULs and all
   UTF16BE_PLAIN,
 };
+
+// How lines end: one kind throughout, or a mix of CR LF, LF and CR.
+enum class LineEnd { CRLF, LF, CR, MIXED };
 
 // Code points from here on stand for one raw byte in a UTF-8 or UTF-16 file: invalid
 // sequences and odd bytes.
