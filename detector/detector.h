@@ -26,10 +26,12 @@ void resetDetectorState();
 // The run's exit status: whether it reported a package, and whether it could scan at all.
 constexpr int EXIT_FOUND = 0;          // at least one package was reported
 constexpr int EXIT_NONE_FOUND = 1;     // the INF folder was scanned and held none
-constexpr int EXIT_NO_INF_FOLDER = 2;  // no Windows directory, or no INF folder to list in it
+constexpr int EXIT_NO_INF_FOLDER = 2;  // no Windows directory, or no INF folder to list in it;
+                                       // standard error says where it was looked for
 
 // The whole run: banner, scan of the INF directory, one record per recognised package,
-// the count, the prompt, and one line of standard input. Returns the exit status.
+// the count, the prompt, and one line of standard input. Returns the exit status. When it
+// could not scan, one line on standard error says where it looked; nothing else goes there.
 int runDetector();
 
 // Lets the compilers that can check printOut's values against its format, as they check

@@ -22,6 +22,8 @@ namespace {
 constexpr char BANNER[] = "quellmark usb flash drivers detector by orvin_ta =)\r\n\r\n";
 constexpr char COUNT_FORMAT[] = "\r\nfound %d drivers\r\n";
 constexpr char PROMPT[] = "press enter\r\n";
+// To standard error, so that a failure to look never reads as a result.
+constexpr char NO_INF_FOLDER_FORMAT[] = "usb-flash-detect: could not list the INF folder %s\r\n";
 constexpr char RECORD_FORMAT[] =
     "%s\\%s\r\n"
     "\xC3\xC4provider: %s\r\n"
@@ -78,6 +80,17 @@ bool scanInfDirectory() {
   return platform::findClose(search);
 }
 
+// Says on standard error where the INF folder was looked for.
+void reportNoInfFolder() {
+  char where[2 * TEXT_CAPACITY + 64];
+  platform::describeInfFolder(infDirectory, where, sizeof where);
+  char line[sizeof where + sizeof NO_INF_FOLDER_FORMAT];
+  const int length = std::snprintf(line, sizeof line, NO_INF_FOLDER_FORMAT, where);
+  if (length > 0) {
+    platform::writeStandardError(line, std::min(static_cast<std::size_t>(length), sizeof line - 1));
+  }
+}
+
 }  // namespace
 
 void resetDetectorState() {
@@ -111,6 +124,7 @@ int runDetector() {
   const bool haveInfDirectory = locateInfDirectory();
   if (haveInfDirectory) platform::setCurrentDirectory(infDirectory);
   const bool scanned = haveInfDirectory && scanInfDirectory();
+  if (!scanned) reportNoInfFolder();
   printOut(COUNT_FORMAT, foundCount);
   printOut(PROMPT);
   platform::consumeStandardInputLine();

@@ -20,9 +20,9 @@ namespace {
 enum class Screen { NONE, UTF8_TERMINAL, OTHER_TERMINAL };
 
 // Writes all of `bytes`, going on after partial writes; gives up on an error.
-void writeAll(const char* bytes, std::size_t length) {
+void writeAll(int descriptor, const char* bytes, std::size_t length) {
   while (length > 0) {
-    const ssize_t written = write(STDOUT_FILENO, bytes, length);
+    const ssize_t written = write(descriptor, bytes, length);
     if (written < 0 && errno == EINTR) continue;
     if (written <= 0) return;
     bytes += written;
@@ -67,7 +67,7 @@ void writeWithoutControls(const char* bytes, std::size_t length) {
     for (std::size_t i = 0; i < part; ++i) {
       shown[i] = isControlByte(static_cast<unsigned char>(bytes[i])) ? '?' : bytes[i];
     }
-    writeAll(shown, part);
+    writeAll(STDOUT_FILENO, shown, part);
     bytes += part;
     length -= part;
   }
@@ -84,7 +84,7 @@ bool writeLaidOut(const char* bytes, std::size_t length) {
       !screen_text::toUtf8(units, count, shown, sizeof shown, shownLength)) {
     return false;
   }
-  writeAll(shown, shownLength);
+  writeAll(STDOUT_FILENO, shown, shownLength);
   return true;
 }
 
@@ -97,7 +97,7 @@ void prepareProcess() {
 void writeStandardOutput(const char* bytes, std::size_t length) {
   switch (standardOutputScreen()) {
     case Screen::NONE:
-      writeAll(bytes, length);
+      writeAll(STDOUT_FILENO, bytes, length);
       return;
     case Screen::UTF8_TERMINAL:
       if (writeLaidOut(bytes, length)) return;
@@ -106,6 +106,10 @@ void writeStandardOutput(const char* bytes, std::size_t length) {
       writeWithoutControls(bytes, length);
       return;
   }
+}
+
+void writeStandardError(const char* bytes, std::size_t length) {
+  writeAll(STDERR_FILENO, bytes, length);
 }
 
 void consumeStandardInputLine() {

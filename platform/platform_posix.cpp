@@ -315,6 +315,19 @@ bool findClose(DirectorySearch* search) {
   return search->complete;
 }
 
+std::size_t describeInfFolder(const char* infDirectory, char* buffer, std::size_t capacity) {
+  if (capacity == 0) return 0;
+  const char* folder = infDirectory[0] != '\0' ? infDirectory : "C:\\windows\\inf";
+  char hostPath[HOST_PATH_CAPACITY] = "";
+  const bool mapped = toHostPath(folder, std::strlen(folder), Spelling::AS_WRITTEN, hostPath);
+  const char* variable = std::getenv("WINEPREFIX");
+  const bool prefixGiven = variable != nullptr && *variable != '\0';
+  const int length = std::snprintf(buffer, capacity, "%s%s", mapped ? hostPath : "(no Wine prefix)",
+                                   prefixGiven ? "" : " (WINEPREFIX is not set)");
+  if (length < 0 || static_cast<std::size_t>(length) >= capacity) buffer[0] = '\0';
+  return std::strlen(buffer);
+}
+
 bool canListDirectory(const char* path) {
   return path[0] != '\0' && onHostPath(path, [](const char* hostDirectory) {
            return forEachEntry(hostDirectory, [](const char*) { return true; }) == Listing::WHOLE;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "windows_text/bounded_text.h"
 #include "windows_text/screen_text.h"
 
 namespace platform {
@@ -79,6 +80,16 @@ bool writeToConsole(HANDLE console, const char* bytes, std::size_t length) {
   return WriteConsoleW(console, units, static_cast<DWORD>(count), &written, nullptr) != 0;
 }
 
+// One message to a standard handle: laid out on a console, as bytes anywhere else. Only a
+// console has a mode: a file, a pipe or NUL gets the bytes, also when a console is attached
+// to the process.
+void writeMessage(HANDLE handle, const char* bytes, std::size_t length) {
+  DWORD mode = 0;
+  if (GetConsoleMode(handle, &mode) != 0 && writeToConsole(handle, bytes, length)) return;
+  DWORD written = 0;
+  WriteFile(handle, bytes, static_cast<DWORD>(length), &written, nullptr);
+}
+
 }  // namespace
 
 void prepareProcess() {}
@@ -143,13 +154,18 @@ std::size_t readProfileString(const char* section, const char* key, char* destin
 }
 
 void writeStandardOutput(const char* bytes, std::size_t length) {
-  const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-  DWORD mode = 0;
-  // Only a console has a mode: a file, a pipe or NUL gets the bytes, also when a console is
-  // attached to the process.
-  if (GetConsoleMode(output, &mode) != 0 && writeToConsole(output, bytes, length)) return;
-  DWORD written = 0;
-  WriteFile(output, bytes, static_cast<DWORD>(length), &written, nullptr);
+  writeMessage(GetStdHandle(STD_OUTPUT_HANDLE), bytes, length);
+}
+
+void writeStandardError(const char* bytes, std::size_t length) {
+  writeMessage(GetStdHandle(STD_ERROR_HANDLE), bytes, length);
+}
+
+std::size_t describeInfFolder(const char* infDirectory, char* buffer, std::size_t capacity) {
+  const char* described = infDirectory[0] != '\0' ? infDirectory : "(no Windows directory)";
+  if (copyText(buffer, capacity, described)) return std::strlen(buffer);
+  if (capacity > 0) buffer[0] = '\0';
+  return 0;
 }
 
 void consumeStandardInputLine() {

@@ -56,6 +56,7 @@ TEST_F(DetectorRun, NoInfFilesPrintsBannerCountAndPrompt) {
   ASSERT_EQ(system.searchPatterns.size(), 1u);
   EXPECT_EQ(system.searchPatterns[0], "C:\\WINDOWS\\inf\\*.inf");
   EXPECT_EQ(system.inputLinesConsumed, 1);
+  EXPECT_EQ(system.errors, "");
 }
 
 TEST_F(DetectorRun, NoWindowsDirectoryScansNothing) {
@@ -64,12 +65,15 @@ TEST_F(DetectorRun, NoWindowsDirectoryScansNothing) {
   EXPECT_EQ(system.output, BANNER + countLine(0) + PROMPT);
   EXPECT_TRUE(system.searchPatterns.empty());
   EXPECT_EQ(system.currentDirectory, "(unchanged)");
+  EXPECT_EQ(system.errors, "usb-flash-detect: could not list the INF folder <>\r\n");
 }
 
 TEST_F(DetectorRun, InfDirectoryThatCannotBeListedEndsWithItsOwnStatus) {
   system.infDirectoryListable = false;
   EXPECT_EQ(runDetector(), EXIT_NO_INF_FOLDER);
   EXPECT_EQ(system.output, BANNER + countLine(0) + PROMPT);
+  EXPECT_EQ(system.errors,
+            "usb-flash-detect: could not list the INF folder <C:\\WINDOWS\\inf>\r\n");
 }
 
 // What was listed before the failure is reported; the status says the scan is not whole.
@@ -78,6 +82,7 @@ TEST_F(DetectorRun, ListingThatFailsPartwayEndsWithItsOwnStatus) {
   system.listingFailsAfterEntries = true;
   EXPECT_EQ(runDetector(), EXIT_NO_INF_FOLDER);
   EXPECT_EQ(system.output, BANNER + recordOf("oem1.inf") + countLine(1) + PROMPT);
+  EXPECT_NE(system.errors, "");
 }
 
 struct PackageCase {

@@ -84,6 +84,17 @@ void writeStandardOutput(const char* bytes, std::size_t length) {
   fakeSystem().output.append(bytes, length);
 }
 
+void writeStandardError(const char* bytes, std::size_t length) {
+  fakeSystem().errors.append(bytes, length);
+}
+
+std::size_t describeInfFolder(const char* infDirectory, char* buffer, std::size_t capacity) {
+  const std::string described = std::string("<") + infDirectory + ">";
+  if (copyText(buffer, capacity, described.c_str())) return described.size();
+  if (capacity > 0) buffer[0] = '\0';
+  return 0;
+}
+
 void consumeStandardInputLine() {
   ++fakeSystem().inputLinesConsumed;
 }

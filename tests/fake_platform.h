@@ -11,6 +11,7 @@ struct FakeSystem {
   std::vector<std::string> entries;          // names the INF directory yields, in order
   std::map<std::string, std::string> files;  // full path to file bytes
   std::string output;                        // what the run wrote
+  std::string errors;                        // what it wrote to standard error
   std::vector<std::string> lookups;          // "path|section|key" for every profile lookup
   std::vector<std::string> searchPatterns;   // patterns enumerations started with
   std::string currentDirectory = "(unchanged)";
