@@ -1,9 +1,10 @@
-# Run by CPack after it has written an archive. The archive is written again from the staged
-# files by packaging/write_archive.py, so that one commit gives the same bytes whoever
-# packages it, whenever and wherever: CPack's own archives carry the packaging time, the
-# packager's user and the file system's order. Every entry takes SOURCE_DATE_EPOCH when it
-# is set, otherwise the time of the commit checked out. Then SHA256SUMS in the output
-# folder lists every archive of this version there, in name order, as sha256sum checks it.
+# Run by CPack after it has written an archive. The staged binary is stripped and the
+# archive written again from the staged files by packaging/write_archive.py, so that one
+# commit gives the same bytes whoever packages it, whenever and wherever: CPack's own
+# archives carry the packaging time, the packager's user and the file system's order.
+# Every entry takes SOURCE_DATE_EPOCH when it is set, otherwise the time of the commit
+# checked out. Then SHA256SUMS in the output folder lists every archive of this version
+# there, in name order, as sha256sum checks it.
 find_package(Python3 COMPONENTS Interpreter)
 if(NOT Python3_Interpreter_FOUND)
   message(FATAL_ERROR "a release archive needs Python 3 to write it")
@@ -17,6 +18,19 @@ else()
   if(NOT result EQUAL 0)
     message(FATAL_ERROR "no commit time: set SOURCE_DATE_EPOCH to package outside a git checkout")
   endif()
+endif()
+
+# Stripping a Windows executable stamps it with the time, or with SOURCE_DATE_EPOCH: 0, as
+# the linker leaves it, is no time.
+file(GLOB_RECURSE binaries "${CPACK_TEMPORARY_DIRECTORY}/*/usb-flash-detect"
+  "${CPACK_TEMPORARY_DIRECTORY}/usb-flash-detect.exe")
+if(NOT binaries)
+  message(FATAL_ERROR "no usb-flash-detect among the staged files")
+endif()
+execute_process(COMMAND "${CMAKE_COMMAND}" -E env SOURCE_DATE_EPOCH=0
+    "${CPACK_USB_FLASH_DETECT_STRIP}" ${binaries} RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "stripping ${binaries} failed: ${result}")
 endif()
 
 list(GET CPACK_PACKAGE_FILES 0 archive)

@@ -17,17 +17,17 @@ endif()
 set(CPACK_PACKAGE_FILE_NAME
   "${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-${PACKAGE_SYSTEM}-${PACKAGE_PROCESSOR}")
 
-# One archive holding the tool's component only, its binary stripped.
+# One archive holding the tool's component only.
 set(CPACK_INSTALL_CMAKE_PROJECTS "${PROJECT_BINARY_DIR};${PROJECT_NAME};usb-flash-detect;/")
-set(CPACK_STRIP_FILES ON)
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
 else()
   set(CPACK_GENERATOR TGZ)
 endif()
 
-# The archive is written again with fixed times, order and owners, and SHA256SUMS beside
-# the archives lists it.
+# The staged binary is stripped, the archive written again with fixed times, order and
+# owners, and SHA256SUMS beside the archives lists it.
 set(CPACK_USB_FLASH_DETECT_SOURCE_DIR ${PROJECT_SOURCE_DIR})
+set(CPACK_USB_FLASH_DETECT_STRIP ${CMAKE_STRIP})
 set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/package_archive.cmake)
 include(CPack)

@@ -85,8 +85,16 @@ if(platform MATCHES "^windows")
       fail("${text} has a line not ended by CR LF")
     endif()
   endforeach()
-  # The version resource's strings are UTF-16.
+  # No link time: the PE header's TimeDateStamp, 8 bytes past the offset at 0x3C, is 0.
   file(READ "${WORK_DIR}/${binary}" exe HEX)
+  string(SUBSTRING "${exe}" 120 8 offset)
+  string(REGEX REPLACE "(..)(..)(..)(..)" "0x\\4\\3\\2\\1" offset "${offset}")
+  math(EXPR stamp_at "(${offset} + 8) * 2")
+  string(SUBSTRING "${exe}" ${stamp_at} 8 stamp)
+  if(NOT stamp STREQUAL "00000000")
+    fail("${binary} carries a link time (${stamp})")
+  endif()
+  # The version resource's strings are UTF-16.
   string(HEX "${COPYRIGHT}" wanted)
   string(REGEX REPLACE "(..)" "\\100" wanted "${wanted}")
   string(FIND "${exe}" "${wanted}" at)

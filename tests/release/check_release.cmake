@@ -30,6 +30,7 @@ foreach(clone IN LISTS clones)
   if(NOT result EQUAL 0)
     message(FATAL_ERROR "git clone into ${clone} failed: ${result}")
   endif()
+  file(MAKE_DIRECTORY "${clone}/build")
   foreach(workflow IN LISTS WORKFLOWS)
     string(TIMESTAMP started "%s")
     execute_process(COMMAND "${CMAKE_COMMAND}" --workflow --preset ${workflow}
