@@ -24,7 +24,17 @@ if(USB_FLASH_DETECT_FUZZERS)
     -fno-omit-frame-pointer -g)
 endif()
 
-# The Windows executable carries its runtime with it.
+# The Windows executable carries its runtime with it, and no link time: the same sources
+# give the same bytes.
 if(MINGW)
-  add_link_options(-static -static-libgcc -static-libstdc++)
+  add_link_options(-static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp)
+endif()
+
+# A release build gives the same bytes wherever the tree is checked out: no source or
+# build folder in the debug information, from which the GNU linker computes the build ID
+# that stays in a stripped binary.
+option(USB_FLASH_DETECT_REPRODUCIBLE "Keep the checkout's and the build's folders out of the binaries" OFF)
+if(USB_FLASH_DETECT_REPRODUCIBLE AND NOT MSVC)
+  add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=
+    -ffile-prefix-map=${PROJECT_BINARY_DIR}/=)
 endif()

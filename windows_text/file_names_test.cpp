@@ -57,6 +57,39 @@ std::vector<Listed> listing(std::vector<std::string> hostNames) {
   return listed;
 }
 
+// A row's name in the test list, so that a failing row can be named and run again: `text`
+// with its wildcards spelled out and each run of other characters a test name cannot hold
+// made one '_' between words.
+std::string testName(const std::string& text) {
+  std::string name;
+  const auto separate = [&name] {
+    if (!name.empty() && name.back() != '_') name += '_';
+  };
+  for (const char c : text) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) {
+      name += c;
+    } else if (c == '*' || c == '?') {
+      separate();
+      name += c == '*' ? "star_" : "any_";
+    } else {
+      separate();
+    }
+  }
+  return name.empty() ? "_" : name;
+}
+
+// Names the rows of `rows` by the text `textOf` gives for each, numbering a name that an
+// earlier row already has.
+template <typename Row, std::size_t N, typename TextOf>
+auto rowNames(const Row (&rows)[N], TextOf textOf) {
+  return [&rows, textOf](const testing::TestParamInfo<Row>& info) {
+    const std::string name = testName(textOf(info.param));
+    std::size_t earlier = 0;
+    for (std::size_t i = 0; i < info.index; ++i) earlier += testName(textOf(rows[i])) == name;
+    return earlier == 0 ? name : name + "_" + std::to_string(earlier + 1);
+  };
+}
+
 std::string inInf(const std::string& hostName) {
   return "<prefix>/drive_c/windows/inf/" + hostName;
 }
@@ -168,7 +201,8 @@ TEST_P(ListingTest, ListsAndOpensAsWindows) {
   EXPECT_EQ(listing(row.hostNames), row.expected) << row.what;
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, ListingTest, testing::ValuesIn(LISTING_ROWS));
+INSTANTIATE_TEST_SUITE_P(Rows, ListingTest, testing::ValuesIn(LISTING_ROWS),
+                         rowNames(LISTING_ROWS, [](const ListingRow& row) { return row.what; }));
 
 struct PathRow {
   const char* dosPath;
@@ -210,7 +244,8 @@ TEST_P(PathTest, MapsAsWindowsReadsIt) {
   EXPECT_EQ(opened(GetParam().dosPath), GetParam().expected) << GetParam().dosPath;
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, PathTest, testing::ValuesIn(PATH_ROWS));
+INSTANTIATE_TEST_SUITE_P(Rows, PathTest, testing::ValuesIn(PATH_ROWS),
+                         rowNames(PATH_ROWS, [](const PathRow& row) { return row.dosPath; }));
 
 TEST(PathTest, RefusesWhatDoesNotFit) {
   char hostPath[20];
@@ -247,7 +282,10 @@ TEST_P(PatternTest, MatchesAsWindows) {
       << row.pattern << " against " << row.hostName;
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, PatternTest, testing::ValuesIn(PATTERN_ROWS));
+INSTANTIATE_TEST_SUITE_P(Rows, PatternTest, testing::ValuesIn(PATTERN_ROWS),
+                         rowNames(PATTERN_ROWS, [](const PatternRow& row) {
+                           return std::string(row.pattern) + " " + row.hostName;
+                         }));
 
 struct SameNameRow {
   const char* hostName;
@@ -276,7 +314,10 @@ TEST_P(SameNameTest, ComparesWithoutRegardToCase) {
       << row.hostName << " and " << row.other;
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, SameNameTest, testing::ValuesIn(SAME_NAME_ROWS));
+INSTANTIATE_TEST_SUITE_P(Rows, SameNameTest, testing::ValuesIn(SAME_NAME_ROWS),
+                         rowNames(SAME_NAME_ROWS, [](const SameNameRow& row) {
+                           return std::string(row.hostName) + " " + row.other;
+                         }));
 
 TEST(UpperCaseTest, RunsOfTheTable) {
   EXPECT_EQ(upper_case::upperCase(u'a'), u'A');

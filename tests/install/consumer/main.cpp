@@ -1,7 +1,7 @@
 // Exits 0 only when the installed matcher matches and captures as documented.
 #include <cstring>
 
-#include "match/match.h"
+#include "usb_flash_detect/match.h"
 
 int main() {
   namespace match = usb_flash_detect::match;
