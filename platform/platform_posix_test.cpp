@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -37,12 +38,15 @@ extern "C" dirent* readdir(DIR* folder) {
 
 namespace {
 
-const std::string PREFIX = PLATFORM_TEST_DIR;
+// A prefix of this process's own: CTest runs each test as a process, side by side, and the
+// layer takes the prefix once per process.
+const std::string PREFIX = PLATFORM_TEST_DIR "/" + std::to_string(getpid());
 const std::string DRIVE_C = PREFIX + "/drive_c";
 
 class PosixPlatform : public testing::Test {
  protected:
   static void SetUpTestSuite() { setenv("WINEPREFIX", PREFIX.c_str(), 1); }
+  static void TearDownTestSuite() { fs::remove_all(PREFIX); }
   void SetUp() override { ASSERT_TRUE(support::freshDirectory(DRIVE_C)); }
 
   // Makes the folders of `path` under drive C: and an INF file in the last one.
