@@ -58,7 +58,7 @@ constexpr KindTraits KINDS[] = {
     {sizeof(long double), "eEfFgGaA"},
 };
 constexpr std::size_t KIND_COUNT = std::size(KINDS);
-static_assert(KIND_COUNT == static_cast<std::size_t>(MatchOutputKind::LongDouble) + 1);
+static_assert(KIND_COUNT == static_cast<std::size_t>(MatchOutputKind::LONG_DOUBLE) + 1);
 
 // Whether the conversion character `conversion` ('\0': none) may store into `kind`.
 bool fits(char conversion, MatchOutputKind kind) {
@@ -101,7 +101,7 @@ Outputs makeOutputs(std::span<const std::uint8_t> choices) {
   std::vector<std::unique_ptr<unsigned char[]>> blocks;
   for (const std::uint8_t choice : choices) {
     const auto kind = static_cast<MatchOutputKind>(choice % KIND_COUNT);
-    const bool text = kind == MatchOutputKind::Text;
+    const bool text = kind == MatchOutputKind::TEXT;
     const std::size_t size =
         text ? choice / KIND_COUNT % (LARGEST_TEXT_OUTPUT + 1) : KINDS[choice % KIND_COUNT].size;
     blocks.push_back(std::make_unique<unsigned char[]>(size));
@@ -121,9 +121,9 @@ void checkOutput(const MatchOutput& output, const unsigned char* before, char co
   if (size == 0) return;  // nothing may be written; the heap block's bounds catch a write
   if (!fits(conversion, output.kind)) {
     require(std::memcmp(bytes, before, size) == 0);
-  } else if (output.kind == MatchOutputKind::Text && conversion == 's') {
+  } else if (output.kind == MatchOutputKind::TEXT && conversion == 's') {
     require(strnlen(reinterpret_cast<const char*>(bytes), size) < size);
-  } else if (output.kind == MatchOutputKind::Text) {
+  } else if (output.kind == MatchOutputKind::TEXT) {
     require(std::memcmp(bytes + 1, before + 1, size - 1) == 0);  // "%c": one byte
   }
 }
@@ -200,8 +200,8 @@ bool smallEnoughForModel(const std::string& pattern, const char* text) {
 }
 
 bool modelled(MatchOutputKind kind) {
-  return kind == MatchOutputKind::Text || kind == MatchOutputKind::Char ||
-         kind == MatchOutputKind::Int;
+  return kind == MatchOutputKind::TEXT || kind == MatchOutputKind::CHAR ||
+         kind == MatchOutputKind::INT;
 }
 
 void compareWithModel(const std::string& pattern, const char* text, int caseSensitive,

@@ -40,13 +40,13 @@ namespace usb_flash_detect::match {
 namespace {
 
 enum class ElementKind : unsigned char {
-  End,
-  AnyOne,
-  Star,
-  Literal,
-  CaseInsensitive,
-  CaseSensitive,
-  Store
+  END,
+  ANY_ONE,
+  STAR,
+  LITERAL,
+  CASE_INSENSITIVE,
+  CASE_SENSITIVE,
+  STORE
 };
 
 // One element of the pattern: where the next one starts and, for a literal, how many
@@ -66,17 +66,17 @@ constexpr std::size_t LONGEST_RUN = 1U << 16U;
 Element readDirective(const char* p) {
   switch (p[1]) {
     case '\0':
-      return {p + 1, 1, ElementKind::Literal};  // a lone final "%" stands for itself
+      return {p + 1, 1, ElementKind::LITERAL};  // a lone final "%" stands for itself
     case ':':
-      return {p + 2, 0, ElementKind::CaseInsensitive};
+      return {p + 2, 0, ElementKind::CASE_INSENSITIVE};
     case '=':
-      return {p + 2, 0, ElementKind::CaseSensitive};
+      return {p + 2, 0, ElementKind::CASE_SENSITIVE};
     case '%':
     case '?':
     case '*':
-      return {p + 2, 1, ElementKind::Literal};
+      return {p + 2, 1, ElementKind::LITERAL};
     default:
-      return {p + 2, 0, ElementKind::Store};
+      return {p + 2, 0, ElementKind::STORE};
   }
 }
 
@@ -87,17 +87,17 @@ bool isPlainByte(char c) {
 Element readElement(const char* p) {
   switch (*p) {
     case '\0':
-      return {p, 0, ElementKind::End};
+      return {p, 0, ElementKind::END};
     case '?':
-      return {p + 1, 0, ElementKind::AnyOne};
+      return {p + 1, 0, ElementKind::ANY_ONE};
     case '*':
-      return {p + 1, 0, ElementKind::Star};
+      return {p + 1, 0, ElementKind::STAR};
     case '%':
       return readDirective(p);
     default: {
       const char* end = p + 1;
       while (isPlainByte(*end) && static_cast<std::size_t>(end - p) < LONGEST_RUN) ++end;
-      return {end, static_cast<std::uint32_t>(end - p), ElementKind::Literal};
+      return {end, static_cast<std::uint32_t>(end - p), ElementKind::LITERAL};
     }
   }
 }
@@ -130,8 +130,8 @@ void storeText(const MatchOutput& output, Capture capture) {
 }
 
 void storeChar(const MatchOutput& output, Capture capture) {
-  const bool fits = output.kind == MatchOutputKind::Char ||
-                    (output.kind == MatchOutputKind::Text && output.capacity > 0);
+  const bool fits = output.kind == MatchOutputKind::CHAR ||
+                    (output.kind == MatchOutputKind::TEXT && output.capacity > 0);
   if (fits && capture.begin != capture.end) *static_cast<char*>(output.target) = *capture.begin;
 }
 
@@ -159,13 +159,13 @@ void storeInteger(void* target, char conversion, scan::Field field) {
 
 void storeSigned(const MatchOutput& output, char conversion, scan::Field field) {
   switch (output.kind) {
-    case MatchOutputKind::Short:
+    case MatchOutputKind::SHORT:
       return storeInteger<short>(output.target, conversion, field);
-    case MatchOutputKind::Int:
+    case MatchOutputKind::INT:
       return storeInteger<int>(output.target, conversion, field);
-    case MatchOutputKind::Long:
+    case MatchOutputKind::LONG:
       return storeInteger<long>(output.target, conversion, field);
-    case MatchOutputKind::LongLong:
+    case MatchOutputKind::LONG_LONG:
       return storeInteger<long long>(output.target, conversion, field);
     default:
       return;  // an output of another kind is left as it was
@@ -174,13 +174,13 @@ void storeSigned(const MatchOutput& output, char conversion, scan::Field field) 
 
 void storeUnsigned(const MatchOutput& output, char conversion, scan::Field field) {
   switch (output.kind) {
-    case MatchOutputKind::UnsignedShort:
+    case MatchOutputKind::UNSIGNED_SHORT:
       return storeInteger<unsigned short>(output.target, conversion, field);
-    case MatchOutputKind::Unsigned:
+    case MatchOutputKind::UNSIGNED:
       return storeInteger<unsigned>(output.target, conversion, field);
-    case MatchOutputKind::UnsignedLong:
+    case MatchOutputKind::UNSIGNED_LONG:
       return storeInteger<unsigned long>(output.target, conversion, field);
-    case MatchOutputKind::UnsignedLongLong:
+    case MatchOutputKind::UNSIGNED_LONG_LONG:
       return storeInteger<unsigned long long>(output.target, conversion, field);
     default:
       return;
@@ -190,16 +190,16 @@ void storeUnsigned(const MatchOutput& output, char conversion, scan::Field field
 template <class T>
 void storeFloating(void* target, scan::Field field) {
   T value{};
-  if (scan::readFloat(field, value) == scan::FloatRead::Value) *static_cast<T*>(target) = value;
+  if (scan::readFloat(field, value) == scan::FloatRead::VALUE) *static_cast<T*>(target) = value;
 }
 
 void storeFloat(const MatchOutput& output, scan::Field field) {
   switch (output.kind) {
-    case MatchOutputKind::Float:
+    case MatchOutputKind::FLOAT:
       return storeFloating<float>(output.target, field);
-    case MatchOutputKind::Double:
+    case MatchOutputKind::DOUBLE:
       return storeFloating<double>(output.target, field);
-    case MatchOutputKind::LongDouble:
+    case MatchOutputKind::LONG_DOUBLE:
       return storeFloating<long double>(output.target, field);
     default:
       return;
@@ -235,7 +235,7 @@ void storeConversion(const MatchOutput& output, char conversion, Capture capture
 }
 
 // What is known before the walk of the text's end against the pattern after its last star.
-enum class Tail : unsigned char { Unknown, Matches, Fails };
+enum class Tail : unsigned char { UNKNOWN, MATCHES, FAILS };
 
 // What every step of one match shares: the ends of the texts, the outputs, and what the
 // pattern asks after its last star.
@@ -265,11 +265,11 @@ const char* findLastStar(const char* pattern, const char* end) {
 
 void readTail(Match& match) {
   Element element = readElement(match.lastStar + 1);
-  if (element.kind == ElementKind::Store) element = readElement(element.next);  // the star's own
-  for (; element.kind != ElementKind::End; element = readElement(element.next)) {
-    if (element.kind == ElementKind::Literal) match.tailLength += element.length;
-    if (element.kind == ElementKind::AnyOne) ++match.tailLength;
-    if (element.kind == ElementKind::Store) ++match.tailStores;
+  if (element.kind == ElementKind::STORE) element = readElement(element.next);  // the star's own
+  for (; element.kind != ElementKind::END; element = readElement(element.next)) {
+    if (element.kind == ElementKind::LITERAL) match.tailLength += element.length;
+    if (element.kind == ElementKind::ANY_ONE) ++match.tailLength;
+    if (element.kind == ElementKind::STORE) ++match.tailStores;
   }
 }
 
@@ -289,18 +289,18 @@ Tail checkPlainTail(Match& match, const char* pattern, const char* text, int cas
     if (*p == '*') {
       match.lastStar = p;
       match.tailLength = static_cast<std::size_t>(match.patternEnd - p - 1);
-      return Tail::Matches;
+      return Tail::MATCHES;
     }
-    if (t == text || !samePlainByte(*p, *--t, caseSensitive)) return Tail::Fails;
+    if (t == text || !samePlainByte(*p, *--t, caseSensitive)) return Tail::FAILS;
   }
-  return t == text ? Tail::Matches : Tail::Fails;
+  return t == text ? Tail::MATCHES : Tail::FAILS;
 }
 
 // Lengths, the last star and what the pattern asks after it.
 Match prepare(const char* pattern, const char* text, int caseSensitive, MatchOutputList outputs) {
   const std::size_t patternLength = std::strlen(pattern);
   Match match{
-      pattern + patternLength, text + std::strlen(text), outputs, nullptr, 0, 0, Tail::Unknown};
+      pattern + patternLength, text + std::strlen(text), outputs, nullptr, 0, 0, Tail::UNKNOWN};
   if (std::strchr(pattern, '%') == nullptr) {
     match.tail = checkPlainTail(match, pattern, text, caseSensitive);
     return match;
@@ -316,7 +316,7 @@ void store(const Match& match, std::size_t index, char conversion, Capture captu
   if (index >= match.outputs.count) return;
   const MatchOutput& output = match.outputs.items[index];
   if (conversion == 's') {
-    if (output.kind == MatchOutputKind::Text) storeText(output, capture);
+    if (output.kind == MatchOutputKind::TEXT) storeText(output, capture);
     return;
   }
   storeConversion(output, conversion, capture);
@@ -383,7 +383,7 @@ void seekFirstByte(StarPoint& star, const Match& match) {
 // The first split worth trying, from the star's own position on: the last star's only
 // one, or the first place that holds the byte every trial starts with.
 void firstSplit(StarPoint& star, const Match& match, bool isLast) {
-  if (isLast && match.tail == Tail::Matches) {
+  if (isLast && match.tail == Tail::MATCHES) {
     star.onlySplit = true;
     star.tailChecked = true;
     const auto left = static_cast<std::size_t>(match.textEnd - star.split);
@@ -409,22 +409,22 @@ StarPoint openStar(const Cursor& at, const char* afterStar, const Match& match) 
   const char* after = afterStars(afterStar, match.patternEnd);
   StarPoint star{after, at.text, at.text, at.caseSensitive, at.outputIndex, 0, at.outputIndex, 0,
                  0,     false,   false};
-  if (isLastStar(after, match) && match.tail == Tail::Matches) {
+  if (isLastStar(after, match) && match.tail == Tail::MATCHES) {
     firstSplit(star, match, true);
     return star;
   }
   Element following = readElement(after);
-  if (following.kind == ElementKind::Store) {
+  if (following.kind == ElementKind::STORE) {
     star.patternAfter = following.next;
     star.conversion = following.conversion();
     star.outputIndex = at.outputIndex + 1;
     following = readElement(following.next);
   }
   // "?" before the first literal only consume; a directive among them could store.
-  for (; following.kind == ElementKind::AnyOne; following = readElement(following.next)) {
+  for (; following.kind == ElementKind::ANY_ONE; following = readElement(following.next)) {
     ++star.firstByteAt;
   }
-  if (following.kind == ElementKind::Literal && at.caseSensitive) {
+  if (following.kind == ElementKind::LITERAL && at.caseSensitive) {
     star.firstByte = *following.bytes();
   }
   firstSplit(star, match, isLastStar(after, match));
@@ -443,57 +443,57 @@ Cursor startTrial(const StarPoint& star) {
   return {star.patternAfter, star.split, star.split, star.caseSensitive, star.outputIndex};
 }
 
-// Other: the element is not one takeSimple takes.
-enum class Step : unsigned char { Continue, Matched, Failed, Other };
+// OTHER: the element is not one takeSimple takes.
+enum class Step : unsigned char { CONTINUE, MATCHED, FAILS, OTHER };
 
 // Takes the commonest elements in place, without reading them as elements: a "?", or, in
 // the case-sensitive mode, a run of literal bytes, compared as it is read.
 Step takeSimple(Cursor& at, const Match& match) {
   if (*at.pattern == '?') {
-    if (at.text == match.textEnd) return Step::Failed;
+    if (at.text == match.textEnd) return Step::FAILS;
     ++at.pattern;
     ++at.text;
-    return Step::Continue;
+    return Step::CONTINUE;
   }
-  if (!at.caseSensitive || !isPlainByte(*at.pattern)) return Step::Other;
+  if (!at.caseSensitive || !isPlainByte(*at.pattern)) return Step::OTHER;
   for (; isPlainByte(*at.pattern); ++at.pattern, ++at.text) {
-    if (at.text == match.textEnd || *at.text != *at.pattern) return Step::Failed;
+    if (at.text == match.textEnd || *at.text != *at.pattern) return Step::FAILS;
   }
   at.captureStart = at.text;
-  return Step::Continue;
+  return Step::CONTINUE;
 }
 
-// Takes one element of the pattern at `at`. Failed means the current trial fails here.
+// Takes one element of the pattern at `at`. FAILS means the current trial fails here.
 Step takeElement(Cursor& at, const Element& element, const Match& match) {
   const auto left = static_cast<std::size_t>(match.textEnd - at.text);
   switch (element.kind) {
-    case ElementKind::End:
-      return left == 0 ? Step::Matched : Step::Failed;
-    case ElementKind::AnyOne:
-      if (left == 0) return Step::Failed;
+    case ElementKind::END:
+      return left == 0 ? Step::MATCHED : Step::FAILS;
+    case ElementKind::ANY_ONE:
+      if (left == 0) return Step::FAILS;
       ++at.text;
       break;
-    case ElementKind::Literal:
+    case ElementKind::LITERAL:
       if (left < element.length ||
           !sameBytes(element.bytes(), at.text, element.length, at.caseSensitive)) {
-        return Step::Failed;
+        return Step::FAILS;
       }
       at.text += element.length;
       at.captureStart = at.text;
       break;
-    case ElementKind::CaseInsensitive:
-    case ElementKind::CaseSensitive:
-      at.caseSensitive = element.kind == ElementKind::CaseSensitive;
+    case ElementKind::CASE_INSENSITIVE:
+    case ElementKind::CASE_SENSITIVE:
+      at.caseSensitive = element.kind == ElementKind::CASE_SENSITIVE;
       break;
-    case ElementKind::Store:
+    case ElementKind::STORE:
       store(match, at.outputIndex++, element.conversion(), {at.captureStart, at.text});
       at.captureStart = at.text;
       break;
-    case ElementKind::Star:
+    case ElementKind::STAR:
       break;  // handled by the caller
   }
   at.pattern = element.next;
-  return Step::Continue;
+  return Step::CONTINUE;
 }
 
 // The walk: where it stands, and the most recent star, if any.
@@ -511,15 +511,15 @@ Step takeStar(Walk& walk, const Element& element, const Match& match) {
   walk.haveStar = true;
   if (walk.star.tailChecked) {
     const auto left = static_cast<std::size_t>(match.textEnd - walk.star.split);
-    return left == match.tailLength ? Step::Matched : Step::Failed;
+    return left == match.tailLength ? Step::MATCHED : Step::FAILS;
   }
   walk.at = startTrial(walk.star);
-  return Step::Continue;
+  return Step::CONTINUE;
 }
 
 Step takeOther(Walk& walk, const Match& match) {
   const Element element = readElement(walk.at.pattern);
-  if (element.kind == ElementKind::Star) return takeStar(walk, element, match);
+  if (element.kind == ElementKind::STAR) return takeStar(walk, element, match);
   return takeElement(walk.at, element, match);
 }
 
@@ -528,13 +528,13 @@ Step takeOther(Walk& walk, const Match& match) {
 int matchPatternCore(const char* pattern, const char* text, int caseSensitive,
                      MatchOutputList outputs) {
   const Match match = prepare(pattern, text, caseSensitive, outputs);
-  if (match.tail == Tail::Fails) return 0;
+  if (match.tail == Tail::FAILS) return 0;
   Walk walk{{pattern, text, text, caseSensitive != 0, 0}, {}, false};
   for (;;) {
     Step step = takeSimple(walk.at, match);
-    if (step == Step::Other) step = takeOther(walk, match);
-    if (step == Step::Continue) continue;
-    if (step == Step::Matched) {
+    if (step == Step::OTHER) step = takeOther(walk, match);
+    if (step == Step::CONTINUE) continue;
+    if (step == Step::MATCHED) {
       if (walk.haveStar) finishStar(walk.star, match);
       return 1;
     }

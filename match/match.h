@@ -53,19 +53,19 @@
 namespace usb_flash_detect::match {
 
 enum class MatchOutputKind : unsigned char {
-  Text,
-  Char,
-  Short,
-  Int,
-  Long,
-  LongLong,
-  UnsignedShort,
-  Unsigned,
-  UnsignedLong,
-  UnsignedLongLong,
-  Float,
-  Double,
-  LongDouble,
+  TEXT,
+  CHAR,
+  SHORT,
+  INT,
+  LONG,
+  LONG_LONG,
+  UNSIGNED_SHORT,
+  UNSIGNED,
+  UNSIGNED_LONG,
+  UNSIGNED_LONG_LONG,
+  FLOAT,
+  DOUBLE,
+  LONG_DOUBLE,
 };
 
 // One caller-supplied output: where to store, what it is, and for text its capacity in
@@ -89,47 +89,47 @@ int matchPatternCore(const char* pattern, const char* text, int caseSensitive,
 
 namespace match_output {
 inline MatchOutput describe(std::span<char> buffer) {
-  return {MatchOutputKind::Text, buffer.data(), buffer.size()};
+  return {MatchOutputKind::TEXT, buffer.data(), buffer.size()};
 }
 inline MatchOutput describe(char& c) {
-  return {MatchOutputKind::Char, &c, 1};
+  return {MatchOutputKind::CHAR, &c, 1};
 }
 // A bare char* says neither whether it is one character or a buffer, nor how large the
 // buffer is; pass a char for %c, and a char array or std::span<char> for %s.
 MatchOutput describe(char* c) = delete;
 MatchOutput describe(const char* c) = delete;
 inline MatchOutput describe(short* v) {
-  return {MatchOutputKind::Short, v, sizeof *v};
+  return {MatchOutputKind::SHORT, v, sizeof *v};
 }
 inline MatchOutput describe(int* v) {
-  return {MatchOutputKind::Int, v, sizeof *v};
+  return {MatchOutputKind::INT, v, sizeof *v};
 }
 inline MatchOutput describe(long* v) {
-  return {MatchOutputKind::Long, v, sizeof *v};
+  return {MatchOutputKind::LONG, v, sizeof *v};
 }
 inline MatchOutput describe(long long* v) {
-  return {MatchOutputKind::LongLong, v, sizeof *v};
+  return {MatchOutputKind::LONG_LONG, v, sizeof *v};
 }
 inline MatchOutput describe(unsigned short* v) {
-  return {MatchOutputKind::UnsignedShort, v, sizeof *v};
+  return {MatchOutputKind::UNSIGNED_SHORT, v, sizeof *v};
 }
 inline MatchOutput describe(unsigned* v) {
-  return {MatchOutputKind::Unsigned, v, sizeof *v};
+  return {MatchOutputKind::UNSIGNED, v, sizeof *v};
 }
 inline MatchOutput describe(unsigned long* v) {
-  return {MatchOutputKind::UnsignedLong, v, sizeof *v};
+  return {MatchOutputKind::UNSIGNED_LONG, v, sizeof *v};
 }
 inline MatchOutput describe(unsigned long long* v) {
-  return {MatchOutputKind::UnsignedLongLong, v, sizeof *v};
+  return {MatchOutputKind::UNSIGNED_LONG_LONG, v, sizeof *v};
 }
 inline MatchOutput describe(float* v) {
-  return {MatchOutputKind::Float, v, sizeof *v};
+  return {MatchOutputKind::FLOAT, v, sizeof *v};
 }
 inline MatchOutput describe(double* v) {
-  return {MatchOutputKind::Double, v, sizeof *v};
+  return {MatchOutputKind::DOUBLE, v, sizeof *v};
 }
 inline MatchOutput describe(long double* v) {
-  return {MatchOutputKind::LongDouble, v, sizeof *v};
+  return {MatchOutputKind::LONG_DOUBLE, v, sizeof *v};
 }
 
 // A char array, whatever its size: text with its whole size as capacity.

@@ -109,7 +109,7 @@ bool integerValue(const Integer& number, T& value) {
   return true;
 }
 
-enum class FloatRead : unsigned char { None, Overflow, Value };
+enum class FloatRead : unsigned char { NO_NUMBER, TOO_LARGE, VALUE };
 
 // Whether the bytes at p start with `word` (lower case), in any case.
 inline bool startsWithWord(const char* p, const char* end, const char* word) {
@@ -127,13 +127,13 @@ FloatRead readSpecial(const char* p, const char* end, bool negative, T& value) {
     value = std::numeric_limits<T>::quiet_NaN();
   } else if (startsWithWord(p, end, "inf")) {
     const bool goesOn = end - p > 3 && (p[3] | 0x20) == 'i';
-    if (goesOn && !startsWithWord(p, end, "infinity")) return FloatRead::None;
+    if (goesOn && !startsWithWord(p, end, "infinity")) return FloatRead::NO_NUMBER;
     value = std::numeric_limits<T>::infinity();
   } else {
-    return FloatRead::None;
+    return FloatRead::NO_NUMBER;
   }
   if (negative) value = -value;
-  return FloatRead::Value;
+  return FloatRead::VALUE;
 }
 
 // A number's significant digits without the point, in a buffer of its own, so that the
@@ -192,25 +192,25 @@ FloatRead convertDigits(Digits& digits, std::size_t length, bool hex, bool large
     const int savedErrno = errno;
     const long double parsed = std::strtold(digits.text + (hex ? 0 : Digits::PREFIX), nullptr);
     errno = savedErrno;
-    if (std::isinf(parsed)) return FloatRead::Overflow;
+    if (std::isinf(parsed)) return FloatRead::TOO_LARGE;
     value = parsed;
-    return FloatRead::Value;
+    return FloatRead::VALUE;
   } else if constexpr (std::is_same_v<T, long double>) {
     double narrow = 0;
     const FloatRead read = convertDigits(digits, length, hex, large, narrow);
-    if (read == FloatRead::Value) value = narrow;
+    if (read == FloatRead::VALUE) value = narrow;
     return read;
   } else {
     T parsed{};
     const auto format = hex ? std::chars_format::hex : std::chars_format::general;
     const auto result =
         std::from_chars(digits.text + Digits::PREFIX, digits.text + length, parsed, format);
-    if (result.ec == std::errc::result_out_of_range && large) return FloatRead::Overflow;
+    if (result.ec == std::errc::result_out_of_range && large) return FloatRead::TOO_LARGE;
     if (result.ec != std::errc{} && result.ec != std::errc::result_out_of_range) {
-      return FloatRead::None;
+      return FloatRead::NO_NUMBER;
     }
     value = result.ec == std::errc{} ? parsed : T{0};
-    return FloatRead::Value;
+    return FloatRead::VALUE;
   }
 }
 
@@ -225,10 +225,10 @@ FloatRead readFloat(Field field, T& value) {
   const bool hex = hasHexPrefix(p, field.end);
   Digits digits;
   readDigits(hex ? p + 2 : p, field.end, hex ? 16 : 10, digits);
-  if (!digits.found) return FloatRead::None;
+  if (!digits.found) return FloatRead::NO_NUMBER;
   if (digits.count == 0) {
     value = negative ? -T{0} : T{0};
-    return FloatRead::Value;
+    return FloatRead::VALUE;
   }
   const long digitBits = hex ? 4 : 1;  // exponent units per digit
   const long exponent = readExponent(digits.next, field.end, hex ? 'p' : 'e');
@@ -240,7 +240,7 @@ FloatRead readFloat(Field field, T& value) {
                                      exponent - digits.fraction * digitBits);
   length = static_cast<std::size_t>(written.ptr - digits.text);
   const FloatRead read = convertDigits(digits, length, hex, large, value);
-  if (read == FloatRead::Value && negative) value = -value;
+  if (read == FloatRead::VALUE && negative) value = -value;
   return read;
 }
 
