@@ -642,6 +642,18 @@ TEST(MatchDirectives, Conversions) {
       {"*%f", "INFx", "long double", 1, "inf"},
       {"*%f", "nan", "double", 1, "nan"},
       {"*%f", "1,5", "double", 1, "1"},
+      // Every digit is read, however many: zeros before the number, zeros and digits past
+      // those a floating number keeps, and an exponent that makes up for a million zeros.
+      {"*%d", std::string(4093, '0') + "12345", "int", 1, "12345"},
+      {"*%d", std::string(5000, '0') + "1", "int", 1, "1"},
+      {"*%x", std::string(5000, '0') + "ff", "unsigned", 1, "255"},
+      {"*%f", std::string(5000, '0') + "1.5", "double", 1, "1.5"},
+      {"*%f", "0." + std::string(5000, '0') + "1e5001", "double", 1, "1"},
+      {"*%e", "1" + std::string(5000, '0') + "e-5000", "double", 1, "1"},
+      {"*%g", "1." + std::string(5000, '0') + "1", "double", 1, "1"},
+      {"*%e", "0." + std::string(1100000, '0') + "1e1100001", "double", 1, "1"},
+      {"*%a", "0x1" + std::string(5000, '0') + "p-20000", "double", 1, "1"},
+      {"*%a", "0x1." + std::string(5000, '0') + "1", "float", 1, "1"},
   });
 }
 
@@ -779,6 +791,11 @@ TEST(MatchDirectives, OutputsThatDoNotFitStayUntouched) {
       {"*%a", "0x1p1024", "double", 1, "~"},
       {"*%e", "1e999999999999999999999", "double", 1, "~"},
       {"*%e", "1e5000", "long double", 1, "~"},
+      // Digits past those kept that could round either way: 1 + 2^-53, halfway between two
+      // doubles, then 4,041 zeros and a 1.
+      {"*%f",
+       "1.00000000000000011102230246251565404236316680908203125" + std::string(4041, '0') + "1",
+       "double", 1, "~"},
       // Not numbers at all.
       {"*%f", "infinit", "double", 1, "~"},
       {"*%f", "in", "double", 1, "~"},
