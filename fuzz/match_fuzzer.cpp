@@ -36,34 +36,28 @@ void require(bool condition) {
   if (!condition) std::abort();
 }
 
-// Each kind of output, in MatchOutputKind's order: its size (a text's is chosen with it)
-// and the conversion characters that may store into it.
-struct KindTraits {
-  std::size_t size;
-  const char* conversions;
+// The size of each kind of output, in MatchOutputKind's order (a text's is chosen with it).
+constexpr std::size_t KIND_SIZES[] = {
+    0,
+    sizeof(char),
+    sizeof(short),
+    sizeof(int),
+    sizeof(long),
+    sizeof(long long),
+    sizeof(unsigned short),
+    sizeof(unsigned),
+    sizeof(unsigned long),
+    sizeof(unsigned long long),
+    sizeof(float),
+    sizeof(double),
+    sizeof(long double),
 };
-constexpr KindTraits KINDS[] = {
-    {0, "sc"},
-    {sizeof(char), "c"},
-    {sizeof(short), "di"},
-    {sizeof(int), "di"},
-    {sizeof(long), "di"},
-    {sizeof(long long), "di"},
-    {sizeof(unsigned short), "uoxX"},
-    {sizeof(unsigned), "uoxX"},
-    {sizeof(unsigned long), "uoxX"},
-    {sizeof(unsigned long long), "uoxX"},
-    {sizeof(float), "eEfFgGaA"},
-    {sizeof(double), "eEfFgGaA"},
-    {sizeof(long double), "eEfFgGaA"},
-};
-constexpr std::size_t KIND_COUNT = std::size(KINDS);
+constexpr std::size_t KIND_COUNT = std::size(KIND_SIZES);
 static_assert(KIND_COUNT == static_cast<std::size_t>(MatchOutputKind::LONG_DOUBLE) + 1);
 
 // Whether the conversion character `conversion` ('\0': none) may store into `kind`.
 bool fits(char conversion, MatchOutputKind kind) {
-  const char* conversions = KINDS[static_cast<std::size_t>(kind)].conversions;
-  return conversion != '\0' && std::strchr(conversions, conversion) != nullptr;
+  return conversion != '\0' && outputTakes(kind, conversion);
 }
 
 // The conversion characters of the pattern's storing directives, in order; a "%" at the
@@ -103,7 +97,7 @@ Outputs makeOutputs(std::span<const std::uint8_t> choices) {
     const auto kind = static_cast<MatchOutputKind>(choice % KIND_COUNT);
     const bool text = kind == MatchOutputKind::TEXT;
     const std::size_t size =
-        text ? choice / KIND_COUNT % (LARGEST_TEXT_OUTPUT + 1) : KINDS[choice % KIND_COUNT].size;
+        text ? choice / KIND_COUNT % (LARGEST_TEXT_OUTPUT + 1) : KIND_SIZES[choice % KIND_COUNT];
     blocks.push_back(std::make_unique<unsigned char[]>(size));
     std::memset(blocks.back().get(), FILL, size);
     if (text && size > 0) blocks.back()[0] = '\0';
@@ -163,8 +157,8 @@ std::unique_ptr<char[][N]> textArray() {
 template <class... Typed>
 void fuzzTypedWith(const char* pattern, const char* text, const std::string& conversions,
                    Typed&&... outputs) {
-  const Outputs described({match_output::describeAny(outputs)...});
-  const int matched = matchPattern(pattern, text, std::forward<Typed>(outputs)...);
+  const Outputs described({match_output::describe(outputs)...});
+  const int matched = matchPattern(runtimePattern(pattern), text, std::forward<Typed>(outputs)...);
   require(matched == matchPatternCore(pattern, text, 1, {}));
   checkOutputs(described, conversions);
 }

@@ -130,9 +130,9 @@ void storeText(const MatchOutput& output, Capture capture) {
 }
 
 void storeChar(const MatchOutput& output, Capture capture) {
-  const bool fits = output.kind == MatchOutputKind::CHAR ||
-                    (output.kind == MatchOutputKind::TEXT && output.capacity > 0);
-  if (fits && capture.begin != capture.end) *static_cast<char*>(output.target) = *capture.begin;
+  if (output.capacity > 0 && capture.begin != capture.end) {
+    *static_cast<char*>(output.target) = *capture.begin;
+  }
 }
 
 // The base of an integer conversion: 0 for %i, which takes it from the digits' prefix.
@@ -151,40 +151,9 @@ unsigned integerBase(char conversion) {
 }
 
 template <class T>
-void storeInteger(void* target, char conversion, scan::Field field) {
+void storeInteger(void* target, unsigned base, scan::Field field) {
   T value{};
-  const scan::Integer number = scan::readInteger(field, integerBase(conversion));
-  if (scan::integerValue(number, value)) *static_cast<T*>(target) = value;
-}
-
-void storeSigned(const MatchOutput& output, char conversion, scan::Field field) {
-  switch (output.kind) {
-    case MatchOutputKind::SHORT:
-      return storeInteger<short>(output.target, conversion, field);
-    case MatchOutputKind::INT:
-      return storeInteger<int>(output.target, conversion, field);
-    case MatchOutputKind::LONG:
-      return storeInteger<long>(output.target, conversion, field);
-    case MatchOutputKind::LONG_LONG:
-      return storeInteger<long long>(output.target, conversion, field);
-    default:
-      return;  // an output of another kind is left as it was
-  }
-}
-
-void storeUnsigned(const MatchOutput& output, char conversion, scan::Field field) {
-  switch (output.kind) {
-    case MatchOutputKind::UNSIGNED_SHORT:
-      return storeInteger<unsigned short>(output.target, conversion, field);
-    case MatchOutputKind::UNSIGNED:
-      return storeInteger<unsigned>(output.target, conversion, field);
-    case MatchOutputKind::UNSIGNED_LONG:
-      return storeInteger<unsigned long>(output.target, conversion, field);
-    case MatchOutputKind::UNSIGNED_LONG_LONG:
-      return storeInteger<unsigned long long>(output.target, conversion, field);
-    default:
-      return;
-  }
+  if (scan::integerValue(scan::readInteger(field, base), value)) *static_cast<T*>(target) = value;
 }
 
 template <class T>
@@ -193,44 +162,37 @@ void storeFloating(void* target, scan::Field field) {
   if (scan::readFloat(field, value) == scan::FloatRead::VALUE) *static_cast<T*>(target) = value;
 }
 
-void storeFloat(const MatchOutput& output, scan::Field field) {
-  switch (output.kind) {
-    case MatchOutputKind::FLOAT:
-      return storeFloating<float>(output.target, field);
-    case MatchOutputKind::DOUBLE:
-      return storeFloating<double>(output.target, field);
-    case MatchOutputKind::LONG_DOUBLE:
-      return storeFloating<long double>(output.target, field);
-    default:
-      return;
-  }
-}
-
-// A scan conversion: the capture is read as a number of the output's type and stored
-// only when it is one and fits; anything else leaves the output as it was.
-void storeConversion(const MatchOutput& output, char conversion, Capture capture) {
-  if (conversion == 'c') return storeChar(output, capture);
+// A number, stored only when the capture is one and it fits the output's type.
+void storeNumber(const MatchOutput& output, char conversion, Capture capture) {
   const scan::Field field = scan::numberField(capture.begin, capture.end);
-  switch (conversion) {
-    case 'd':
-    case 'i':
-      return storeSigned(output, conversion, field);
-    case 'u':
-    case 'o':
-    case 'x':
-    case 'X':
-      return storeUnsigned(output, conversion, field);
-    case 'e':
-    case 'E':
-    case 'f':
-    case 'F':
-    case 'g':
-    case 'G':
-    case 'a':
-    case 'A':
-      return storeFloat(output, field);
-    default:
-      return;  // no such conversion: the output is left as it was
+  void* target = output.target;
+  const unsigned base = integerBase(conversion);
+  switch (output.kind) {
+    case MatchOutputKind::SHORT:
+      return storeInteger<short>(target, base, field);
+    case MatchOutputKind::INT:
+      return storeInteger<int>(target, base, field);
+    case MatchOutputKind::LONG:
+      return storeInteger<long>(target, base, field);
+    case MatchOutputKind::LONG_LONG:
+      return storeInteger<long long>(target, base, field);
+    case MatchOutputKind::UNSIGNED_SHORT:
+      return storeInteger<unsigned short>(target, base, field);
+    case MatchOutputKind::UNSIGNED:
+      return storeInteger<unsigned>(target, base, field);
+    case MatchOutputKind::UNSIGNED_LONG:
+      return storeInteger<unsigned long>(target, base, field);
+    case MatchOutputKind::UNSIGNED_LONG_LONG:
+      return storeInteger<unsigned long long>(target, base, field);
+    case MatchOutputKind::FLOAT:
+      return storeFloating<float>(target, field);
+    case MatchOutputKind::DOUBLE:
+      return storeFloating<double>(target, field);
+    case MatchOutputKind::LONG_DOUBLE:
+      return storeFloating<long double>(target, field);
+    case MatchOutputKind::TEXT:
+    case MatchOutputKind::CHAR:
+      return;  // they take no number
   }
 }
 
@@ -311,15 +273,15 @@ Match prepare(const char* pattern, const char* text, int caseSensitive, MatchOut
   return match;
 }
 
-// Stores a capture through output `index`; directives beyond the last output store nothing.
+// Stores a capture through output `index`. A directive past the last output, or one its
+// output does not take, stores nothing.
 void store(const Match& match, std::size_t index, char conversion, Capture capture) {
   if (index >= match.outputs.count) return;
   const MatchOutput& output = match.outputs.items[index];
-  if (conversion == 's') {
-    if (output.kind == MatchOutputKind::TEXT) storeText(output, capture);
-    return;
-  }
-  storeConversion(output, conversion, capture);
+  if (!outputTakes(output.kind, conversion)) return;
+  if (conversion == 's') return storeText(output, capture);
+  if (conversion == 'c') return storeChar(output, capture);
+  storeNumber(output, conversion, capture);
 }
 
 // The most recent star: where its trials start in the pattern and the text, and what its

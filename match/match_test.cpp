@@ -73,7 +73,8 @@ void checkPlainRows(const std::vector<PlainRow>& rows) {
     const char* pattern = row.pattern.c_str();
     const char* text = row.text.c_str();
     const std::string where = caseName(row.pattern, row.text);
-    EXPECT_EQ(matchPattern(pattern, text), row.caseSensitive) << where << " (sensitive)";
+    EXPECT_EQ(matchPattern(runtimePattern(pattern), text), row.caseSensitive)
+        << where << " (entry)";
     EXPECT_EQ(matchInMode(pattern, text, 1), row.caseSensitive) << where << " (core)";
     EXPECT_EQ(matchInMode(pattern, text, 0), row.caseInsensitive) << where << " (insensitive)";
     if (!modelIsQuick(row.pattern, row.text)) continue;
@@ -382,6 +383,12 @@ class OutputBank {
   }
 
   MatchOutputList list() const { return {outputs_.data(), outputs_.size()}; }
+
+  std::vector<MatchOutputKind> kinds() const {
+    std::vector<MatchOutputKind> kinds;
+    for (const MatchOutput& output : outputs_) kinds.push_back(output.kind);
+    return kinds;
+  }
 
   // Whether every output is of a kind the recursive model stores into.
   bool modelled() const {
@@ -877,11 +884,50 @@ TEST(MatchDirectives, LoneFinalPercentIsLiteral) {
   });
 }
 
+// What a pattern written as a constant is refused for at compile time, with outputs of
+// these types; the first fault in the pattern's order is the one named.
+TEST(MatchDirectives, ConstantPatternsAreCheckedAgainstTheirOutputs) {
+  const struct {
+    const char* pattern;
+    const char* types;
+    PatternFault fault;
+  } rows[] = {
+      {"", "", PatternFault::NONE},
+      {"*%s,*v?%d", "char[32], int", PatternFault::NONE},
+      {"%%%?%*%:%=", "", PatternFault::NONE},
+      {"?%c?%c", "char[4], char", PatternFault::NONE},
+      {"*%x*%i*%g", "unsigned short, long long, long double", PatternFault::NONE},
+      {"*%x", "int", PatternFault::DIRECTIVE_NOT_TAKEN},
+      {"*%u", "int", PatternFault::DIRECTIVE_NOT_TAKEN},
+      {"*%d", "unsigned", PatternFault::DIRECTIVE_NOT_TAKEN},
+      {"*%f", "long", PatternFault::DIRECTIVE_NOT_TAKEN},
+      {"*%d", "double", PatternFault::DIRECTIVE_NOT_TAKEN},
+      {"*%s", "char", PatternFault::DIRECTIVE_NOT_TAKEN},
+      {"?%c", "int", PatternFault::DIRECTIVE_NOT_TAKEN},
+      {"?%q", "int", PatternFault::DIRECTIVE_NOT_TAKEN},
+      {"?%d?%x", "int, int", PatternFault::DIRECTIVE_NOT_TAKEN},
+      {"*%d,*%d", "int", PatternFault::MORE_DIRECTIVES_THAN_OUTPUTS},
+      {"?%s", "", PatternFault::MORE_DIRECTIVES_THAN_OUTPUTS},
+      {"*%d", "int, int", PatternFault::MORE_OUTPUTS_THAN_DIRECTIVES},
+      {"*%%d", "int", PatternFault::MORE_OUTPUTS_THAN_DIRECTIVES},
+      {"%", "", PatternFault::LONE_FINAL_PERCENT},
+      {"*%", "", PatternFault::LONE_FINAL_PERCENT},
+      {"%%%", "", PatternFault::LONE_FINAL_PERCENT},
+      {"?%d%", "int", PatternFault::LONE_FINAL_PERCENT},
+      {"?%x%", "int", PatternFault::DIRECTIVE_NOT_TAKEN},
+  };
+  for (const auto& row : rows) {
+    const std::vector<MatchOutputKind> kinds = OutputBank(row.types).kinds();
+    EXPECT_EQ(findPatternFault(row.pattern, kinds), row.fault)
+        << "pattern \"" << row.pattern << "\" outputs " << row.types;
+  }
+}
+
 // Outputs the entry refuses at compile time: a bare char* (neither "one character" nor a
 // size) and a temporary char (what it stored would be lost).
 template <class... Outputs>
 concept EntryTakes = requires(Outputs&&... outputs) {
-  matchPattern("", "", std::forward<Outputs>(outputs)...);
+  matchPattern(runtimePattern(""), "", std::forward<Outputs>(outputs)...);
 };
 static_assert(EntryTakes<char&, char (&)[4], std::span<char>, int*, double*>);
 static_assert(!EntryTakes<char*>);
@@ -927,6 +973,20 @@ TEST(MatchDirectives, EntryTakesTypedOutputs) {
   std::memcpy(shared, "xy42", sizeof "xy42");
   EXPECT_EQ(matchPattern("??*%s", shared, shared), 1);
   EXPECT_STREQ(shared, "42");
+}
+
+TEST(MatchDirectives, OutputsSharingStorageKeepTheMatchersOrder) {
+  // Outputs must not share storage. Where they do, a star's output is stored once the next
+  // star is reached, before that star's own: the recursive search stores them the other
+  // way round, and leaves 1 and "abc".
+  int number = -1;
+  EXPECT_EQ(matchPattern("*%d,*%d", "1,2", &number, &number), 1);
+  EXPECT_EQ(number, 2);
+  char buffer[8] = "#";
+  EXPECT_EQ(
+      matchPattern("*%s,*%s", "abc,de", std::span<char>(buffer), std::span<char>(buffer + 2, 6)),
+      1);
+  EXPECT_STREQ(buffer, "abde");
 }
 
 // ---------------------------------------------------------------------------------------
@@ -1100,7 +1160,8 @@ TEST(MatchPathological, LongTexts) {
 
   std::vector<char> runs(5001, '#');
   const std::string pattern = repeated("?", 5000) + "%s";
-  EXPECT_EQ(matchPattern(pattern.c_str(), longText.substr(0, 5000).c_str(), std::span<char>(runs)),
+  EXPECT_EQ(matchPattern(runtimePattern(pattern.c_str()), longText.substr(0, 5000).c_str(),
+                         std::span<char>(runs)),
             1);
   EXPECT_EQ(std::string(runs.data()), longText.substr(0, 5000));
 }
