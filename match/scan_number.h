@@ -137,9 +137,9 @@ FloatRead readSpecial(const char* p, const char* end, bool negative, T& value) {
 constexpr std::size_t KEPT_DIGITS = 4095;
 
 // Digit counts past this are taken for a number too long to read (no text in memory has
-// that many digits); exponents are capped ten times higher, so that a capped exponent
-// still outweighs every count.
-constexpr long long MOST_COUNTED = 100000000000000000LL;
+// that many digits). An exponent stops growing once past ten times as much, so that a
+// capped one still outweighs every count, and its last step cannot overflow.
+constexpr long long MOST_COUNTED = 10000000000000000LL;
 constexpr long long EXPONENT_CAP = 10 * MOST_COUNTED;
 
 // A number's significant digits without the point, in a buffer of its own, so that the
