@@ -132,34 +132,30 @@ constexpr DirectiveKind directiveKind(char second) {
   }
 }
 
-// The storing directives an output of `kind` takes (the table above).
-constexpr const char* directivesTaken(MatchOutputKind kind) {
+// Whether an output of `kind` takes the storing directive "%" `conversion` (the table
+// above).
+constexpr bool outputTakes(MatchOutputKind kind, char conversion) {
   switch (kind) {
     case MatchOutputKind::TEXT:
-      return "sc";
+      return conversion == 's' || conversion == 'c';
     case MatchOutputKind::CHAR:
-      return "c";
+      return conversion == 'c';
     case MatchOutputKind::SHORT:
     case MatchOutputKind::INT:
     case MatchOutputKind::LONG:
     case MatchOutputKind::LONG_LONG:
-      return "di";
+      return conversion == 'd' || conversion == 'i';
     case MatchOutputKind::UNSIGNED_SHORT:
     case MatchOutputKind::UNSIGNED:
     case MatchOutputKind::UNSIGNED_LONG:
     case MatchOutputKind::UNSIGNED_LONG_LONG:
-      return "uoxX";
+      return conversion == 'u' || conversion == 'o' || conversion == 'x' || conversion == 'X';
     case MatchOutputKind::FLOAT:
     case MatchOutputKind::DOUBLE:
-    case MatchOutputKind::LONG_DOUBLE:
-      return "eEfFgGaA";
-  }
-  return "";
-}
-
-constexpr bool outputTakes(MatchOutputKind kind, char conversion) {
-  for (const char* taken = directivesTaken(kind); *taken != '\0'; ++taken) {
-    if (*taken == conversion) return true;
+    case MatchOutputKind::LONG_DOUBLE: {
+      const char lower = static_cast<char>(conversion | 0x20);  // only 'E' gives 'e', and so on
+      return lower == 'e' || lower == 'f' || lower == 'g' || lower == 'a';
+    }
   }
   return false;
 }
