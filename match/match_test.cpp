@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <clocale>
+#include <cmath>
 #include <cstring>
 #include <span>
 #include <sstream>
@@ -690,6 +691,14 @@ TEST(MatchDirectives, ConversionsIgnoreTheLocale) {
       {"*%d", "1,5", "int", 1, "1"},
   });
   (void)std::setlocale(LC_NUMERIC, previous.c_str());
+}
+
+TEST(MatchDirectives, HexadecimalFloatsAreRoundedCorrectly) {
+  // Three quarters of the way between two subnormals: the nearer is 4194305 * 2^-149
+  // (some C libraries' sscanf store 2^-127, one below, which prints the same).
+  float value = 0;
+  EXPECT_EQ(matchPattern("*%a", "0x1000003p-151", &value), 1);
+  EXPECT_EQ(value, std::ldexp(4194305.0F, -149));
 }
 
 TEST(MatchDirectives, StarCaptures) {
