@@ -5,7 +5,9 @@
 // and its stack with the number of stars.
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <cstring>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -90,6 +92,41 @@ void manyStars(benchmark::State& state) {
   }
 }
 BENCHMARK(manyStars)->Name("manyStars/matcher")->ArgsProduct({{0, 1}, {3, 10000}});
+
+// Patterns dense in stars or directives, each element opening a star or taking a
+// directive: (*a)^n against a^n, (*%s)^n into n outputs against "abc", and
+// (%:%=%%%?%*)^n against (%?*)^n. All match.
+void denseMatch(benchmark::State& state, const std::string& pattern, const std::string& text,
+                MatchOutputList outputs) {
+  if (matchPatternCore(pattern.c_str(), text.c_str(), 1, outputs) != 1) {
+    state.SkipWithError("no match");
+  }
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(matchPatternCore(pattern.c_str(), text.c_str(), 1, outputs));
+    benchmark::ClobberMemory();
+  }
+}
+
+void denseStars(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  denseMatch(state, repeated("*a", n), repeated("a", n), {});
+}
+BENCHMARK(denseStars)->Name("denseStars/matcher")->Arg(50000);
+
+void storingStars(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  std::vector<std::array<char, 4>> texts(n);
+  std::vector<MatchOutput> outputs;
+  for (auto& text : texts) outputs.push_back(match_output::describe(std::span<char>(text)));
+  denseMatch(state, repeated("*%s", n), "abc", {outputs.data(), outputs.size()});
+}
+BENCHMARK(storingStars)->Name("storingStars/matcher")->Arg(100000);
+
+void directiveRuns(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  denseMatch(state, repeated("%:%=%%%?%*", n), repeated("%?*", n), {});
+}
+BENCHMARK(directiveRuns)->Name("directiveRuns/matcher")->Arg(20000);
 
 // Captures: the argument picks a row.
 struct CaptureRow {

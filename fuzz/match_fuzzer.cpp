@@ -36,34 +36,28 @@ void require(bool condition) {
   if (!condition) std::abort();
 }
 
-// Each kind of output, in MatchOutputKind's order: its size (a text's is chosen with it)
-// and the conversion characters that may store into it.
-struct KindTraits {
-  std::size_t size;
-  const char* conversions;
+// The size of each kind of output, in MatchOutputKind's order (a text's is chosen with it).
+constexpr std::size_t KIND_SIZES[] = {
+    0,
+    sizeof(char),
+    sizeof(short),
+    sizeof(int),
+    sizeof(long),
+    sizeof(long long),
+    sizeof(unsigned short),
+    sizeof(unsigned),
+    sizeof(unsigned long),
+    sizeof(unsigned long long),
+    sizeof(float),
+    sizeof(double),
+    sizeof(long double),
 };
-constexpr KindTraits KINDS[] = {
-    {0, "sc"},
-    {sizeof(char), "c"},
-    {sizeof(short), "di"},
-    {sizeof(int), "di"},
-    {sizeof(long), "di"},
-    {sizeof(long long), "di"},
-    {sizeof(unsigned short), "uoxX"},
-    {sizeof(unsigned), "uoxX"},
-    {sizeof(unsigned long), "uoxX"},
-    {sizeof(unsigned long long), "uoxX"},
-    {sizeof(float), "eEfFgGaA"},
-    {sizeof(double), "eEfFgGaA"},
-    {sizeof(long double), "eEfFgGaA"},
-};
-constexpr std::size_t KIND_COUNT = std::size(KINDS);
-static_assert(KIND_COUNT == static_cast<std::size_t>(MatchOutputKind::LongDouble) + 1);
+constexpr std::size_t KIND_COUNT = std::size(KIND_SIZES);
+static_assert(KIND_COUNT == static_cast<std::size_t>(MatchOutputKind::LONG_DOUBLE) + 1);
 
 // Whether the conversion character `conversion` ('\0': none) may store into `kind`.
 bool fits(char conversion, MatchOutputKind kind) {
-  const char* conversions = KINDS[static_cast<std::size_t>(kind)].conversions;
-  return conversion != '\0' && std::strchr(conversions, conversion) != nullptr;
+  return conversion != '\0' && outputTakes(kind, conversion);
 }
 
 // The conversion characters of the pattern's storing directives, in order; a "%" at the
@@ -101,9 +95,9 @@ Outputs makeOutputs(std::span<const std::uint8_t> choices) {
   std::vector<std::unique_ptr<unsigned char[]>> blocks;
   for (const std::uint8_t choice : choices) {
     const auto kind = static_cast<MatchOutputKind>(choice % KIND_COUNT);
-    const bool text = kind == MatchOutputKind::Text;
+    const bool text = kind == MatchOutputKind::TEXT;
     const std::size_t size =
-        text ? choice / KIND_COUNT % (LARGEST_TEXT_OUTPUT + 1) : KINDS[choice % KIND_COUNT].size;
+        text ? choice / KIND_COUNT % (LARGEST_TEXT_OUTPUT + 1) : KIND_SIZES[choice % KIND_COUNT];
     blocks.push_back(std::make_unique<unsigned char[]>(size));
     std::memset(blocks.back().get(), FILL, size);
     if (text && size > 0) blocks.back()[0] = '\0';
@@ -121,9 +115,9 @@ void checkOutput(const MatchOutput& output, const unsigned char* before, char co
   if (size == 0) return;  // nothing may be written; the heap block's bounds catch a write
   if (!fits(conversion, output.kind)) {
     require(std::memcmp(bytes, before, size) == 0);
-  } else if (output.kind == MatchOutputKind::Text && conversion == 's') {
+  } else if (output.kind == MatchOutputKind::TEXT && conversion == 's') {
     require(strnlen(reinterpret_cast<const char*>(bytes), size) < size);
-  } else if (output.kind == MatchOutputKind::Text) {
+  } else if (output.kind == MatchOutputKind::TEXT) {
     require(std::memcmp(bytes + 1, before + 1, size - 1) == 0);  // "%c": one byte
   }
 }
@@ -163,8 +157,8 @@ std::unique_ptr<char[][N]> textArray() {
 template <class... Typed>
 void fuzzTypedWith(const char* pattern, const char* text, const std::string& conversions,
                    Typed&&... outputs) {
-  const Outputs described({match_output::describeAny(outputs)...});
-  const int matched = matchPattern(pattern, text, std::forward<Typed>(outputs)...);
+  const Outputs described({match_output::describe(outputs)...});
+  const int matched = matchPattern(runtimePattern(pattern), text, std::forward<Typed>(outputs)...);
   require(matched == matchPatternCore(pattern, text, 1, {}));
   checkOutputs(described, conversions);
 }
@@ -200,8 +194,8 @@ bool smallEnoughForModel(const std::string& pattern, const char* text) {
 }
 
 bool modelled(MatchOutputKind kind) {
-  return kind == MatchOutputKind::Text || kind == MatchOutputKind::Char ||
-         kind == MatchOutputKind::Int;
+  return kind == MatchOutputKind::TEXT || kind == MatchOutputKind::CHAR ||
+         kind == MatchOutputKind::INT;
 }
 
 void compareWithModel(const std::string& pattern, const char* text, int caseSensitive,

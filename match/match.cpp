@@ -2,7 +2,7 @@
 // most recent "*". When the pattern after that star fails, the star takes one more
 // character and the rest is tried again from there; earlier stars are never revisited.
 //
-// That gives the same answer, and the same captures, as the recursive search that tries
+// That gives the same answer, and the same outputs, as the recursive search that tries
 // every split of every star in increasing order. Between two stars the pattern consumes a
 // fixed number of characters (each "?" and literal one, directives none), and the case
 // mode at each pattern position is fixed by the last "%:" or "%=" before it. So once the
@@ -10,21 +10,25 @@
 // only start the next star further on, and the next star alone could already have
 // absorbed that; if the next star fails from every split, nothing earlier can help.
 // The recursive search, on its way to a success, also runs into exactly the failed trials
-// that this walk runs into, in the same order, so directives write their outputs in the
-// same order too.
+// that this walk runs into, in the same order, so directives store in the same order too,
+// but for a star's own directive: the walk stores it once the next star is reached, the
+// search on its way back out.
 //
-// Shortcuts that keep all of that:
-// - After the pattern's last star only one split can succeed, the one that leaves the
-//   text's last bytes to the fixed-length rest; when that rest stores nothing, the other
-//   trials have no effect and only that split is tried. In a pattern without "%" that
-//   rest is compared with the text's end, from the back, before the walk starts: a
-//   difference ends the match at once, and reaching the last star decides it.
-// - A trial that meets a literal (case-sensitive) after nothing but "?" fails, writing
-//   nothing, wherever the text does not hold that byte there, so the star's split moves
-//   on with memchr.
-// - "?" and, in the case-sensitive mode, runs of literal bytes are taken in the loop
-//   itself, compared as they are read; consecutive stars are one star, since the walk
-//   would open each and give it up at once.
+// After the pattern's last star only one split can succeed, the one that leaves the
+// fixed-length rest of the pattern (the tail) the text's last bytes. When the walk
+// reaches its first star, one pass back from the pattern's end reads the tail. It first
+// compares the literals and "?" at the pattern's end with the text's end, in both case
+// modes at once: they meet those bytes however the match goes, so if they differ in both
+// modes nothing matches. It then finds the last star, and for a tail that holds directives
+// its length and whether it stores. A tail of literals and "?" only is thereby compared
+// whole, and reaching the last star decides the match in the mode the walk has there. Any
+// other tail is tried from every split when it stores (failed trials store too), and else
+// from the one split that can succeed. That choice is the star's split policy.
+//
+// Shortcuts: a trial that meets a literal (case-sensitive) after nothing but "?" fails,
+// writing nothing, wherever the text does not hold that byte there, so the star's split
+// moves on with memchr; consecutive stars are one star, since the walk would open each
+// and give it up at once.
 //
 // Cost: each star retries the stretch after it at most once per character of the text,
 // so time is bounded by the pattern's length times the text's length; stack is constant.
@@ -39,79 +43,16 @@
 namespace usb_flash_detect::match {
 namespace {
 
-enum class ElementKind : unsigned char {
-  End,
-  AnyOne,
-  Star,
-  Literal,
-  CaseInsensitive,
-  CaseSensitive,
-  Store
-};
-
-// One element of the pattern: where the next one starts and, for a literal, how many
-// bytes before that it takes. Small enough to travel in registers.
-struct Element {
-  const char* next;
-  std::uint32_t length;  // a literal's bytes are the `length` before `next`
-  ElementKind kind;
-
-  const char* bytes() const { return next - length; }
-  char conversion() const { return next[-1]; }  // a storing directive's character
-};
-
-// Longest literal run read as one element; a longer one is read as several.
-constexpr std::size_t LONGEST_RUN = 1U << 16U;
-
-Element readDirective(const char* p) {
-  switch (p[1]) {
-    case '\0':
-      return {p + 1, 1, ElementKind::Literal};  // a lone final "%" stands for itself
-    case ':':
-      return {p + 2, 0, ElementKind::CaseInsensitive};
-    case '=':
-      return {p + 2, 0, ElementKind::CaseSensitive};
-    case '%':
-    case '?':
-    case '*':
-      return {p + 2, 1, ElementKind::Literal};
-    default:
-      return {p + 2, 0, ElementKind::Store};
-  }
-}
-
 bool isPlainByte(char c) {
   return c != '\0' && c != '?' && c != '*' && c != '%';
 }
 
-Element readElement(const char* p) {
-  switch (*p) {
-    case '\0':
-      return {p, 0, ElementKind::End};
-    case '?':
-      return {p + 1, 0, ElementKind::AnyOne};
-    case '*':
-      return {p + 1, 0, ElementKind::Star};
-    case '%':
-      return readDirective(p);
-    default: {
-      const char* end = p + 1;
-      while (isPlainByte(*end) && static_cast<std::size_t>(end - p) < LONGEST_RUN) ++end;
-      return {end, static_cast<std::uint32_t>(end - p), ElementKind::Literal};
-    }
-  }
-}
-
-// Whether the text's bytes equal a literal run's in the given case mode. A terminator in
-// the text (one a store into an overlapping output has put there) equals nothing.
-bool sameBytes(const char* pattern, const char* text, std::size_t length, int caseSensitive) {
-  if (caseSensitive) return *pattern == *text && std::memcmp(pattern, text, length) == 0;
-  for (std::size_t i = 0; i < length; ++i) {
-    const auto p = static_cast<unsigned char>(pattern[i]);
-    const auto t = static_cast<unsigned char>(text[i]);
-    if (t == 0 || ((p ^ t) & 0xDF) != 0) return false;
-  }
-  return true;
+// A literal of the pattern against a byte of the text. A terminator in the text (one that
+// a store into an overlapping output has put there) equals nothing.
+bool sameByte(char literal, char textByte, int caseSensitive) {
+  const auto difference = static_cast<unsigned char>(literal ^ textByte);
+  if (difference == 0) return true;
+  return !caseSensitive && (difference & 0xDFU) == 0 && textByte != '\0';
 }
 
 // A run of the text that a directive stores.
@@ -130,9 +71,9 @@ void storeText(const MatchOutput& output, Capture capture) {
 }
 
 void storeChar(const MatchOutput& output, Capture capture) {
-  const bool fits = output.kind == MatchOutputKind::Char ||
-                    (output.kind == MatchOutputKind::Text && output.capacity > 0);
-  if (fits && capture.begin != capture.end) *static_cast<char*>(output.target) = *capture.begin;
+  if (output.capacity > 0 && capture.begin != capture.end) {
+    *static_cast<char*>(output.target) = *capture.begin;
+  }
 }
 
 // The base of an integer conversion: 0 for %i, which takes it from the digits' prefix.
@@ -151,211 +92,224 @@ unsigned integerBase(char conversion) {
 }
 
 template <class T>
-void storeInteger(void* target, char conversion, scan::Field field) {
+void storeInteger(void* target, unsigned base, scan::Field field) {
   T value{};
-  const scan::Integer number = scan::readInteger(field, integerBase(conversion));
-  if (scan::integerValue(number, value)) *static_cast<T*>(target) = value;
-}
-
-void storeSigned(const MatchOutput& output, char conversion, scan::Field field) {
-  switch (output.kind) {
-    case MatchOutputKind::Short:
-      return storeInteger<short>(output.target, conversion, field);
-    case MatchOutputKind::Int:
-      return storeInteger<int>(output.target, conversion, field);
-    case MatchOutputKind::Long:
-      return storeInteger<long>(output.target, conversion, field);
-    case MatchOutputKind::LongLong:
-      return storeInteger<long long>(output.target, conversion, field);
-    default:
-      return;  // an output of another kind is left as it was
-  }
-}
-
-void storeUnsigned(const MatchOutput& output, char conversion, scan::Field field) {
-  switch (output.kind) {
-    case MatchOutputKind::UnsignedShort:
-      return storeInteger<unsigned short>(output.target, conversion, field);
-    case MatchOutputKind::Unsigned:
-      return storeInteger<unsigned>(output.target, conversion, field);
-    case MatchOutputKind::UnsignedLong:
-      return storeInteger<unsigned long>(output.target, conversion, field);
-    case MatchOutputKind::UnsignedLongLong:
-      return storeInteger<unsigned long long>(output.target, conversion, field);
-    default:
-      return;
-  }
+  if (scan::integerValue(scan::readInteger(field, base), value)) *static_cast<T*>(target) = value;
 }
 
 template <class T>
 void storeFloating(void* target, scan::Field field) {
   T value{};
-  if (scan::readFloat(field, value) == scan::FloatRead::Value) *static_cast<T*>(target) = value;
+  if (scan::readFloat(field, value) == scan::FloatRead::VALUE) *static_cast<T*>(target) = value;
 }
 
-void storeFloat(const MatchOutput& output, scan::Field field) {
-  switch (output.kind) {
-    case MatchOutputKind::Float:
-      return storeFloating<float>(output.target, field);
-    case MatchOutputKind::Double:
-      return storeFloating<double>(output.target, field);
-    case MatchOutputKind::LongDouble:
-      return storeFloating<long double>(output.target, field);
-    default:
-      return;
-  }
-}
-
-// A scan conversion: the capture is read as a number of the output's type and stored
-// only when it is one and fits; anything else leaves the output as it was.
-void storeConversion(const MatchOutput& output, char conversion, Capture capture) {
-  if (conversion == 'c') return storeChar(output, capture);
+// A number, stored only when the capture is one and it fits the output's type.
+void storeNumber(const MatchOutput& output, char conversion, Capture capture) {
   const scan::Field field = scan::numberField(capture.begin, capture.end);
-  switch (conversion) {
-    case 'd':
-    case 'i':
-      return storeSigned(output, conversion, field);
-    case 'u':
-    case 'o':
-    case 'x':
-    case 'X':
-      return storeUnsigned(output, conversion, field);
-    case 'e':
-    case 'E':
-    case 'f':
-    case 'F':
-    case 'g':
-    case 'G':
-    case 'a':
-    case 'A':
-      return storeFloat(output, field);
-    default:
-      return;  // no such conversion: the output is left as it was
+  void* target = output.target;
+  const unsigned base = integerBase(conversion);
+  switch (output.kind) {
+    case MatchOutputKind::SHORT:
+      return storeInteger<short>(target, base, field);
+    case MatchOutputKind::INT:
+      return storeInteger<int>(target, base, field);
+    case MatchOutputKind::LONG:
+      return storeInteger<long>(target, base, field);
+    case MatchOutputKind::LONG_LONG:
+      return storeInteger<long long>(target, base, field);
+    case MatchOutputKind::UNSIGNED_SHORT:
+      return storeInteger<unsigned short>(target, base, field);
+    case MatchOutputKind::UNSIGNED:
+      return storeInteger<unsigned>(target, base, field);
+    case MatchOutputKind::UNSIGNED_LONG:
+      return storeInteger<unsigned long>(target, base, field);
+    case MatchOutputKind::UNSIGNED_LONG_LONG:
+      return storeInteger<unsigned long long>(target, base, field);
+    case MatchOutputKind::FLOAT:
+      return storeFloating<float>(target, field);
+    case MatchOutputKind::DOUBLE:
+      return storeFloating<double>(target, field);
+    case MatchOutputKind::LONG_DOUBLE:
+      return storeFloating<long double>(target, field);
+    case MatchOutputKind::TEXT:
+    case MatchOutputKind::CHAR:
+      return;  // they take no number
   }
 }
 
-// What is known before the walk of the text's end against the pattern after its last star.
-enum class Tail : unsigned char { Unknown, Matches, Fails };
+// What an element of the pattern leads to: the walk goes on, the pattern and the text
+// have ended together, the current trial fails, or a star is reached.
+enum class Step : unsigned char { CONTINUE, MATCHED, FAILS, STAR };
 
-// What every step of one match shares: the ends of the texts, the outputs, and what the
-// pattern asks after its last star.
+// How the tail compares with the text's end.
+enum class TailBytes : unsigned char {
+  DIRECTIVES,  // it holds a directive, and is walked
+  DIFFER,      // in both modes: nothing can match
+  SAME,        // byte for byte
+  SAME_FOLDED  // only as the case-insensitive mode compares
+};
+
+// What the pattern asks after its last star.
+struct Tail {
+  const char* star;    // the last "*"; nullptr until the tail is read
+  std::size_t length;  // bytes of text the tail takes
+  bool stores;         // it holds a storing directive
+  TailBytes bytes;
+};
+
+// The pattern's last star, given its first. Scanning back, a "*" after an odd run of "%"
+// is an escaped one: a run of "%" starts where an element starts, so it pairs off from
+// its first "%".
+const char* findLastStar(const char* firstStar, const char* end) {
+  for (const char* p = end - 1; p != firstStar; --p) {
+    if (*p != '*') continue;
+    const char* run = p;
+    while (run[-1] == '%') --run;  // the first star ends the run at the latest
+    if ((p - run) % 2 == 0) return p;
+    p = run;
+  }
+  return firstStar;
+}
+
+bool isStoringDirective(const char* p) {
+  return p[0] == '%' && directiveKind(p[1]) == DirectiveKind::STORE;
+}
+
+// The length of a tail that holds directives, and whether it stores.
+void measureTail(Tail& tail, const char* start, const char* end) {
+  for (const char* p = start; p != end; ++p) {
+    if (*p != '%') {
+      ++tail.length;  // a literal or "?"
+      continue;
+    }
+    const DirectiveKind kind = directiveKind(*++p);
+    if (kind == DirectiveKind::LONE_PERCENT) {
+      ++tail.length;
+      return;
+    }
+    if (kind == DirectiveKind::ESCAPE) ++tail.length;
+    if (kind == DirectiveKind::STORE) tail.stores = true;
+  }
+}
+
+// The pattern's plain end, the literals and "?" after its last star or directive, against
+// the text's end, back from the end and in both modes at once; returns where the plain end
+// starts. Those bytes meet the text's last bytes whatever stands before them, so a
+// difference in both modes, or too short a text, fails the match. A byte after a "%" is
+// taken for a directive's own.
+const char* comparePlainEnd(const char* end, const char* text, const char* textEnd,
+                            TailBytes& bytes) {
+  bytes = TailBytes::SAME;
+  const char* p = end;
+  for (const char* t = textEnd;; --p) {
+    const char c = p[-1];
+    if (c == '*' || c == '%' || p[-2] == '%') break;  // a star is met before the pattern starts
+    if (t == text) {
+      bytes = TailBytes::DIFFER;
+      break;
+    }
+    --t;
+    if (c == *t || c == '?') continue;
+    const bool folds = ((c ^ *t) & 0xDF) == 0 && *t != '\0';
+    bytes = folds ? TailBytes::SAME_FOLDED : TailBytes::DIFFER;
+    if (!folds) break;
+  }
+  return p;
+}
+
+// The one pass over the tail, back from the pattern's end to its last star, once the walk
+// has reached its first star at `text`.
+Tail readTail(const char* firstStar, const char* end, const char* text, const char* textEnd) {
+  Tail tail{firstStar, 0, false, TailBytes::SAME};
+  const char* plainEnd = comparePlainEnd(end, text, textEnd, tail.bytes);
+  if (tail.bytes == TailBytes::DIFFER) return tail;
+  tail.star = findLastStar(firstStar, plainEnd);
+  const char* start = tail.star + 1;
+  if (isStoringDirective(start)) start += 2;
+  if (plainEnd != start) {
+    tail.bytes = TailBytes::DIRECTIVES;
+    measureTail(tail, start, end);
+  } else {
+    tail.length = static_cast<std::size_t>(end - start);
+  }
+  return tail;
+}
+
+// Whether a tail of literals and "?" matches where the walk reaches it, in its mode.
+bool tailMatches(const Tail& tail, int caseSensitive) {
+  return tail.bytes == TailBytes::SAME || (tail.bytes == TailBytes::SAME_FOLDED && !caseSensitive);
+}
+
+// What every step of one match shares.
 struct Match {
   const char* patternEnd;
   const char* textEnd;
   MatchOutputList outputs;
-  const char* lastStar;    // the pattern's last "*", or nullptr
-  std::size_t tailLength;  // bytes of text the pattern after it consumes
-  std::size_t tailStores;  // storing directives after it, its own excepted
   Tail tail;
 };
 
-// The pattern's last star. Scanning back, a "*" after an odd run of "%" is an escaped one:
-// a run of "%" starts where an element starts, so it pairs off from its first "%".
-const char* findLastStar(const char* pattern, const char* end) {
-  for (const char* p = end; p != pattern;) {
-    --p;
-    if (*p != '*') continue;
-    const char* run = p;
-    while (run != pattern && run[-1] == '%') --run;
-    if ((p - run) % 2 == 0) return p;
-    p = run;
-  }
-  return nullptr;
+// A directive other than %s: an output that does not take it is left as it was.
+void storeConverted(const MatchOutput& output, char conversion, Capture capture) {
+  if (!outputTakes(output.kind, conversion)) return;
+  if (conversion == 'c') return storeChar(output, capture);
+  storeNumber(output, conversion, capture);
 }
 
-void readTail(Match& match) {
-  Element element = readElement(match.lastStar + 1);
-  if (element.kind == ElementKind::Store) element = readElement(element.next);  // the star's own
-  for (; element.kind != ElementKind::End; element = readElement(element.next)) {
-    if (element.kind == ElementKind::Literal) match.tailLength += element.length;
-    if (element.kind == ElementKind::AnyOne) ++match.tailLength;
-    if (element.kind == ElementKind::Store) ++match.tailStores;
-  }
+// A capture through an output that takes its directive; %s only text takes.
+void storeInto(const MatchOutput& output, char conversion, Capture capture) {
+  if (conversion != 's') return storeConverted(output, conversion, capture);
+  if (output.kind == MatchOutputKind::TEXT) storeText(output, capture);
 }
 
-bool samePlainByte(char patternChar, char textChar, int caseSensitive) {
-  const auto p = static_cast<unsigned char>(patternChar);
-  const auto t = static_cast<unsigned char>(textChar);
-  return p == t || p == '?' || (!caseSensitive && t != 0 && ((p ^ t) & 0xDF) == 0);
+// Stores a capture through output `index`; a directive past the last output stores nothing.
+void store(MatchOutputList outputs, std::size_t index, char conversion, Capture capture) {
+  if (index < outputs.count) storeInto(outputs.items[index], conversion, capture);
 }
 
-// In a pattern without "%" every byte after the last star is a literal or a "?" in the
-// starting mode, so that part is compared with the text's end from the back, which also
-// finds the star. Any difference, or too short a text, fails the whole match.
-Tail checkPlainTail(Match& match, const char* pattern, const char* text, int caseSensitive) {
-  const char* t = match.textEnd;
-  for (const char* p = match.patternEnd; p != pattern;) {
-    --p;
-    if (*p == '*') {
-      match.lastStar = p;
-      match.tailLength = static_cast<std::size_t>(match.patternEnd - p - 1);
-      return Tail::Matches;
-    }
-    if (t == text || !samePlainByte(*p, *--t, caseSensitive)) return Tail::Fails;
-  }
-  return t == text ? Tail::Matches : Tail::Fails;
-}
-
-// Lengths, the last star and what the pattern asks after it.
-Match prepare(const char* pattern, const char* text, int caseSensitive, MatchOutputList outputs) {
-  const std::size_t patternLength = std::strlen(pattern);
-  Match match{
-      pattern + patternLength, text + std::strlen(text), outputs, nullptr, 0, 0, Tail::Unknown};
-  if (std::strchr(pattern, '%') == nullptr) {
-    match.tail = checkPlainTail(match, pattern, text, caseSensitive);
-    return match;
-  }
-  if (std::strchr(pattern, '*') == nullptr) return match;
-  match.lastStar = findLastStar(pattern, match.patternEnd);
-  if (match.lastStar != nullptr) readTail(match);
-  return match;
-}
-
-// Stores a capture through output `index`; directives beyond the last output store nothing.
-void store(const Match& match, std::size_t index, char conversion, Capture capture) {
-  if (index >= match.outputs.count) return;
-  const MatchOutput& output = match.outputs.items[index];
-  if (conversion == 's') {
-    if (output.kind == MatchOutputKind::Text) storeText(output, capture);
-    return;
-  }
-  storeConversion(output, conversion, capture);
-}
-
-// The most recent star: where its trials start in the pattern and the text, and what its
-// own storing directive (if any) needs when its split is final.
-struct StarPoint {
-  const char* patternAfter;  // where each trial starts in the pattern
-  const char* runStart;      // where the star's run starts in the text
-  const char* split;         // where the current trial starts in the text
-  int caseSensitive;
-  std::size_t outputIndex;  // the output of the first storing directive after the trials' start
-  char conversion;          // the star's own directive, or 0
-  std::size_t ownOutput;
-  char firstByte;           // the literal byte each trial meets first (case-sensitive), or 0
-  std::size_t firstByteAt;  // how many "?" stand before it
-  bool onlySplit;           // no other split can succeed or leave a trace
-  bool tailChecked;         // the trial at the only split is known to succeed if it fits the text
-};
-
-// The walk's position: in the pattern, in the text, and where the run of "?" that a
-// directive would capture began.
-struct Cursor {
+// Where the walk stands.
+struct Position {
   const char* pattern;
   const char* text;
-  const char* captureStart;
-  int caseSensitive;
-  std::size_t outputIndex;
+  const char* captureStart;  // where the run of "?" that a directive would store began
+  std::size_t output;        // the output the next storing directive takes
+  int caseSensitive;         // nonzero: case-sensitive
 };
 
-void finishStar(const StarPoint& star, const Match& match) {
-  if (star.conversion != 0)
-    store(match, star.ownOutput, star.conversion, {star.runStart, star.split});
+// How a star's splits are tried.
+enum class Splits : unsigned char {
+  EVERY,   // each in increasing order
+  ONE,     // only the first
+  DECIDED  // none: the tail's comparison decides
+};
+
+// The most recent star: where its trials start, and its own storing directive. Before the
+// first star, one that stores nothing and has no split left stands in.
+struct Star {
+  const char* trialPattern;  // past the star and its own storing directive
+  const char* runStart;      // where the star's run starts in the text
+  const char* split;         // where the current trial starts in the text
+  std::size_t trialOutput;   // the output the trials' first storing directive takes
+  char conversion;           // the star's own storing directive, or 0
+  int caseSensitive;         // the mode the trials start in
+  Splits splits;
+};
+
+Position startTrial(const Star& star) {
+  return {star.trialPattern, star.split, star.split, star.trialOutput, star.caseSensitive};
 }
 
-// Consecutive stars act as one: the walk would open each and give it up at once.
+// Stores the star's own capture, now that its split is final.
+void finishStar(const Star& star, const Match& match) {
+  if (star.conversion != 0) {
+    store(match.outputs, star.trialOutput - 1, star.conversion, {star.runStart, star.split});
+  }
+}
+
+// Consecutive stars act as one: the walk would open each and give it up at once. Long
+// runs of them are skipped eight bytes at a time.
 const char* afterStars(const char* p, const char* end) {
   constexpr std::uint64_t EIGHT_STARS = 0x2A2A2A2A2A2A2A2AULL;
+  if (*p != '*') return p;
   for (std::uint64_t word = 0; end - p >= 8; p += 8) {
     std::memcpy(&word, p, sizeof word);
     if (word != EIGHT_STARS) break;
@@ -364,182 +318,174 @@ const char* afterStars(const char* p, const char* end) {
   return p;
 }
 
-// Moves the split on to the first place whose trial finds the byte it meets first after
-// its run of "?": a trial anywhere else fails there, having written nothing.
-void seekFirstByte(StarPoint& star, const Match& match) {
-  if (star.firstByte == 0) return;
+// The literal a trial meets first, after "?" only, when it is compared case-sensitively;
+// otherwise nullptr.
+const char* firstLiteral(const char* trialPattern, int caseSensitive) {
+  const char* p = trialPattern;
+  while (*p == '?') ++p;
+  return caseSensitive != 0 && isPlainByte(*p) ? p : nullptr;
+}
+
+// Moves the split on to the first place whose trial finds the literal it meets first, after
+// its run of "?", when that literal is compared case-sensitively: a trial anywhere else
+// fails there, having written nothing.
+void seekFirstLiteral(Star& star, const Match& match) {
+  const char* first = firstLiteral(star.trialPattern, star.caseSensitive);
+  if (first == nullptr) return;
+  const auto before = static_cast<std::size_t>(first - star.trialPattern);
   const auto left = static_cast<std::size_t>(match.textEnd - star.split);
-  if (left <= star.firstByteAt) {
+  if (left <= before) {
     star.split = match.textEnd;  // every trial from here runs out of text
     return;
   }
-  const char* from = star.split + star.firstByteAt;
-  if (*from == star.firstByte) return;
-  const void* found = std::memchr(from, star.firstByte, left - star.firstByteAt);
-  star.split =
-      found != nullptr ? static_cast<const char*>(found) - star.firstByteAt : match.textEnd;
+  const char literal = *first;
+  if (star.split[before] == literal) return;
+  const void* found = std::memchr(star.split + before, literal, left - before);
+  star.split = found != nullptr ? static_cast<const char*>(found) - before : match.textEnd;
 }
 
-// The first split worth trying, from the star's own position on: the last star's only
-// one, or the first place that holds the byte every trial starts with.
-void firstSplit(StarPoint& star, const Match& match, bool isLast) {
-  if (isLast && match.tail == Tail::Matches) {
-    star.onlySplit = true;
-    star.tailChecked = true;
-    const auto left = static_cast<std::size_t>(match.textEnd - star.split);
-    if (left >= match.tailLength) star.split = match.textEnd - match.tailLength;
-    return;
-  }
-  const bool tailStores = match.tailStores > 0 && star.outputIndex < match.outputs.count;
+// Every split for a star before the last and for a tail that stores; one for any other
+// tail that holds directives; none for a tail compared before the walk.
+Splits splitPolicy(const char* lastOfRun, std::size_t trialOutput, const Match& match) {
+  if (lastOfRun != match.tail.star) return Splits::EVERY;
+  if (match.tail.bytes != TailBytes::DIRECTIVES) return Splits::DECIDED;
+  const bool stores = match.tail.stores && trialOutput < match.outputs.count;
+  return stores ? Splits::EVERY : Splits::ONE;
+}
+
+// For one split, the one that leaves the tail the text's last bytes (for too short a
+// text the empty remainder, where the tail fails at once).
+void onlySplit(Star& star, const Match& match) {
   const auto left = static_cast<std::size_t>(match.textEnd - star.split);
-  if (isLast && !tailStores) {
-    star.onlySplit = true;
-    // Too short a text leaves the empty remainder, where the fixed tail fails at once.
-    star.split = left >= match.tailLength ? match.textEnd - match.tailLength : match.textEnd;
-  } else {
-    seekFirstByte(star, match);
-  }
+  star.split = left >= match.tail.length ? match.textEnd - match.tail.length : match.textEnd;
 }
 
-bool isLastStar(const char* afterStar, const Match& match) {
-  return match.lastStar != nullptr && afterStar == match.lastStar + 1;
-}
-
-StarPoint openStar(const Cursor& at, const char* afterStar, const Match& match) {
-  const char* after = afterStars(afterStar, match.patternEnd);
-  StarPoint star{after, at.text, at.text, at.caseSensitive, at.outputIndex, 0, at.outputIndex, 0,
-                 0,     false,   false};
-  if (isLastStar(after, match) && match.tail == Tail::Matches) {
-    firstSplit(star, match, true);
-    return star;
-  }
-  Element following = readElement(after);
-  if (following.kind == ElementKind::Store) {
-    star.patternAfter = following.next;
-    star.conversion = following.conversion();
-    star.outputIndex = at.outputIndex + 1;
-    following = readElement(following.next);
-  }
-  // "?" before the first literal only consume; a directive among them could store.
-  for (; following.kind == ElementKind::AnyOne; following = readElement(following.next)) {
-    ++star.firstByteAt;
-  }
-  if (following.kind == ElementKind::Literal && at.caseSensitive) {
-    star.firstByte = *following.bytes();
-  }
-  firstSplit(star, match, isLastStar(after, match));
+// The star the walk has reached at `at`, at its first split.
+Star starAt(const Position& at, const Match& match) {
+  const char* after = afterStars(at.pattern + 1, match.patternEnd);
+  const bool stores = isStoringDirective(after);
+  const std::size_t trialOutput = at.output + (stores ? 1 : 0);
+  Star star{stores ? after + 2 : after,
+            at.text,
+            at.text,
+            trialOutput,
+            stores ? after[1] : '\0',
+            at.caseSensitive,
+            splitPolicy(after - 1, trialOutput, match)};
+  if (star.splits != Splits::EVERY) onlySplit(star, match);
   return star;
 }
 
-// Moves the star's split on to the next one worth trying; false when none is left.
-bool nextSplit(StarPoint& star, const Match& match) {
-  if (star.onlySplit || star.split == match.textEnd) return false;
-  ++star.split;
-  seekFirstByte(star, match);
+// Starts the first trial of the star the walk has reached at `at`; false when no split
+// can match. A tail compared with the text's end is taken whole at the last star, when it
+// fits what is left of the text and matches in the walk's mode.
+bool startStar(Position& at, const Star& star, const Match& match) {
+  if (star.splits != Splits::DECIDED) {
+    at = startTrial(star);
+    return true;
+  }
+  const bool fits = static_cast<std::size_t>(match.textEnd - at.text) >= match.tail.length;
+  if (!fits || !tailMatches(match.tail, at.caseSensitive)) return false;
+  at.pattern = match.patternEnd;
+  at.text = match.textEnd;
   return true;
 }
 
-Cursor startTrial(const StarPoint& star) {
-  return {star.patternAfter, star.split, star.split, star.caseSensitive, star.outputIndex};
+// Moves the star's split on to the next one worth trying; false when none is left.
+bool nextSplit(Star& star, const Match& match) {
+  if (star.splits != Splits::EVERY || star.split == match.textEnd) return false;
+  ++star.split;
+  seekFirstLiteral(star, match);
+  return true;
 }
 
-// Other: the element is not one takeSimple takes.
-enum class Step : unsigned char { Continue, Matched, Failed, Other };
+// A literal of the pattern, `width` bytes long, against the next byte of the text.
+Step takeLiteral(Position& at, char literal, int width, const Match& match) {
+  if (at.text == match.textEnd || !sameByte(literal, *at.text, at.caseSensitive)) {
+    return Step::FAILS;
+  }
+  at.pattern += width;
+  ++at.text;
+  at.captureStart = at.text;
+  return Step::CONTINUE;
+}
 
-// Takes the commonest elements in place, without reading them as elements: a "?", or, in
-// the case-sensitive mode, a run of literal bytes, compared as it is read.
-Step takeSimple(Cursor& at, const Match& match) {
-  if (*at.pattern == '?') {
-    if (at.text == match.textEnd) return Step::Failed;
+// A run of literal bytes of the pattern against the text, byte by byte.
+Step takeLiterals(Position& at, const Match& match) {
+  do {
+    if (at.text == match.textEnd || !sameByte(*at.pattern, *at.text, at.caseSensitive)) {
+      return Step::FAILS;
+    }
     ++at.pattern;
     ++at.text;
-    return Step::Continue;
-  }
-  if (!at.caseSensitive || !isPlainByte(*at.pattern)) return Step::Other;
-  for (; isPlainByte(*at.pattern); ++at.pattern, ++at.text) {
-    if (at.text == match.textEnd || *at.text != *at.pattern) return Step::Failed;
-  }
+  } while (isPlainByte(*at.pattern));
   at.captureStart = at.text;
-  return Step::Continue;
+  return Step::CONTINUE;
 }
 
-// Takes one element of the pattern at `at`. Failed means the current trial fails here.
-Step takeElement(Cursor& at, const Element& element, const Match& match) {
-  const auto left = static_cast<std::size_t>(match.textEnd - at.text);
-  switch (element.kind) {
-    case ElementKind::End:
-      return left == 0 ? Step::Matched : Step::Failed;
-    case ElementKind::AnyOne:
-      if (left == 0) return Step::Failed;
+Step takeDirective(Position& at, const Match& match) {
+  const char second = at.pattern[1];
+  switch (directiveKind(second)) {
+    case DirectiveKind::LONE_PERCENT:
+      return takeLiteral(at, '%', 1, match);
+    case DirectiveKind::ESCAPE:
+      return takeLiteral(at, second, 2, match);
+    case DirectiveKind::CASE_INSENSITIVE:
+    case DirectiveKind::CASE_SENSITIVE:
+      at.caseSensitive = second == '=' ? 1 : 0;
+      break;
+    case DirectiveKind::STORE:
+      store(match.outputs, at.output++, second, {at.captureStart, at.text});
+      at.captureStart = at.text;
+      break;
+  }
+  at.pattern += 2;
+  return Step::CONTINUE;
+}
+
+// Takes one element of the pattern; a star is left to the caller.
+Step takeElement(Position& at, const Match& match) {
+  switch (*at.pattern) {
+    case '\0':
+      return at.text == match.textEnd ? Step::MATCHED : Step::FAILS;
+    case '?':
+      if (at.text == match.textEnd) return Step::FAILS;
+      ++at.pattern;
       ++at.text;
-      break;
-    case ElementKind::Literal:
-      if (left < element.length ||
-          !sameBytes(element.bytes(), at.text, element.length, at.caseSensitive)) {
-        return Step::Failed;
-      }
-      at.text += element.length;
-      at.captureStart = at.text;
-      break;
-    case ElementKind::CaseInsensitive:
-    case ElementKind::CaseSensitive:
-      at.caseSensitive = element.kind == ElementKind::CaseSensitive;
-      break;
-    case ElementKind::Store:
-      store(match, at.outputIndex++, element.conversion(), {at.captureStart, at.text});
-      at.captureStart = at.text;
-      break;
-    case ElementKind::Star:
-      break;  // handled by the caller
+      return Step::CONTINUE;
+    case '*':
+      return Step::STAR;
+    case '%':
+      return takeDirective(at, match);
+    default:
+      return takeLiterals(at, match);
   }
-  at.pattern = element.next;
-  return Step::Continue;
-}
-
-// The walk: where it stands, and the most recent star, if any.
-struct Walk {
-  Cursor at;
-  StarPoint star;
-  bool haveStar;
-};
-
-// Opens the star the walk has reached and starts its first trial. When the text is known
-// to end in what follows the pattern's last star, reaching it decides the match.
-Step takeStar(Walk& walk, const Element& element, const Match& match) {
-  if (walk.haveStar) finishStar(walk.star, match);  // its split can no longer change
-  walk.star = openStar(walk.at, element.next, match);
-  walk.haveStar = true;
-  if (walk.star.tailChecked) {
-    const auto left = static_cast<std::size_t>(match.textEnd - walk.star.split);
-    return left == match.tailLength ? Step::Matched : Step::Failed;
-  }
-  walk.at = startTrial(walk.star);
-  return Step::Continue;
-}
-
-Step takeOther(Walk& walk, const Match& match) {
-  const Element element = readElement(walk.at.pattern);
-  if (element.kind == ElementKind::Star) return takeStar(walk, element, match);
-  return takeElement(walk.at, element, match);
 }
 
 }  // namespace
 
 int matchPatternCore(const char* pattern, const char* text, int caseSensitive,
                      MatchOutputList outputs) {
-  const Match match = prepare(pattern, text, caseSensitive, outputs);
-  if (match.tail == Tail::Fails) return 0;
-  Walk walk{{pattern, text, text, caseSensitive != 0, 0}, {}, false};
+  const char* textEnd = text + std::strlen(text);
+  Match match{pattern + std::strlen(pattern), textEnd, outputs, {}};
+  Position at{pattern, text, text, 0, caseSensitive != 0 ? 1 : 0};
+  Star star{pattern, text, text, 0, '\0', 1, Splits::ONE};
   for (;;) {
-    Step step = takeSimple(walk.at, match);
-    if (step == Step::Other) step = takeOther(walk, match);
-    if (step == Step::Continue) continue;
-    if (step == Step::Matched) {
-      if (walk.haveStar) finishStar(walk.star, match);
-      return 1;
+    const Step step = takeElement(at, match);
+    if (step == Step::CONTINUE) continue;
+    if (step == Step::FAILS) {
+      if (!nextSplit(star, match)) return 0;
+      at = startTrial(star);
+      continue;
     }
-    if (!walk.haveStar || !nextSplit(walk.star, match)) return 0;
-    walk.at = startTrial(walk.star);
+    finishStar(star, match);  // its split can no longer change
+    if (step == Step::MATCHED) return 1;
+    if (match.tail.star == nullptr) {  // the first star reached reads the tail
+      match.tail = readTail(at.pattern, match.patternEnd, at.text, textEnd);
+      if (match.tail.bytes == TailBytes::DIFFER) return 0;
+    }
+    star = starAt(at, match);
+    if (!startStar(at, star, match)) return 0;
   }
 }
 

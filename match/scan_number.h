@@ -3,8 +3,9 @@
 // after a leading 0, and for floating conversions decimal or "0x" hexadecimal digits with
 // an optional point and exponent, "inf", "infinity" and "nan" in any case. Unlike sscanf
 // it never allocates, never looks at the locale, and reports a number too large for its
-// output instead of storing an undefined value. A field is read up to SCAN_LIMIT bytes
-// after its white space.
+// output instead of storing an undefined value. Every digit of a field is read, however
+// many: an integer's value streams, and a floating number keeps its first KEPT_DIGITS
+// significant digits and counts the rest.
 //
 // Internal to match.cpp; not installed.
 #pragma once
@@ -20,9 +21,6 @@
 
 namespace usb_flash_detect::match::scan {
 
-// Most bytes of a capture that a conversion reads, after the white space it skips.
-constexpr std::size_t SCAN_LIMIT = 4095;
-
 // The bytes of a capture that a numeric conversion reads.
 struct Field {
   const char* begin;
@@ -35,7 +33,6 @@ inline bool isScanSpace(char c) {
 
 inline Field numberField(const char* begin, const char* end) {
   while (begin != end && isScanSpace(*begin)) ++begin;
-  if (static_cast<std::size_t>(end - begin) > SCAN_LIMIT) end = begin + SCAN_LIMIT;
   return {begin, end};
 }
 
@@ -109,7 +106,7 @@ bool integerValue(const Integer& number, T& value) {
   return true;
 }
 
-enum class FloatRead : unsigned char { None, Overflow, Value };
+enum class FloatRead : unsigned char { NO_NUMBER, TOO_LARGE, VALUE };
 
 // Whether the bytes at p start with `word` (lower case), in any case.
 inline bool startsWithWord(const char* p, const char* end, const char* word) {
@@ -127,25 +124,48 @@ FloatRead readSpecial(const char* p, const char* end, bool negative, T& value) {
     value = std::numeric_limits<T>::quiet_NaN();
   } else if (startsWithWord(p, end, "inf")) {
     const bool goesOn = end - p > 3 && (p[3] | 0x20) == 'i';
-    if (goesOn && !startsWithWord(p, end, "infinity")) return FloatRead::None;
+    if (goesOn && !startsWithWord(p, end, "infinity")) return FloatRead::NO_NUMBER;
     value = std::numeric_limits<T>::infinity();
   } else {
-    return FloatRead::None;
+    return FloatRead::NO_NUMBER;
   }
   if (negative) value = -value;
-  return FloatRead::Value;
+  return FloatRead::VALUE;
 }
+
+// Significant digits a floating conversion keeps; those after them are only counted.
+constexpr std::size_t KEPT_DIGITS = 4095;
+
+// Digit counts past this are taken for a number too long to read (no text in memory has
+// that many digits). An exponent stops growing once past ten times as much, so that a
+// capped one still outweighs every count, and its last step cannot overflow.
+constexpr long long MOST_COUNTED = 10000000000000000LL;
+constexpr long long EXPONENT_CAP = 10 * MOST_COUNTED;
 
 // A number's significant digits without the point, in a buffer of its own, so that the
 // conversion sees no radix character and cannot depend on the locale.
 struct Digits {
   static constexpr std::size_t PREFIX = 2;  // room for "0x" before the digits
-  char text[PREFIX + SCAN_LIMIT + 32];
-  std::size_t count = 0;       // significant digits, from the first that is not 0
-  long fraction = 0;           // digits after the point, leading zeros included
+  char text[PREFIX + KEPT_DIGITS + 32];
+  std::size_t count = 0;       // significant digits kept, from the first that is not 0
+  long long dropped = 0;       // significant digits after the kept ones
+  long long fraction = 0;      // digits after the point, leading zeros and dropped ones included
+  bool inexact = false;        // a dropped digit is not 0
   bool found = false;          // a digit, or for hexadecimal a point, as scanf has it
   const char* next = nullptr;  // the first byte after the digits
 };
+
+inline void keepDigit(char c, bool afterPoint, Digits& digits) {
+  digits.found = true;
+  if (afterPoint) ++digits.fraction;
+  if (digits.count == 0 && c == '0') return;  // a leading zero
+  if (digits.count < KEPT_DIGITS) {
+    digits.text[Digits::PREFIX + digits.count++] = c;
+  } else {
+    ++digits.dropped;
+    digits.inexact = digits.inexact || c != '0';
+  }
+}
 
 inline void readDigits(const char* p, const char* end, unsigned base, Digits& digits) {
   bool afterPoint = false;
@@ -153,26 +173,23 @@ inline void readDigits(const char* p, const char* end, unsigned base, Digits& di
     if (*p == '.' && !afterPoint) {
       afterPoint = true;
       digits.found = digits.found || base == 16;
-      continue;
+    } else if (digitValue(*p) < base) {
+      keepDigit(*p, afterPoint, digits);
+    } else {
+      break;
     }
-    if (digitValue(*p) >= base) break;
-    digits.found = true;
-    if (afterPoint) ++digits.fraction;
-    if (digits.count > 0 || *p != '0') digits.text[Digits::PREFIX + digits.count++] = *p;
   }
   digits.next = p;
 }
 
-// The exponent after "e" or "p"; one without digits counts as 0, as scanf reads it. Its
-// size is capped far beyond any floating type's range.
-inline long readExponent(const char* p, const char* end, char marker) {
-  constexpr long CAP = 1000000;
+// The exponent after "e" or "p"; one without digits counts as 0, as scanf reads it.
+inline long long readExponent(const char* p, const char* end, char marker) {
   if (p == end || (*p | 0x20) != marker) return 0;
   ++p;
   const bool negative = takeSign(p, end);
-  long exponent = 0;
+  long long exponent = 0;
   for (; p != end && *p >= '0' && *p <= '9'; ++p) {
-    if (exponent < CAP) exponent = exponent * 10 + (*p - '0');
+    if (exponent < EXPONENT_CAP) exponent = exponent * 10 + (*p - '0');
   }
   return negative ? -exponent : exponent;
 }
@@ -192,26 +209,69 @@ FloatRead convertDigits(Digits& digits, std::size_t length, bool hex, bool large
     const int savedErrno = errno;
     const long double parsed = std::strtold(digits.text + (hex ? 0 : Digits::PREFIX), nullptr);
     errno = savedErrno;
-    if (std::isinf(parsed)) return FloatRead::Overflow;
+    if (std::isinf(parsed)) return FloatRead::TOO_LARGE;
     value = parsed;
-    return FloatRead::Value;
+    return FloatRead::VALUE;
   } else if constexpr (std::is_same_v<T, long double>) {
     double narrow = 0;
     const FloatRead read = convertDigits(digits, length, hex, large, narrow);
-    if (read == FloatRead::Value) value = narrow;
+    if (read == FloatRead::VALUE) value = narrow;
     return read;
   } else {
     T parsed{};
     const auto format = hex ? std::chars_format::hex : std::chars_format::general;
     const auto result =
         std::from_chars(digits.text + Digits::PREFIX, digits.text + length, parsed, format);
-    if (result.ec == std::errc::result_out_of_range && large) return FloatRead::Overflow;
+    if (result.ec == std::errc::result_out_of_range && large) return FloatRead::TOO_LARGE;
     if (result.ec != std::errc{} && result.ec != std::errc::result_out_of_range) {
-      return FloatRead::None;
+      return FloatRead::NO_NUMBER;
     }
     value = result.ec == std::errc{} ? parsed : T{0};
-    return FloatRead::Value;
+    return FloatRead::VALUE;
   }
+}
+
+// The kept digits times base^scale, converted.
+template <class T>
+FloatRead convertScaled(Digits& digits, bool hex, bool large, long long scale, T& value) {
+  std::size_t length = Digits::PREFIX + digits.count;
+  digits.text[length++] = hex ? 'p' : 'e';
+  const auto written =
+      std::to_chars(digits.text + length, digits.text + sizeof digits.text - 1, scale);
+  length = static_cast<std::size_t>(written.ptr - digits.text);
+  return convertDigits(digits, length, hex, large, value);
+}
+
+// Adds one in the last kept place; a carry past the first digit makes it "1" and scales
+// the number up by one place, which the result tells.
+inline long long addOneInLastPlace(Digits& digits, unsigned base) {
+  static constexpr char DIGIT_CHARS[] = "0123456789abcdef";
+  for (std::size_t i = Digits::PREFIX + digits.count; i-- > Digits::PREFIX;) {
+    const unsigned next = digitValue(digits.text[i]) + 1;
+    if (next < base) {
+      digits.text[i] = DIGIT_CHARS[next];
+      return 0;
+    }
+    digits.text[i] = '0';
+  }
+  digits.text[Digits::PREFIX] = '1';
+  return 1;
+}
+
+// A number with nonzero digits beyond those kept lies strictly between the kept digits
+// and the kept digits plus one in their last place: it is stored only when both round to
+// the same value, and is otherwise left unread rather than rounded the wrong way.
+template <class T>
+FloatRead convertInexact(Digits& digits, bool hex, bool large, long long scale, T& value) {
+  T low{};
+  const FloatRead lowRead = convertScaled(digits, hex, large, scale, low);
+  const long long carry = addOneInLastPlace(digits, hex ? 16 : 10);
+  T high{};
+  const FloatRead highRead = convertScaled(digits, hex, large, scale + carry * (hex ? 4 : 1), high);
+  if (lowRead != highRead) return FloatRead::NO_NUMBER;
+  if (lowRead == FloatRead::VALUE && low != high) return FloatRead::NO_NUMBER;
+  value = low;
+  return lowRead;
 }
 
 // A floating number as scanf reads it for %e, %f, %g and %a alike.
@@ -225,22 +285,22 @@ FloatRead readFloat(Field field, T& value) {
   const bool hex = hasHexPrefix(p, field.end);
   Digits digits;
   readDigits(hex ? p + 2 : p, field.end, hex ? 16 : 10, digits);
-  if (!digits.found) return FloatRead::None;
+  if (!digits.found || digits.dropped >= MOST_COUNTED || digits.fraction >= MOST_COUNTED) {
+    return FloatRead::NO_NUMBER;
+  }
   if (digits.count == 0) {
     value = negative ? -T{0} : T{0};
-    return FloatRead::Value;
+    return FloatRead::VALUE;
   }
-  const long digitBits = hex ? 4 : 1;  // exponent units per digit
-  const long exponent = readExponent(digits.next, field.end, hex ? 'p' : 'e');
-  const long integral = static_cast<long>(digits.count) - digits.fraction;
+  const long long digitBits = hex ? 4 : 1;  // exponent units per digit
+  const long long exponent = readExponent(digits.next, field.end, hex ? 'p' : 'e');
+  const long long integral =
+      static_cast<long long>(digits.count) + digits.dropped - digits.fraction;
   const bool large = integral * digitBits + exponent > 0;
-  std::size_t length = Digits::PREFIX + digits.count;
-  digits.text[length++] = hex ? 'p' : 'e';
-  const auto written = std::to_chars(digits.text + length, digits.text + sizeof digits.text - 1,
-                                     exponent - digits.fraction * digitBits);
-  length = static_cast<std::size_t>(written.ptr - digits.text);
-  const FloatRead read = convertDigits(digits, length, hex, large, value);
-  if (read == FloatRead::Value && negative) value = -value;
+  const long long scale = exponent + (digits.dropped - digits.fraction) * digitBits;
+  const FloatRead read = digits.inexact ? convertInexact(digits, hex, large, scale, value)
+                                        : convertScaled(digits, hex, large, scale, value);
+  if (read == FloatRead::VALUE && negative) value = -value;
   return read;
 }
 

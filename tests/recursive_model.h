@@ -48,7 +48,7 @@ inline void modelStore(MatchOutputList outputs, std::size_t index, char conversi
                        const std::string& capture) {
   if (index >= outputs.count) return;
   const MatchOutput& output = outputs.items[index];
-  const bool isText = output.kind == MatchOutputKind::Text;
+  const bool isText = output.kind == MatchOutputKind::TEXT;
   const char format[3] = {'%', conversion, '\0'};
   if (isText && conversion == 's') {
     if (output.capacity == 0) return;
@@ -56,9 +56,9 @@ inline void modelStore(MatchOutputList outputs, std::size_t index, char conversi
     std::memcpy(output.target, capture.data(), length);
     static_cast<char*>(output.target)[length] = '\0';
   } else if (conversion == 'c' &&
-             (output.kind == MatchOutputKind::Char || (isText && output.capacity > 0))) {
+             (output.kind == MatchOutputKind::CHAR || (isText && output.capacity > 0))) {
     std::sscanf(capture.c_str(), format, static_cast<char*>(output.target));
-  } else if (output.kind == MatchOutputKind::Int && (conversion == 'd' || conversion == 'i') &&
+  } else if (output.kind == MatchOutputKind::INT && (conversion == 'd' || conversion == 'i') &&
              fitsInt(capture, conversion == 'd' ? 10 : 0)) {
     std::sscanf(capture.c_str(), format, static_cast<int*>(output.target));
   }

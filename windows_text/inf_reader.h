@@ -4,7 +4,8 @@
 //
 // One lookup is one pass over the bytes, from the start to the point where the answer is
 // known, through fixed buffers: memory does not grow with the file, and nothing is cached
-// between lookups.
+// between lookups. Those buffers are on the stack: a lookup takes up to about 130 KiB of
+// it (99 to 129 KiB measured on x86-64 with GCC, Clang and MinGW-w64).
 #pragma once
 
 #include <cstddef>
