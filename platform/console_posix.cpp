@@ -54,12 +54,12 @@ Screen standardOutputScreen() {
   return screen;
 }
 
+// A control byte of the screen's rule that is not a line end.
 bool isControlByte(unsigned char byte) {
-  const bool kept = byte == '\t' || byte == '\r' || byte == '\n';
-  return (byte < 0x20 && !kept) || byte == 0x7F || (byte >= 0x80 && byte <= 0x9F);
+  return byte != '\r' && byte != '\n' && screen_text::isControl(byte);
 }
 
-// The bytes with every control byte (C0 but tab, CR and LF; DEL; C1) as "?".
+// The bytes with every control byte but the line ends as "?".
 void writeWithoutControls(const char* bytes, std::size_t length) {
   char shown[SHOWN_MESSAGE_CAPACITY];
   while (length > 0) {

@@ -80,15 +80,16 @@ constexpr std::size_t SHOWN_MESSAGE_CAPACITY = 2048;
 // never ends the process.
 void writeStandardOutput(const char* bytes, std::size_t length);
 
-// Writes `length` bytes to standard error, as writeStandardOutput writes a message.
+// Writes one line of `length` bytes to standard error, in one write. On Windows as
+// writeStandardOutput writes a message; on POSIX as the bytes are, since the line names a
+// host folder, spelled in the host's own encoding. Failures are ignored.
 void writeStandardError(const char* bytes, std::size_t length);
 
 // Where the INF folder `infDirectory` ("C:\windows\inf"; "" when there is no Windows
 // directory) was looked for, for a person to read, into `buffer` (terminated; "" when it
-// does not fit):
-// the folder itself on Windows; on POSIX the host folder it maps to (that of
-// "C:\windows\inf" when there is no Windows directory), with a word on WINEPREFIX when it
-// is not set. Returns the length.
+// does not fit): the folder itself on Windows; on POSIX the host folder it maps to (that
+// of "C:\windows\inf" when there is no Windows directory), with a word on WINEPREFIX when
+// it is not set. Returns the length.
 std::size_t describeInfFolder(const char* infDirectory, char* buffer, std::size_t capacity);
 
 // Consumes one line of standard input, of any length, and discards it. Returns at the end

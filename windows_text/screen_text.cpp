@@ -23,10 +23,9 @@ constexpr char16_t CONTROL_GLYPHS[32] = {
 
 // A decoded unit of text as it may reach a screen.
 char16_t visible(char16_t unit) {
-  if (unit < 0x20) return unit == '\t' ? unit : CONTROL_GLYPHS[unit];
-  if (unit == 0x7F) return DELETE_GLYPH;
-  if (unit >= 0x80 && unit <= 0x9F) return REPLACEMENT;
-  return unit;
+  if (!isControl(unit)) return unit;
+  if (unit < 0x20) return CONTROL_GLYPHS[unit];
+  return unit == 0x7F ? DELETE_GLYPH : REPLACEMENT;
 }
 
 bool isLineEnd(char c) {
@@ -95,6 +94,11 @@ bool layOutRun(const char*& at, const char* end, bool lineStart, DecodeText deco
 }
 
 }  // namespace
+
+bool isControl(char32_t character) {
+  return (character < 0x20 && character != '\t') || character == 0x7F ||
+         (character >= 0x80 && character <= 0x9F);
+}
 
 bool layOut(const char* message, std::size_t length, DecodeText decode, char16_t* screen,
             std::size_t capacity, std::size_t& count) {

@@ -26,6 +26,11 @@ using DecodeText = std::size_t (*)(const char* bytes, std::size_t length, char16
 bool layOut(const char* message, std::size_t length, DecodeText decode, char16_t* screen,
             std::size_t capacity, std::size_t& count);
 
+// Whether a character is one a screen would obey rather than show: a C0 control but tab
+// (CR and LF included: a message's own line ends are laid out before its text is looked
+// at), DEL, or a C1 control.
+bool isControl(char32_t character);
+
 // Decodes code page 1252, one unit per byte (DecodeText's shape).
 std::size_t decodeCodePage1252(const char* bytes, std::size_t length, char16_t* units,
                                std::size_t capacity);
