@@ -23,6 +23,7 @@ constexpr char16_t CONTROL_GLYPHS[32] = {
 
 // A decoded unit of text as it may reach a screen.
 char16_t visible(char16_t unit) {
+  if (isBidiControl(unit)) return REPLACEMENT;
   if (!isControl(unit)) return unit;
   if (unit < 0x20) return CONTROL_GLYPHS[unit];
   return unit == 0x7F ? DELETE_GLYPH : REPLACEMENT;
@@ -98,6 +99,19 @@ bool layOutRun(const char*& at, const char* end, bool lineStart, DecodeText deco
 bool isControl(char32_t character) {
   return (character < 0x20 && character != '\t') || character == 0x7F ||
          (character >= 0x80 && character <= 0x9F);
+}
+
+bool isBidiControl(char32_t character) {
+  return (character >= 0x202A && character <= 0x202E) ||
+         (character >= 0x2066 && character <= 0x2069) || character == 0x200E ||
+         character == 0x200F || character == 0x061C;
+}
+
+void replaceControlBytes(const char* bytes, std::size_t length, char* out) {
+  for (std::size_t i = 0; i < length; ++i) {
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    out[i] = isControl(byte) && !isLineEnd(bytes[i]) ? '?' : bytes[i];
+  }
 }
 
 bool layOut(const char* message, std::size_t length, DecodeText decode, char16_t* screen,
