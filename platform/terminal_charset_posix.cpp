@@ -1,14 +1,20 @@
 #include "platform/terminal_charset_posix.h"
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 
+#include "windows_text/screen_text.h"
 #include "windows_text/utf8.h"
 
 namespace platform {
 namespace {
 
-const iconv_t NO_CONVERTER = reinterpret_cast<iconv_t>(-1);
+// iconv_open's converter from UTF-8 to `codeset`, or nullptr when it has none.
+iconv_t openConverter(const char* codeset) {
+  void* const converter = iconv_open(codeset, "UTF-8");
+  return reinterpret_cast<std::intptr_t>(converter) == -1 ? nullptr : converter;
+}
 
 // The tree's box-drawing characters in ASCII, or 0 for another character.
 char treeInAscii(char32_t point) {
@@ -36,29 +42,20 @@ bool resetState(iconv_t converter, char*& out, std::size_t& left) {
   return iconv(converter, nullptr, nullptr, &out, &left) != static_cast<std::size_t>(-1);
 }
 
-// The next code point of laid-out units: surrogate pairs joined, a lone one as U+FFFD.
-char32_t nextPoint(const char16_t* units, std::size_t count, std::size_t& i) {
-  const char32_t unit = units[i++];
-  if (unit >= 0xD800 && unit <= 0xDBFF && i < count && units[i] >= 0xDC00 && units[i] <= 0xDFFF) {
-    return 0x10000 + ((unit - 0xD800) << 10) + (units[i++] - 0xDC00);
-  }
-  return unit >= 0xD800 && unit <= 0xDFFF ? 0xFFFD : unit;
-}
-
 }  // namespace
 
 TerminalCharset::~TerminalCharset() {
-  if (exact_ != NO_CONVERTER) iconv_close(exact_);
-  if (nearest_ != NO_CONVERTER) iconv_close(nearest_);
+  if (exact_ != nullptr) iconv_close(exact_);
+  if (nearest_ != nullptr) iconv_close(nearest_);
   if (transliteration_ != nullptr) freelocale(transliteration_);
 }
 
 bool TerminalCharset::open(const char* codeset) {
-  exact_ = iconv_open(codeset, "UTF-8");
-  nearest_ = iconv_open((std::string(codeset) + "//TRANSLIT").c_str(), "UTF-8");
+  exact_ = openConverter(codeset);
+  nearest_ = openConverter((std::string(codeset) + "//TRANSLIT").c_str());
   // The C locale's tables know no nearest letters; those of C.UTF-8 hold one per letter.
   transliteration_ = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
-  return exact_ != NO_CONVERTER;
+  return exact_ != nullptr;
 }
 
 bool TerminalCharset::putExact(const char* utf8, std::size_t size, char*& out, std::size_t& left) {
@@ -74,7 +71,7 @@ bool TerminalCharset::putExact(const char* utf8, std::size_t size, char*& out, s
 }
 
 char TerminalCharset::nearestAscii(const char* utf8, std::size_t size) {
-  if (nearest_ == NO_CONVERTER) return '?';
+  if (nearest_ == nullptr) return '?';
   char converted[CHARACTER_BYTES];
   char* end = converted;
   std::size_t room = sizeof converted;
@@ -107,7 +104,7 @@ bool TerminalCharset::convert(const char16_t* units, std::size_t count, char* ou
   std::size_t left = capacity;
   (void)resetState(exact_, at, left);
   for (std::size_t i = 0; i < count;) {
-    if (!putCharacter(nextPoint(units, count, i), at, left)) return false;
+    if (!putCharacter(screen_text::nextCharacter(units, count, i), at, left)) return false;
   }
   if (!resetState(exact_, at, left)) return false;
   length = static_cast<std::size_t>(at - out);

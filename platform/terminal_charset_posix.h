@@ -38,9 +38,9 @@ class TerminalCharset {
   char nearestAscii(const char* utf8, std::size_t size);
   bool putCharacter(char32_t point, char*& out, std::size_t& left);
 
-  iconv_t exact_ = reinterpret_cast<iconv_t>(-1);
-  iconv_t nearest_ = reinterpret_cast<iconv_t>(-1);  // the same with //TRANSLIT
-  locale_t transliteration_ = nullptr;               // whose tables name the nearest letters
+  iconv_t exact_ = nullptr;
+  iconv_t nearest_ = nullptr;           // the same with //TRANSLIT
+  locale_t transliteration_ = nullptr;  // whose tables name the nearest letters
 };
 
 }  // namespace platform

@@ -142,20 +142,21 @@ std::size_t decodeCodePage1252(const char* bytes, std::size_t length, char16_t* 
   return length;
 }
 
+char32_t nextCharacter(const char16_t* units, std::size_t count, std::size_t& at) {
+  const char32_t unit = units[at++];
+  const bool high = unit >= 0xD800 && unit <= 0xDBFF;
+  if (high && at < count && units[at] >= 0xDC00 && units[at] <= 0xDFFF) {
+    return 0x10000 + ((unit - 0xD800) << 10) + (units[at++] - 0xDC00);
+  }
+  return unit >= 0xD800 && unit <= 0xDFFF ? REPLACEMENT : unit;
+}
+
 bool toUtf8(const char16_t* units, std::size_t count, char* out, std::size_t capacity,
             std::size_t& length) {
   std::size_t used = 0;
-  for (std::size_t i = 0; i < count; ++i) {
-    char32_t point = units[i];
-    const bool high = point >= 0xD800 && point <= 0xDBFF;
-    const bool pairs = high && i + 1 < count && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF;
-    if (pairs) {
-      point = 0x10000 + ((point - 0xD800) << 10) + (units[++i] - 0xDC00);
-    } else if (point >= 0xD800 && point <= 0xDFFF) {
-      point = REPLACEMENT;
-    }
+  for (std::size_t i = 0; i < count;) {
     char bytes[utf8::MAX_SEQUENCE];
-    const std::size_t size = utf8::encode(point, bytes);
+    const std::size_t size = utf8::encode(nextCharacter(units, count, i), bytes);
     if (size > capacity - used) return false;
     std::memcpy(out + used, bytes, size);
     used += size;

@@ -45,6 +45,10 @@ void replaceControlBytes(const char* bytes, std::size_t length, char* out);
 std::size_t decodeCodePage1252(const char* bytes, std::size_t length, char16_t* units,
                                std::size_t capacity);
 
+// The character of the laid-out units at `at` (below `count`), and `at` moved past it: a
+// surrogate pair joined, a lone surrogate as U+FFFD.
+char32_t nextCharacter(const char16_t* units, std::size_t count, std::size_t& at);
+
 // The UTF-8 bytes of `count` laid-out units in `out` (`capacity` bytes) and their number in
 // `length`: surrogate pairs joined, a lone surrogate as U+FFFD. Three bytes per unit always
 // fit. False when they do not fit.
