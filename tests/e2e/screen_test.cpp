@@ -22,12 +22,15 @@ using namespace std::chrono_literals;
 
 enum class Build { NATIVE, WINE };
 
+// Where standard output goes; input is the terminal.
+enum class Output { TERMINAL, FILE, FULL_DEVICE, CLOSED };
+
 struct ScreenRow {
   const char* name;  // "native_..." or "wine_...": CTest runs each kind where it can
   Build build;
   const char* locale;
   std::vector<std::string> lines;  // lines the screen must show, trailing blanks cut
-  bool outputToFile = false;       // standard output a file, input still the terminal
+  Output output = Output::TERMINAL;
 };
 
 const std::vector<std::string> SHOWN_EVERYWHERE = {
@@ -58,7 +61,23 @@ const ScreenRow ROWS[] = {
     {"wine_ja_JP", Build::WINE, "ja_JP.UTF-8",
      with({"├─provider: Квелмарк Мобайл", "├─device  : フラッシュ装置",
            "└─version : 11/05/2015,3.0.1.7"})},
-    {"wine_output_to_file", Build::WINE, "en_US.UTF-8", {}, true},
+    {"wine_output_to_file", Build::WINE, "en_US.UTF-8", {}, Output::FILE},
+    // A report that could not be written says so where the person looks.
+    {"native_output_full",
+     Build::NATIVE,
+     "C.UTF-8",
+     {"usb-flash-detect: could not write the report to standard output: No space left on device"},
+     Output::FULL_DEVICE},
+    {"wine_output_full",
+     Build::WINE,
+     "en_US.UTF-8",
+     {"usb-flash-detect: could not write the report to standard output: Disk full"},
+     Output::FULL_DEVICE},
+    {"wine_output_closed",
+     Build::WINE,
+     "en_US.UTF-8",
+     {"usb-flash-detect: could not write the report to standard output: Invalid handle"},
+     Output::CLOSED},
 };
 
 void PrintTo(const ScreenRow& row, std::ostream* out) {
@@ -144,7 +163,17 @@ std::string commandFor(const ScreenRow& row, const std::string& prefix,
           ? quoted(SCREEN_WINE_ENV) + " " + quoted(prefix) + " env " + locale + " " +
                 quoted(SCREEN_WINE) + " " + quoted(SCREEN_WINDOWS_EXE)
           : "env WINEPREFIX=" + quoted(prefix) + " " + locale + " " + quoted(SCREEN_DETECTOR);
-  return row.outputToFile ? command + " > " + quoted(outputFile) : command;
+  switch (row.output) {
+    case Output::FILE:
+      return command + " > " + quoted(outputFile);
+    case Output::FULL_DEVICE:
+      return command + " > /dev/full";
+    case Output::CLOSED:
+      return command + " >&-";
+    case Output::TERMINAL:
+      break;
+  }
+  return command;
 }
 
 class Screen : public testing::TestWithParam<ScreenRow> {};
@@ -160,9 +189,14 @@ TEST_P(Screen, ShowsValuesAndObeysNoControlByte) {
   const std::string title = terminal.format("#{pane_title}");
 
   const bool prompted = terminal.waitUntil([&] {
-    return row.outputToFile
-               ? support::readWholeFile(outputFile) == support::readWholeFile(expectedFile)
-               : terminal.screen().find("press enter") != std::string::npos;
+    switch (row.output) {
+      case Output::FILE:
+        return support::readWholeFile(outputFile) == support::readWholeFile(expectedFile);
+      case Output::TERMINAL:
+        return terminal.screen().find("press enter") != std::string::npos;
+      default:
+        return terminal.screen().find("usb-flash-detect:") != std::string::npos;
+    }
   });
   const std::string screen = terminal.screen();
   EXPECT_TRUE(prompted) << screen;
