@@ -22,15 +22,13 @@ using namespace std::chrono_literals;
 
 enum class Build { NATIVE, WINE };
 
-// Where standard output goes; input is the terminal.
-enum class Output { TERMINAL, FILE, FULL_DEVICE, CLOSED };
-
 struct ScreenRow {
   const char* name;  // "native_..." or "wine_...": CTest runs each kind where it can
   Build build;
   const char* locale;
   std::vector<std::string> lines;  // lines the screen must show, trailing blanks cut
-  Output output = Output::TERMINAL;
+  bool outputToFile = false;       // standard output a file, input still the terminal
+  const char* redirect = nullptr;  // or where the shell sends it: the lines then say why
 };
 
 const std::vector<std::string> SHOWN_EVERYWHERE = {
@@ -44,6 +42,12 @@ const std::vector<std::string> SHOWN_EVERYWHERE = {
 std::vector<std::string> with(std::vector<std::string> lines) {
   lines.insert(lines.end(), SHOWN_EVERYWHERE.begin(), SHOWN_EVERYWHERE.end());
   return lines;
+}
+
+// A report that could not be written: the screen says why.
+ScreenRow failedWrite(const char* name, const char* redirect, const char* reason) {
+  const std::string line = "usb-flash-detect: could not write the report to standard output: ";
+  return {name, Build::WINE, "en_US.UTF-8", {line + reason}, false, redirect};
 }
 
 const ScreenRow ROWS[] = {
@@ -61,23 +65,9 @@ const ScreenRow ROWS[] = {
     {"wine_ja_JP", Build::WINE, "ja_JP.UTF-8",
      with({"├─provider: Квелмарк Мобайл", "├─device  : フラッシュ装置",
            "└─version : 11/05/2015,3.0.1.7"})},
-    {"wine_output_to_file", Build::WINE, "en_US.UTF-8", {}, Output::FILE},
-    // A report that could not be written says so where the person looks.
-    {"native_output_full",
-     Build::NATIVE,
-     "C.UTF-8",
-     {"usb-flash-detect: could not write the report to standard output: No space left on device"},
-     Output::FULL_DEVICE},
-    {"wine_output_full",
-     Build::WINE,
-     "en_US.UTF-8",
-     {"usb-flash-detect: could not write the report to standard output: Disk full"},
-     Output::FULL_DEVICE},
-    {"wine_output_closed",
-     Build::WINE,
-     "en_US.UTF-8",
-     {"usb-flash-detect: could not write the report to standard output: Invalid handle"},
-     Output::CLOSED},
+    {"wine_output_to_file", Build::WINE, "en_US.UTF-8", {}, true},
+    failedWrite("wine_output_full", " > /dev/full", "Disk full"),
+    failedWrite("wine_output_closed", " >&-", "Invalid handle"),
 };
 
 void PrintTo(const ScreenRow& row, std::ostream* out) {
@@ -163,17 +153,8 @@ std::string commandFor(const ScreenRow& row, const std::string& prefix,
           ? quoted(SCREEN_WINE_ENV) + " " + quoted(prefix) + " env " + locale + " " +
                 quoted(SCREEN_WINE) + " " + quoted(SCREEN_WINDOWS_EXE)
           : "env WINEPREFIX=" + quoted(prefix) + " " + locale + " " + quoted(SCREEN_DETECTOR);
-  switch (row.output) {
-    case Output::FILE:
-      return command + " > " + quoted(outputFile);
-    case Output::FULL_DEVICE:
-      return command + " > /dev/full";
-    case Output::CLOSED:
-      return command + " >&-";
-    case Output::TERMINAL:
-      break;
-  }
-  return command;
+  if (row.redirect != nullptr) return command + row.redirect;
+  return row.outputToFile ? command + " > " + quoted(outputFile) : command;
 }
 
 class Screen : public testing::TestWithParam<ScreenRow> {};
@@ -188,15 +169,11 @@ TEST_P(Screen, ShowsValuesAndObeysNoControlByte) {
   ASSERT_TRUE(terminal.start(commandFor(row, preparePrefix(row), outputFile)));
   const std::string title = terminal.format("#{pane_title}");
 
+  const char* awaited = row.redirect != nullptr ? "usb-flash-detect:" : "press enter";
   const bool prompted = terminal.waitUntil([&] {
-    switch (row.output) {
-      case Output::FILE:
-        return support::readWholeFile(outputFile) == support::readWholeFile(expectedFile);
-      case Output::TERMINAL:
-        return terminal.screen().find("press enter") != std::string::npos;
-      default:
-        return terminal.screen().find("usb-flash-detect:") != std::string::npos;
-    }
+    return row.outputToFile
+               ? support::readWholeFile(outputFile) == support::readWholeFile(expectedFile)
+               : terminal.screen().find(awaited) != std::string::npos;
   });
   const std::string screen = terminal.screen();
   EXPECT_TRUE(prompted) << screen;
