@@ -208,8 +208,7 @@ void writeStandardOutput(const char* bytes, std::size_t length) {
 }
 
 OutputOutcome standardOutputOutcome(char* reason, std::size_t capacity) {
-  if (capacity == 0) return firstOutputError == 0 ? OutputOutcome::WHOLE : OutputOutcome::FAILED;
-  reason[0] = '\0';
+  if (capacity > 0) reason[0] = '\0';
   if (firstOutputError == 0) return OutputOutcome::WHOLE;
   // Windows reports a pipe whose reader went away as ERROR_NO_DATA, Wine (8.0, measured) as
   // ERROR_PIPE_NOT_CONNECTED.
@@ -217,7 +216,7 @@ OutputOutcome standardOutputOutcome(char* reason, std::size_t capacity) {
       firstOutputError == ERROR_PIPE_NOT_CONNECTED) {
     return OutputOutcome::READER_GONE;
   }
-  describeError(firstOutputError, reason, capacity);
+  if (capacity > 0) describeError(firstOutputError, reason, capacity);
   return OutputOutcome::FAILED;
 }
 

@@ -51,7 +51,7 @@ Package withEscapes() {
 }
 
 // The value lines of the one record, as a terminal shows them (its line discipline turns
-// each LF into CR LF): the tree bytes as they are, or drawn in a UTF-8 locale.
+// each LF into CR LF): the tree drawn, or in ASCII where the locale's set has no box drawing.
 std::string shownLines(const char* branch, const char* provider, const char* device) {
   return std::string(branch) + "provider: " + provider + "\r\r\n" + branch + "device  : " + device +
          "\r\r\n";
