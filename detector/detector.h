@@ -26,12 +26,17 @@ void resetDetectorState();
 // The run's exit status: whether it reported a package, and whether it could scan at all.
 constexpr int EXIT_FOUND = 0;          // at least one package was reported
 constexpr int EXIT_NONE_FOUND = 1;     // the INF folder was scanned and held none
-constexpr int EXIT_NO_INF_FOLDER = 2;  // no Windows directory, or no INF folder to list in it;
-                                       // standard error says where it was looked for
+constexpr int EXIT_NO_INF_FOLDER = 2;  // no Windows directory, or no INF folder to list in it,
+                                       // or it went away during the scan; standard error
+                                       // says where it was looked for
+constexpr int EXIT_OUTPUT_FAILED = 3;  // the report could not be written whole to standard
+                                       // output; standard error says why, unless a reader
+                                       // of a pipe went away
 
 // The whole run: banner, scan of the INF directory, one record per recognised package,
-// the count, the prompt, and one line of standard input. Returns the exit status. When it
-// could not scan, one line on standard error says where it looked; nothing else goes there.
+// the count, the prompt, and one line of standard input. Returns the exit status (of two
+// failures, the scan's). When it could not scan, one line on standard error says where it
+// looked; when standard output failed, one line says why; nothing else goes there.
 int runDetector();
 
 // Lets the compilers that can check printOut's values against its format, as they check

@@ -24,6 +24,8 @@ constexpr char COUNT_FORMAT[] = "\r\nfound %d drivers\r\n";
 constexpr char PROMPT[] = "press enter\r\n";
 // To standard error, so that a failure to look never reads as a result.
 constexpr char NO_INF_FOLDER_FORMAT[] = "usb-flash-detect: could not list the INF folder %s\r\n";
+constexpr char OUTPUT_FAILED_FORMAT[] =
+    "usb-flash-detect: could not write the report to standard output: %s\r\n";
 constexpr char RECORD_FORMAT[] =
     "%s\\%s\r\n"
     "\xC3\xC4provider: %s\r\n"
@@ -80,15 +82,31 @@ bool scanInfDirectory() {
   return platform::findClose(search);
 }
 
-// Says on standard error where the INF folder was looked for.
-void reportNoInfFolder() {
-  char where[2 * TEXT_CAPACITY + 64];
-  platform::describeInfFolder(infDirectory, where, sizeof where);
-  char line[sizeof where + sizeof NO_INF_FOLDER_FORMAT];
-  const int length = std::snprintf(line, sizeof line, NO_INF_FOLDER_FORMAT, where);
+constexpr std::size_t DETAIL_CAPACITY = 2 * TEXT_CAPACITY + 64;
+
+// Writes one line to standard error: `format` with the one text `detail`.
+void reportFailure(const char* format, const char* detail) {
+  char line[DETAIL_CAPACITY + 128];
+  const int length = std::snprintf(line, sizeof line, format, detail);
   if (length > 0) {
     platform::writeStandardError(line, std::min(static_cast<std::size_t>(length), sizeof line - 1));
   }
+}
+
+// Says on standard error where the INF folder was looked for.
+void reportNoInfFolder() {
+  char where[DETAIL_CAPACITY];
+  platform::describeInfFolder(infDirectory, where, sizeof where);
+  reportFailure(NO_INF_FOLDER_FORMAT, where);
+}
+
+// Whether the report went whole to standard output; says why not on standard error, unless
+// its reader went away, who has nothing to read the reason with (as `yes | head`).
+bool outputWasWritten() {
+  char reason[DETAIL_CAPACITY];
+  const platform::OutputOutcome outcome = platform::standardOutputOutcome(reason, sizeof reason);
+  if (outcome == platform::OutputOutcome::FAILED) reportFailure(OUTPUT_FAILED_FORMAT, reason);
+  return outcome == platform::OutputOutcome::WHOLE;
 }
 
 }  // namespace
@@ -127,7 +145,10 @@ int runDetector() {
   if (!scanned) reportNoInfFolder();
   printOut(COUNT_FORMAT, foundCount);
   printOut(PROMPT);
+  // Told before the wait: with the prompt lost, this line is all a person sees.
+  const bool written = outputWasWritten();
   platform::consumeStandardInputLine();
   if (!scanned) return EXIT_NO_INF_FOLDER;
+  if (!written) return EXIT_OUTPUT_FAILED;
   return foundCount > 0 ? EXIT_FOUND : EXIT_NONE_FOUND;
 }

@@ -14,7 +14,7 @@ fi
 build_dir=$1
 seconds=${2:-60}
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
-targets=(inf_reader_fuzzer match_fuzzer detector_fuzzer)
+targets=(inf_reader_fuzzer match_fuzzer detector_fuzzer screen_fuzzer)
 
 CC=clang CXX=clang++ cmake -S "$source_dir" -B "$build_dir" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo \

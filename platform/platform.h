@@ -12,7 +12,7 @@ namespace platform {
 
 // Readies the process for the run, once, before anything is written: a reader of standard
 // output that goes away must end nothing but the write (POSIX ignores SIGPIPE; Windows
-// needs nothing).
+// needs nothing), and a POSIX terminal's character set is looked up.
 void prepareProcess();
 
 // Capacity of a file name in a directory entry, terminator included (Windows' MAX_PATH).
@@ -50,8 +50,9 @@ DirectorySearch* findFirstFile(const char* pattern, DirectoryEntry& entry);
 bool findNextFile(DirectorySearch* search, DirectoryEntry& entry);
 
 // Ends an enumeration that findFirstFile started. True when it yielded every matching
-// entry; false when the listing failed partway, so that what it yielded is only part of
-// the folder.
+// entry and its folder stayed; false when the listing failed partway, or a profile lookup
+// during it found the folder itself gone (readProfileString), so that what the run read
+// is only part of the folder.
 bool findClose(DirectorySearch* search);
 
 // True when `path` names a directory whose entries can all be listed, so that a
@@ -63,7 +64,9 @@ bool canListDirectory(const char* path);
 // capacity - 1 bytes and a terminator, and returns the number of bytes copied. A missing
 // file, section or key, or one that cannot be read, gives "" (0). `key` and
 // `destination` may be the same buffer: the key is taken in full before the destination
-// is written.
+// is written. A file that cannot be opened because its folder has gone (moved away,
+// unmounted) marks the enumeration in progress as failed; one file that cannot be read
+// does not.
 std::size_t readProfileString(const char* section, const char* key, char* destination,
                               std::size_t capacity, const char* path);
 
@@ -74,11 +77,22 @@ constexpr std::size_t SHOWN_MESSAGE_CAPACITY = 2048;
 // Writes one message of `length` bytes to standard output, after what was written before,
 // in one write. A file or a pipe gets the bytes exactly. A screen gets the characters they
 // stand for (windows_text/screen_text.h): on Windows a console, its text in the system's
-// ANSI code page, whatever the console's code page; on POSIX a terminal whose locale is
-// UTF-8, its text in code page 1252. A terminal in any other locale gets the bytes with
-// each control byte as "?". Failures are ignored: a closed output or a reader that has gone
-// never ends the process.
+// ANSI code page, whatever the console's code page; on POSIX a terminal, its text in code
+// page 1252, in the character set of the user's locale (a character the set lacks as one
+// ASCII character). A message that cannot be laid out goes as its bytes with each control
+// byte as "?". A failed write never ends the process: standardOutputOutcome tells of it.
 void writeStandardOutput(const char* bytes, std::size_t length);
+
+// How the writes to standard output went; the first that failed decides.
+enum class OutputOutcome {
+  WHOLE,        // every byte was written
+  READER_GONE,  // the reader of a pipe closed it (EPIPE; ERROR_NO_DATA and its kin)
+  FAILED,       // a write failed otherwise: a full disk, a closed output, an I/O error
+};
+
+// The outcome of the writes so far. For FAILED, the system's message for the error goes
+// into `reason` (terminated; "" when it does not fit); otherwise `reason` holds "".
+OutputOutcome standardOutputOutcome(char* reason, std::size_t capacity);
 
 // Writes one line of `length` bytes to standard error, in one write. On Windows as
 // writeStandardOutput writes a message; on POSIX as the bytes are, since the line names a

@@ -270,6 +270,15 @@ int openRegularFile(const char* hostPath) {
   return descriptor;
 }
 
+// Whether the folder of the DOS path `path` is still a directory: a file that cannot be
+// opened is then that file's own fault, not a sign that the whole folder went away.
+bool folderRemains(const char* path) {
+  char folder[HOST_PATH_CAPACITY];
+  const std::size_t length = file_names::folderLength(path);
+  return copyText(folder, sizeof folder, path, length) &&
+         onHostPath(folder, [](const char* hostFolder) { return isDirectory(hostFolder); });
+}
+
 }  // namespace
 
 std::size_t getWindowsDirectory(char* buffer, std::size_t capacity) {
@@ -344,6 +353,7 @@ std::size_t readProfileString(const char* section, const char* key, char* destin
     });
   }
   if (descriptor < 0) {
+    if (activeSearch.inUse && !folderRemains(path)) activeSearch.complete = false;
     if (capacity > 0) destination[0] = '\0';
     return 0;
   }

@@ -1,6 +1,7 @@
 // The platform layer over the Win32 API: every service is the system's own.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -46,7 +47,7 @@ bool narrowName(const wchar_t* name, DirectoryEntry& entry) {
 bool nextListedName(DirectorySearch& search, DirectoryEntry& entry) {
   for (;;) {
     if (FindNextFileW(search.handle, &search.data) == 0) {
-      search.complete = GetLastError() == ERROR_NO_MORE_FILES;
+      search.complete = search.complete && GetLastError() == ERROR_NO_MORE_FILES;
       return false;
     }
     if (narrowName(search.data.cFileName, entry)) return true;
@@ -80,14 +81,55 @@ bool writeToConsole(HANDLE console, const char* bytes, std::size_t length) {
   return WriteConsoleW(console, units, static_cast<DWORD>(count), &written, nullptr) != 0;
 }
 
+// Writes all of `bytes` to a file, a pipe or NUL. Returns 0, or the system's error code.
+DWORD writeBytes(HANDLE handle, const char* bytes, std::size_t length) {
+  DWORD written = 0;
+  if (WriteFile(handle, bytes, static_cast<DWORD>(length), &written, nullptr) == 0) {
+    return GetLastError();
+  }
+  return written == length ? 0 : ERROR_WRITE_FAULT;
+}
+
+// The bytes with every control byte but the line ends as "?", for a console that refused
+// the laid-out message.
+DWORD writeWithoutControls(HANDLE handle, const char* bytes, std::size_t length) {
+  char shown[SHOWN_MESSAGE_CAPACITY];
+  for (std::size_t done = 0; done < length;) {
+    const std::size_t part = std::min(length - done, sizeof shown);
+    screen_text::replaceControlBytes(bytes + done, part, shown);
+    const DWORD error = writeBytes(handle, shown, part);
+    if (error != 0) return error;
+    done += part;
+  }
+  return 0;
+}
+
 // One message to a standard handle: laid out on a console, as bytes anywhere else. Only a
 // console has a mode: a file, a pipe or NUL gets the bytes, also when a console is attached
-// to the process.
-void writeMessage(HANDLE handle, const char* bytes, std::size_t length) {
+// to the process. Returns 0, or the system's error code.
+DWORD writeMessage(HANDLE handle, const char* bytes, std::size_t length) {
   DWORD mode = 0;
-  if (GetConsoleMode(handle, &mode) != 0 && writeToConsole(handle, bytes, length)) return;
-  DWORD written = 0;
-  WriteFile(handle, bytes, static_cast<DWORD>(length), &written, nullptr);
+  if (GetConsoleMode(handle, &mode) == 0) return writeBytes(handle, bytes, length);
+  if (writeToConsole(handle, bytes, length)) return 0;
+  return writeWithoutControls(handle, bytes, length);
+}
+
+// The first failed write to standard output: its error code, or 0 while every write went
+// whole.
+DWORD firstOutputError = 0;
+
+// The system's message for `error`, without its line end and closing full stop.
+void describeError(DWORD error, char* reason, std::size_t capacity) {
+  const DWORD length =
+      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                     reason, static_cast<DWORD>(capacity), nullptr);
+  std::size_t end = length;
+  while (end > 0 && std::strchr("\r\n .", reason[end - 1]) != nullptr) --end;
+  if (end > 0) {
+    reason[end] = '\0';
+  } else {
+    (void)std::snprintf(reason, capacity, "error %lu", static_cast<unsigned long>(error));
+  }
 }
 
 }  // namespace
@@ -149,16 +191,37 @@ bool canListDirectory(const char* path) {
 
 std::size_t readProfileString(const char* section, const char* key, char* destination,
                               std::size_t capacity, const char* path) {
-  return GetPrivateProfileStringA(section, key, "", destination, static_cast<DWORD>(capacity),
-                                  path);
+  const DWORD length =
+      GetPrivateProfileStringA(section, key, "", destination, static_cast<DWORD>(capacity), path);
+  // An empty answer may mean the folder went away: then the path is not found, not only
+  // the file.
+  if (length == 0 && activeSearch.inUse && GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES &&
+      GetLastError() == ERROR_PATH_NOT_FOUND) {
+    activeSearch.complete = false;
+  }
+  return length;
 }
 
 void writeStandardOutput(const char* bytes, std::size_t length) {
-  writeMessage(GetStdHandle(STD_OUTPUT_HANDLE), bytes, length);
+  const DWORD error = writeMessage(GetStdHandle(STD_OUTPUT_HANDLE), bytes, length);
+  if (firstOutputError == 0) firstOutputError = error;
+}
+
+OutputOutcome standardOutputOutcome(char* reason, std::size_t capacity) {
+  if (capacity > 0) reason[0] = '\0';
+  if (firstOutputError == 0) return OutputOutcome::WHOLE;
+  // Windows reports a pipe whose reader went away as ERROR_NO_DATA, Wine (8.0, measured) as
+  // ERROR_PIPE_NOT_CONNECTED.
+  if (firstOutputError == ERROR_NO_DATA || firstOutputError == ERROR_BROKEN_PIPE ||
+      firstOutputError == ERROR_PIPE_NOT_CONNECTED) {
+    return OutputOutcome::READER_GONE;
+  }
+  if (capacity > 0) describeError(firstOutputError, reason, capacity);
+  return OutputOutcome::FAILED;
 }
 
 void writeStandardError(const char* bytes, std::size_t length) {
-  writeMessage(GetStdHandle(STD_ERROR_HANDLE), bytes, length);
+  (void)writeMessage(GetStdHandle(STD_ERROR_HANDLE), bytes, length);
 }
 
 std::size_t describeInfFolder(const char* infDirectory, char* buffer, std::size_t capacity) {

@@ -84,6 +84,11 @@ void writeStandardOutput(const char* bytes, std::size_t length) {
   fakeSystem().output.append(bytes, length);
 }
 
+OutputOutcome standardOutputOutcome(char* reason, std::size_t capacity) {
+  if (capacity > 0) reason[0] = '\0';
+  return OutputOutcome::WHOLE;
+}
+
 void writeStandardError(const char* bytes, std::size_t length) {
   fakeSystem().errors.append(bytes, length);
 }

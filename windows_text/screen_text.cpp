@@ -23,6 +23,7 @@ constexpr char16_t CONTROL_GLYPHS[32] = {
 
 // A decoded unit of text as it may reach a screen.
 char16_t visible(char16_t unit) {
+  if (isBidiControl(unit)) return REPLACEMENT;
   if (!isControl(unit)) return unit;
   if (unit < 0x20) return CONTROL_GLYPHS[unit];
   return unit == 0x7F ? DELETE_GLYPH : REPLACEMENT;
@@ -100,6 +101,19 @@ bool isControl(char32_t character) {
          (character >= 0x80 && character <= 0x9F);
 }
 
+bool isBidiControl(char32_t character) {
+  return (character >= 0x202A && character <= 0x202E) ||
+         (character >= 0x2066 && character <= 0x2069) || character == 0x200E ||
+         character == 0x200F || character == 0x061C;
+}
+
+void replaceControlBytes(const char* bytes, std::size_t length, char* out) {
+  for (std::size_t i = 0; i < length; ++i) {
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    out[i] = isControl(byte) && !isLineEnd(bytes[i]) ? '?' : bytes[i];
+  }
+}
+
 bool layOut(const char* message, std::size_t length, DecodeText decode, char16_t* screen,
             std::size_t capacity, std::size_t& count) {
   Screen out(screen, capacity);
@@ -128,20 +142,21 @@ std::size_t decodeCodePage1252(const char* bytes, std::size_t length, char16_t* 
   return length;
 }
 
+char32_t nextCharacter(const char16_t* units, std::size_t count, std::size_t& at) {
+  const char32_t unit = units[at++];
+  const bool high = unit >= 0xD800 && unit <= 0xDBFF;
+  if (high && at < count && units[at] >= 0xDC00 && units[at] <= 0xDFFF) {
+    return 0x10000 + ((unit - 0xD800) << 10) + (units[at++] - 0xDC00);
+  }
+  return unit >= 0xD800 && unit <= 0xDFFF ? REPLACEMENT : unit;
+}
+
 bool toUtf8(const char16_t* units, std::size_t count, char* out, std::size_t capacity,
             std::size_t& length) {
   std::size_t used = 0;
-  for (std::size_t i = 0; i < count; ++i) {
-    char32_t point = units[i];
-    const bool high = point >= 0xD800 && point <= 0xDBFF;
-    const bool pairs = high && i + 1 < count && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF;
-    if (pairs) {
-      point = 0x10000 + ((point - 0xD800) << 10) + (units[++i] - 0xDC00);
-    } else if (point >= 0xD800 && point <= 0xDFFF) {
-      point = REPLACEMENT;
-    }
+  for (std::size_t i = 0; i < count;) {
     char bytes[utf8::MAX_SEQUENCE];
-    const std::size_t size = utf8::encode(point, bytes);
+    const std::size_t size = utf8::encode(nextCharacter(units, count, i), bytes);
     if (size > capacity - used) return false;
     std::memcpy(out + used, bytes, size);
     used += size;

@@ -25,6 +25,17 @@ std::size_t decodeDoubleByte(const char* bytes, std::size_t length, char16_t* un
   return count;
 }
 
+// Little-endian UTF-16, two bytes a unit: any unit a decoder could yield.
+std::size_t decodeUtf16(const char* bytes, std::size_t length, char16_t* units,
+                        std::size_t capacity) {
+  if (length / 2 > capacity) return 0;
+  for (std::size_t i = 0; i + 1 < length; i += 2) {
+    units[i / 2] = static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                         static_cast<unsigned char>(bytes[i + 1]) << 8);
+  }
+  return length / 2;
+}
+
 std::size_t decodeNothing(const char*, std::size_t, char16_t*, std::size_t) {
   return 0;
 }
@@ -82,6 +93,11 @@ const LayoutRow LAYOUT_ROWS[] = {
     {"C1 bytes", "\x81\x8D\x9D", "\uFFFD\uFFFD\uFFFD"},
     {"first and last C0", "\x01\x1F", "☺▼"},
     {"tab and CR LF", "a\tb\r\n", "a\tb\r\n"},
+    {"bidirectional controls",
+     std::string("\x2A\x20\x2E\x20\x66\x20\x69\x20\x0E\x20\x0F\x20\x1C\x06", 14),
+     "\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD", decodeUtf16},
+    {"neighbours of the bidirectional controls", "\x29\x20\x2F\x20\x65\x20\x6A\x20\x10\x20\x1B\x06",
+     "\u2029\u202F\u2065\u206A\u2010\u061B", decodeUtf16},
 
     // What does not fit goes as bytes.
     {"at the capacity",
@@ -100,6 +116,13 @@ TEST(ScreenText, LaysOutMessages) {
   for (const LayoutRow& row : LAYOUT_ROWS) {
     EXPECT_EQ(shown(row.message, row.decode, row.capacity), row.screen) << row.what;
   }
+}
+
+TEST(ScreenText, ReplacesControlBytesButLineEnds) {
+  const std::string bytes("\x1B[1m\x00\x7F\x81\x9F\xA0\xC3\xC4\t\r\n", 14);
+  std::string out(bytes.size(), '\0');
+  screen_text::replaceControlBytes(bytes.data(), bytes.size(), out.data());
+  EXPECT_EQ(out, "?[1m????\xA0\xC3\xC4\t\r\n");
 }
 
 TEST(ScreenText, WritesUtf8) {

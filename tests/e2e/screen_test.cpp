@@ -28,6 +28,7 @@ struct ScreenRow {
   const char* locale;
   std::vector<std::string> lines;  // lines the screen must show, trailing blanks cut
   bool outputToFile = false;       // standard output a file, input still the terminal
+  const char* redirect = nullptr;  // or where the shell sends it: the lines then say why
 };
 
 const std::vector<std::string> SHOWN_EVERYWHERE = {
@@ -41,6 +42,12 @@ const std::vector<std::string> SHOWN_EVERYWHERE = {
 std::vector<std::string> with(std::vector<std::string> lines) {
   lines.insert(lines.end(), SHOWN_EVERYWHERE.begin(), SHOWN_EVERYWHERE.end());
   return lines;
+}
+
+// A report that could not be written: the screen says why.
+ScreenRow failedWrite(const char* name, const char* redirect, const char* reason) {
+  const std::string line = "usb-flash-detect: could not write the report to standard output: ";
+  return {name, Build::WINE, "en_US.UTF-8", {line + reason}, false, redirect};
 }
 
 const ScreenRow ROWS[] = {
@@ -59,6 +66,8 @@ const ScreenRow ROWS[] = {
      with({"├─provider: Квелмарк Мобайл", "├─device  : フラッシュ装置",
            "└─version : 11/05/2015,3.0.1.7"})},
     {"wine_output_to_file", Build::WINE, "en_US.UTF-8", {}, true},
+    failedWrite("wine_output_full", " > /dev/full", "Disk full"),
+    failedWrite("wine_output_closed", " >&-", "Invalid handle"),
 };
 
 void PrintTo(const ScreenRow& row, std::ostream* out) {
@@ -144,6 +153,7 @@ std::string commandFor(const ScreenRow& row, const std::string& prefix,
           ? quoted(SCREEN_WINE_ENV) + " " + quoted(prefix) + " env " + locale + " " +
                 quoted(SCREEN_WINE) + " " + quoted(SCREEN_WINDOWS_EXE)
           : "env WINEPREFIX=" + quoted(prefix) + " " + locale + " " + quoted(SCREEN_DETECTOR);
+  if (row.redirect != nullptr) return command + row.redirect;
   return row.outputToFile ? command + " > " + quoted(outputFile) : command;
 }
 
@@ -159,10 +169,11 @@ TEST_P(Screen, ShowsValuesAndObeysNoControlByte) {
   ASSERT_TRUE(terminal.start(commandFor(row, preparePrefix(row), outputFile)));
   const std::string title = terminal.format("#{pane_title}");
 
+  const char* awaited = row.redirect != nullptr ? "usb-flash-detect:" : "press enter";
   const bool prompted = terminal.waitUntil([&] {
     return row.outputToFile
                ? support::readWholeFile(outputFile) == support::readWholeFile(expectedFile)
-               : terminal.screen().find("press enter") != std::string::npos;
+               : terminal.screen().find(awaited) != std::string::npos;
   });
   const std::string screen = terminal.screen();
   EXPECT_TRUE(prompted) << screen;

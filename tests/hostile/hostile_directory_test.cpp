@@ -339,6 +339,30 @@ TEST(HostileDirectory, RecordsExactlyTheMatchingFilesInBoundedMemory) {
   (void)std::remove((folder + "/large-match.inf").c_str());
 }
 
+// The INF folder moved away while the scan reads a large file, as a disk that is unplugged
+// mid-scan: the packages after it were never read, so the run fails as when the folder
+// could not be listed, and never reads as a system without them.
+TEST(HostileDirectory, FolderGoneDuringTheScanFailsTheRun) {
+  const std::string folder = infFolder(std::string(WORK_DIRECTORY) + "/gone/prefix");
+  const Package first{FIRST_ID_LINE, "First Provider", "First Device", "1.1"};
+  ASSERT_TRUE(freshDirectory(folder) && freshDirectory(folder + ".moved") &&
+              writeWholeFile(folder + "/a.inf", packageText(first)) &&
+              writeLargeFiles(folder, SMALL_LARGEST_FILE));
+  ChildProcess child;
+  ChildSetup setup;
+  setup.command = {DETECTOR};
+  setup.environment = {"WINEPREFIX=" + std::string(WORK_DIRECTORY) + "/gone/prefix", "LANG=C"};
+  ASSERT_TRUE(child.start(setup)) << child.failure();
+  ASSERT_TRUE(child.collectUntilOutputEndsWith(BANNER + recordOf("a.inf", first), RUN_LIMIT));
+  ASSERT_EQ(std::rename(folder.c_str(), (folder + ".moved/inf").c_str()), 0);
+  child.sendInput("\n");
+  child.closeInput();
+  const ChildOutcome outcome = child.wait(RUN_LIMIT);
+  EXPECT_TRUE(exitedCleanly(outcome, 2)) << describe(outcome);
+  EXPECT_EQ(child.errors(), "usb-flash-detect: could not list the INF folder " + folder + "\r\n");
+  EXPECT_EQ(child.output(), BANNER + recordOf("a.inf", first) + countLine(1) + PROMPT);
+}
+
 // Names a POSIX file system allows and Windows does not: bytes 0x01 to 0x1F and the
 // characters " * < > ? |. Wine (8.0, measured) enumerates such names but its profile
 // reader reads nothing through them, so they give no record; printed as they are, a CR

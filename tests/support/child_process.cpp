@@ -111,7 +111,9 @@ bool connectStream(int number, Stream stream, const std::string& path, int termi
       ends.stream[number] = pipeEnds[1];
       return true;
     case Stream::DEV_NULL:
-      ends.stream[number] = open("/dev/null", O_RDWR | O_CLOEXEC);
+    case Stream::DEV_FULL:
+      ends.stream[number] =
+          open(stream == Stream::DEV_NULL ? "/dev/null" : "/dev/full", O_RDWR | O_CLOEXEC);
       return ends.stream[number] >= 0;
     case Stream::TERMINAL:
       ends.stream[number] = ends.terminalSlave;

@@ -19,6 +19,7 @@ enum class Stream {
   PIPE,         // a pipe this process reads (output) or writes (input)
   CLOSED,       // no descriptor at all, as after 0<&- or 1>&-
   DEV_NULL,     // /dev/null: input at its end at once, output swallowed
+  DEV_FULL,     // output only: /dev/full, where every write fails for want of space
   TERMINAL,     // the slave side of a pseudo-terminal this process holds the master of
   READER_GONE,  // output only: a pipe whose read end was closed before the child started
 };
