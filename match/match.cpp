@@ -33,7 +33,7 @@
 // Cost: each star retries the stretch after it at most once per character of the text,
 // so time is bounded by the pattern's length times the text's length; stack is constant.
 // Both lengths are taken once, at the start.
-#include "match/match.h"
+#include "usb_flash_detect/match.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,7 +1,7 @@
 // Tests of the wildcard matcher: tables per feature, a comparison with a plain recursive
 // model of the matching rules on many random inputs, and patterns that would overflow the
 // stack or run for ages in a naive backtracker.
-#include "match/match.h"
+#include "usb_flash_detect/match.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Calls of matchPattern that must compile (SHAPE 0), and one call per other SHAPE that the
 // compiler must refuse. Compiled, syntax only, by the tests in CMakeLists.txt; never run.
-#include "match/match.h"
+#include "usb_flash_detect/match.h"
 
 namespace match = usb_flash_detect::match;
 
