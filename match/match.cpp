@@ -61,19 +61,21 @@ struct Capture {
   const char* end;
 };
 
-void storeText(const MatchOutput& output, Capture capture) {
-  if (output.capacity == 0) return;
+// Each store says whether it wrote its output.
+bool storeText(const MatchOutput& output, Capture capture) {
+  if (output.capacity == 0) return false;
   auto length = static_cast<std::size_t>(capture.end - capture.begin);
   if (length > output.capacity - 1) length = output.capacity - 1;
   auto* destination = static_cast<char*>(output.target);
   std::memmove(destination, capture.begin, length);  // the output may overlap the text
   destination[length] = '\0';
+  return true;
 }
 
-void storeChar(const MatchOutput& output, Capture capture) {
-  if (output.capacity > 0 && capture.begin != capture.end) {
-    *static_cast<char*>(output.target) = *capture.begin;
-  }
+bool storeChar(const MatchOutput& output, Capture capture) {
+  if (output.capacity == 0 || capture.begin == capture.end) return false;
+  *static_cast<char*>(output.target) = *capture.begin;
+  return true;
 }
 
 // The base of an integer conversion: 0 for %i, which takes it from the digits' prefix.
@@ -92,19 +94,23 @@ unsigned integerBase(char conversion) {
 }
 
 template <class T>
-void storeInteger(void* target, unsigned base, scan::Field field) {
+bool storeInteger(void* target, unsigned base, scan::Field field) {
   T value{};
-  if (scan::integerValue(scan::readInteger(field, base), value)) *static_cast<T*>(target) = value;
+  if (!scan::integerValue(scan::readInteger(field, base), value)) return false;
+  *static_cast<T*>(target) = value;
+  return true;
 }
 
 template <class T>
-void storeFloating(void* target, scan::Field field) {
+bool storeFloating(void* target, scan::Field field) {
   T value{};
-  if (scan::readFloat(field, value) == scan::FloatRead::VALUE) *static_cast<T*>(target) = value;
+  if (scan::readFloat(field, value) != scan::FloatRead::VALUE) return false;
+  *static_cast<T*>(target) = value;
+  return true;
 }
 
 // A number, stored only when the capture is one and it fits the output's type.
-void storeNumber(const MatchOutput& output, char conversion, Capture capture) {
+bool storeNumber(const MatchOutput& output, char conversion, Capture capture) {
   const scan::Field field = scan::numberField(capture.begin, capture.end);
   void* target = output.target;
   const unsigned base = integerBase(conversion);
@@ -133,8 +139,9 @@ void storeNumber(const MatchOutput& output, char conversion, Capture capture) {
       return storeFloating<long double>(target, field);
     case MatchOutputKind::TEXT:
     case MatchOutputKind::CHAR:
-      return;  // they take no number
+      return false;  // they take no number
   }
+  return false;
 }
 
 // What an element of the pattern leads to: the walk goes on, the pattern and the text
@@ -249,21 +256,23 @@ struct Match {
 };
 
 // A directive other than %s: an output that does not take it is left as it was.
-void storeConverted(const MatchOutput& output, char conversion, Capture capture) {
-  if (!outputTakes(output.kind, conversion)) return;
+bool storeConverted(const MatchOutput& output, char conversion, Capture capture) {
+  if (!outputTakes(output.kind, conversion)) return false;
   if (conversion == 'c') return storeChar(output, capture);
-  storeNumber(output, conversion, capture);
+  return storeNumber(output, conversion, capture);
 }
 
 // A capture through an output that takes its directive; %s only text takes.
-void storeInto(const MatchOutput& output, char conversion, Capture capture) {
+bool storeInto(const MatchOutput& output, char conversion, Capture capture) {
   if (conversion != 's') return storeConverted(output, conversion, capture);
-  if (output.kind == MatchOutputKind::TEXT) storeText(output, capture);
+  return output.kind == MatchOutputKind::TEXT && storeText(output, capture);
 }
 
-// Stores a capture through output `index`; a directive past the last output stores nothing.
+// Stores a capture through output `index`, and marks it stored for a caller who asked; a
+// directive past the last output stores nothing.
 void store(MatchOutputList outputs, std::size_t index, char conversion, Capture capture) {
-  if (index < outputs.count) storeInto(outputs.items[index], conversion, capture);
+  if (index >= outputs.count || !storeInto(outputs.items[index], conversion, capture)) return;
+  if (outputs.stored != nullptr && index < 64) *outputs.stored |= std::uint64_t{1} << index;
 }
 
 // Where the walk stands.

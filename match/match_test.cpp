@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <clocale>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <span>
 #include <sstream>
@@ -383,7 +384,9 @@ class OutputBank {
     initial_ = slots_;
   }
 
-  MatchOutputList list() const { return {outputs_.data(), outputs_.size()}; }
+  MatchOutputList list(std::uint64_t* stored = nullptr) const {
+    return {outputs_.data(), outputs_.size(), stored};
+  }
 
   std::vector<MatchOutputKind> kinds() const {
     std::vector<MatchOutputKind> kinds;
@@ -407,6 +410,15 @@ class OutputBank {
       out += renderSlot(i);
     }
     return out;
+  }
+
+  // A bit for each slot no longer as it was.
+  std::uint64_t changed() const {
+    std::uint64_t bits = 0;
+    for (std::size_t i = 0; i < slots_.size(); ++i) {
+      if (renderSlot(i) != "~") bits |= std::uint64_t{1} << i;
+    }
+    return bits;
   }
 
  private:
@@ -441,10 +453,16 @@ using Matcher = int (*)(const char*, const char*, int, MatchOutputList);
 
 void checkDirectiveRow(const DirectiveRow& row, Matcher matcher, const char* who) {
   OutputBank bank(row.types);
-  const int result = matcher(row.pattern.c_str(), row.text.c_str(), row.caseSensitive, bank.list());
+  std::uint64_t stored = 0;
+  const int result =
+      matcher(row.pattern.c_str(), row.text.c_str(), row.caseSensitive, bank.list(&stored));
   const std::string where = caseName(row.pattern, row.text) + " outputs " + row.types +
                             (row.caseSensitive ? "" : " (insensitive)") + who;
   EXPECT_EQ(result, row.expected) << where;
+  // The matcher marks exactly the outputs it wrote (the model marks none).
+  if (matcher == matchPatternCore) {
+    EXPECT_EQ(stored, bank.changed()) << where;
+  }
   if (result == 1 && row.expected == 1) {
     EXPECT_EQ(bank.render(), row.outputs) << where;
   }
@@ -957,6 +975,10 @@ TEST(MatchDirectives, EntryTakesTypedOutputs) {
   EXPECT_STREQ(text, "abc");
   EXPECT_EQ(letter, 'x');
   EXPECT_EQ(real, 0.5);
+  StoredOutputs stored;
+  EXPECT_EQ(matchPattern(stored, "*%d,?%c", "x,7", &number, letter), 1);
+  EXPECT_EQ(stored.count(), 1);
+  EXPECT_TRUE(stored.has(1));
 
   // An array is text of its whole size, cut to fit: never a single char.
   struct {
