@@ -46,7 +46,8 @@ else()
   set(doc "${top}/share/doc/usb-flash-detect")
   set(binary "${top}/bin/usb-flash-detect")
   set(expected "${top}/" "${top}/bin/" "${binary}" "${top}/share/" "${top}/share/doc/"
-    "${doc}/" "${doc}/LICENSE" "${doc}/README.md")
+    "${doc}/" "${doc}/LICENSE" "${doc}/README.md" "${top}/share/man/" "${top}/share/man/man1/"
+    "${top}/share/man/man1/usb-flash-detect.1.gz")
   set(objdump objdump)
 endif()
 

@@ -1,11 +1,12 @@
 # Builds the release archives of the commit checked out twice, from two clones at different
 # paths, and checks that both give the same bytes (the same SHA256SUMS), then opens each
-# archive with check_archive.cmake.
+# archive with check_archive.cmake and the Debian package with check_deb.cmake.
 #
 #   cmake [-DWORK_DIR=<scratch folder>] -P tests/release/check_release.cmake
 #
 # It needs what the release workflows need: CMake, the native compiler, MinGW-w64 for both
-# architectures, Python 3 and git. Uncommitted changes are not in the clones.
+# architectures, Python 3, git, Debian's dpkg-dev, and man-db. Uncommitted changes are not
+# in the clones.
 
 cmake_minimum_required(VERSION 3.25)
 
@@ -73,3 +74,12 @@ foreach(archive IN LISTS archives)
     message(FATAL_ERROR "${archive} fails its check")
   endif()
 endforeach()
+
+set(package "usb-flash-detect_${version}_amd64.deb")
+if(NOT first_sums MATCHES "  ${package}\n")
+  message(FATAL_ERROR "SHA256SUMS does not list ${package}")
+endif()
+execute_process(COMMAND "${CMAKE_COMMAND}" -DPACKAGE=${first}/build/dist/${package}
+    -DWORK_DIR=${WORK_DIR}/opened/${package} -DEXAMPLE=${SOURCE_DIR}/tests/example
+    -P "${CMAKE_CURRENT_LIST_DIR}/check_deb.cmake"
+  COMMAND_ERROR_IS_FATAL ANY)
