@@ -412,12 +412,10 @@ class OutputBank {
     return out;
   }
 
-  // A bit for each slot no longer as it was.
-  std::uint64_t changed() const {
+  std::uint64_t changed() const {  // a bit for each slot no longer as it was
     std::uint64_t bits = 0;
-    for (std::size_t i = 0; i < slots_.size(); ++i) {
-      if (renderSlot(i) != "~") bits |= std::uint64_t{1} << i;
-    }
+    for (std::size_t i = 0; i < slots_.size(); ++i)
+      bits |= std::uint64_t{renderSlot(i) != "~"} << i;
     return bits;
   }
 
