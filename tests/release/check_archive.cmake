@@ -63,13 +63,14 @@ else()
   set(objdump objdump)
 endif()
 
-# The entries, in the order they are stored.
+# The entries, in the order they are stored: a Debian package's are its tar archive's.
+set(tar "${ARCHIVE}")
 if(format STREQUAL "deb")
-  run(listing dpkg-deb -c "${ARCHIVE}")
-  string(REGEX REPLACE "[^\n]* \\./" "./" listing "${listing}")
-else()
-  run(listing "${CMAKE_COMMAND}" -E tar tf "${ARCHIVE}")
+  set(tar "${WORK_DIR}.tar")
+  execute_process(COMMAND dpkg-deb --fsys-tarfile "${ARCHIVE}" OUTPUT_FILE "${tar}"
+    COMMAND_ERROR_IS_FATAL ANY)
 endif()
+run(listing "${CMAKE_COMMAND}" -E tar tf "${tar}")
 string(REGEX REPLACE "\n$" "" listing "${listing}")
 string(REPLACE "\n" ";" listing "${listing}")
 if(NOT listing STREQUAL expected)
@@ -80,11 +81,7 @@ endif()
 
 file(REMOVE_RECURSE "${WORK_DIR}")
 file(MAKE_DIRECTORY "${WORK_DIR}")
-if(format STREQUAL "deb")
-  run(_ dpkg-deb -x "${ARCHIVE}" "${WORK_DIR}")
-else()
-  run(_ "${CMAKE_COMMAND}" -E chdir "${WORK_DIR}" "${CMAKE_COMMAND}" -E tar xf "${ARCHIVE}")
-endif()
+run(_ "${CMAKE_COMMAND}" -E chdir "${WORK_DIR}" "${CMAKE_COMMAND}" -E tar xf "${tar}")
 
 # Stripped: no debug information and no symbol table.
 run(sections "${objdump}" -h "${WORK_DIR}/${binary}")
