@@ -98,8 +98,8 @@ constexpr DirectiveKind directiveKind(char second) {
   }
 }
 
-// Whether an output of `kind` takes the storing directive "%" `conversion` (the table
-// above).
+// Whether an output of `kind` takes the storing directive "%" `conversion` (the README's
+// outputs table).
 constexpr bool outputTakes(MatchOutputKind kind, char conversion) {
   switch (kind) {
     case MatchOutputKind::TEXT:
