@@ -253,6 +253,7 @@ struct Match {
   const char* textEnd;
   MatchOutputList outputs;
   Tail tail;
+  std::uint64_t* stored;  // where to mark the outputs stored, when the caller asks
 };
 
 // A directive other than %s: an output that does not take it is left as it was.
@@ -262,17 +263,23 @@ bool storeConverted(const MatchOutput& output, char conversion, Capture capture)
   return storeNumber(output, conversion, capture);
 }
 
-// A capture through an output that takes its directive; %s only text takes.
-bool storeInto(const MatchOutput& output, char conversion, Capture capture) {
-  if (conversion != 's') return storeConverted(output, conversion, capture);
-  return output.kind == MatchOutputKind::TEXT && storeText(output, capture);
+// A capture through output `index`, when it takes the directive (%s only text takes), and
+// the output marked stored for a caller who asked. The capture comes as its two ends: GCC
+// otherwise reloads the pair it has just spilled as one 16-byte word, and stalls every
+// numeric store on it (twice as slow).
+void storeInto(const Match& match, std::size_t index, char conversion, const char* begin,
+               const char* end) {
+  const Capture capture{begin, end};
+  const MatchOutput& output = match.outputs.items[index];
+  const bool stored = conversion == 's'
+                          ? output.kind == MatchOutputKind::TEXT && storeText(output, capture)
+                          : storeConverted(output, conversion, capture);
+  if (stored && match.stored != nullptr && index < 64) *match.stored |= std::uint64_t{1} << index;
 }
 
-// Stores a capture through output `index`, and marks it stored for a caller who asked; a
-// directive past the last output stores nothing.
-void store(MatchOutputList outputs, std::size_t index, char conversion, Capture capture) {
-  if (index >= outputs.count || !storeInto(outputs.items[index], conversion, capture)) return;
-  if (outputs.stored != nullptr && index < 64) *outputs.stored |= std::uint64_t{1} << index;
+// Stores a capture through output `index`; a directive past the last output stores nothing.
+void store(const Match& match, std::size_t index, char conversion, Capture capture) {
+  if (index < match.outputs.count) storeInto(match, index, conversion, capture.begin, capture.end);
 }
 
 // Where the walk stands.
@@ -310,7 +317,7 @@ Position startTrial(const Star& star) {
 // Stores the star's own capture, now that its split is final.
 void finishStar(const Star& star, const Match& match) {
   if (star.conversion != 0) {
-    store(match.outputs, star.trialOutput - 1, star.conversion, {star.runStart, star.split});
+    store(match, star.trialOutput - 1, star.conversion, {star.runStart, star.split});
   }
 }
 
@@ -444,7 +451,7 @@ Step takeDirective(Position& at, const Match& match) {
       at.caseSensitive = second == '=' ? 1 : 0;
       break;
     case DirectiveKind::STORE:
-      store(match.outputs, at.output++, second, {at.captureStart, at.text});
+      store(match, at.output++, second, {at.captureStart, at.text});
       at.captureStart = at.text;
       break;
   }
@@ -475,8 +482,13 @@ Step takeElement(Position& at, const Match& match) {
 
 int matchPatternCore(const char* pattern, const char* text, int caseSensitive,
                      MatchOutputList outputs) {
+  return matchPatternCore(pattern, text, caseSensitive, outputs, nullptr);
+}
+
+int matchPatternCore(const char* pattern, const char* text, int caseSensitive,
+                     MatchOutputList outputs, std::uint64_t* stored) {
   const char* textEnd = text + std::strlen(text);
-  Match match{pattern + std::strlen(pattern), textEnd, outputs, {}};
+  Match match{pattern + std::strlen(pattern), textEnd, outputs, {}, stored};
   Position at{pattern, text, text, 0, caseSensitive != 0 ? 1 : 0};
   Star star{pattern, text, text, 0, '\0', 1, Splits::ONE};
   for (;;) {

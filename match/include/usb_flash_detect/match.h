@@ -58,19 +58,20 @@ struct MatchOutput {
   std::size_t capacity;
 };
 
-// The outputs of one match, consumed from the front by the storing directives. When
-// `stored` is set, each store that writes output i (of the first 64) adds bit i to it;
-// nothing clears it.
+// The outputs of one match, consumed from the front by the storing directives.
 struct MatchOutputList {
   const MatchOutput* items = nullptr;
   std::size_t count = 0;
-  std::uint64_t* stored = nullptr;
 };
 
 // 1 if `pattern` matches the whole of `text` in the given starting case mode (nonzero:
 // case-sensitive), 0 if not. Both must be terminated texts. The pattern is not checked.
 int matchPatternCore(const char* pattern, const char* text, int caseSensitive,
                      MatchOutputList outputs);
+// The same, and each store that writes output i (of the first 64) adds bit i to *stored,
+// when `stored` is not null; nothing clears it.
+int matchPatternCore(const char* pattern, const char* text, int caseSensitive,
+                     MatchOutputList outputs, std::uint64_t* stored);
 
 // What a "%" and the character after it are.
 enum class DirectiveKind : unsigned char {
@@ -321,13 +322,14 @@ struct StoredOutputs {
 };
 
 namespace match_output {
+// Both entries' one body: the outputs described in a list on the stack, then the core.
 template <class... Outputs>
 int matchTyped(const char* pattern, const char* text, std::uint64_t* stored, Outputs&&... outputs) {
   if constexpr (sizeof...(Outputs) == 0) {
-    return matchPatternCore(pattern, text, 1, MatchOutputList{nullptr, 0, stored});
+    return matchPatternCore(pattern, text, 1, MatchOutputList{}, stored);
   } else {
     const MatchOutput list[] = {describe(std::forward<Outputs>(outputs))...};
-    return matchPatternCore(pattern, text, 1, MatchOutputList{list, sizeof...(Outputs), stored});
+    return matchPatternCore(pattern, text, 1, MatchOutputList{list, sizeof...(Outputs)}, stored);
   }
 }
 }  // namespace match_output
