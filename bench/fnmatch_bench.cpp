@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "match/match.h"
+#include "usb_flash_detect/match.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "match/match.h"
 #include "tests/recursive_model.h"
+#include "usb_flash_detect/match.h"
 
 namespace {
 

@@ -2,6 +2,8 @@
 # the stripped executable, its documents and the licence, named for the system and the
 # architecture they run on, with the same bytes for the same commit. The matcher's library
 # files stay out.
+# Values reach CPack as written (the description holds backslashes).
+set(CPACK_VERBATIM_VARIABLES ON)
 set(CPACK_PACKAGE_NAME usb-flash-detect)
 set(CPACK_PACKAGE_VENDOR "The usb-flash-detect authors")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -22,7 +24,7 @@ set(CPACK_INSTALL_CMAKE_PROJECTS "${PROJECT_BINARY_DIR};${PROJECT_NAME};usb-flas
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
 else()
-  set(CPACK_GENERATOR TGZ)
+  set(CPACK_GENERATOR TGZ DEB)
 endif()
 
 # The staged binary is stripped, the archive written again with fixed times, order and
@@ -30,4 +32,7 @@ endif()
 set(CPACK_USB_FLASH_DETECT_SOURCE_DIR ${PROJECT_SOURCE_DIR})
 set(CPACK_USB_FLASH_DETECT_STRIP ${CMAKE_STRIP})
 set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/package_archive.cmake)
+if(NOT WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/deb_package.cmake)
+endif()
 include(CPack)

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "detector/detector.h"
-#include "match/match.h"
 #include "platform/platform.h"
+#include "usb_flash_detect/match.h"
 #include "windows_text/bounded_text.h"
 
 char infPath[TEXT_CAPACITY];

@@ -21,8 +21,8 @@
 #include <utility>
 #include <vector>
 
-#include "match/match.h"
 #include "tests/recursive_model.h"
+#include "usb_flash_detect/match.h"
 
 using namespace usb_flash_detect::match;
 

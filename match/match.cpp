@@ -33,7 +33,7 @@
 // Cost: each star retries the stretch after it at most once per character of the text,
 // so time is bounded by the pattern's length times the text's length; stack is constant.
 // Both lengths are taken once, at the start.
-#include "match/match.h"
+#include "usb_flash_detect/match.h"
 
 #include <cstdint>
 #include <cstring>
@@ -61,19 +61,21 @@ struct Capture {
   const char* end;
 };
 
-void storeText(const MatchOutput& output, Capture capture) {
-  if (output.capacity == 0) return;
+// Each store says whether it wrote its output.
+bool storeText(const MatchOutput& output, Capture capture) {
+  if (output.capacity == 0) return false;
   auto length = static_cast<std::size_t>(capture.end - capture.begin);
   if (length > output.capacity - 1) length = output.capacity - 1;
   auto* destination = static_cast<char*>(output.target);
   std::memmove(destination, capture.begin, length);  // the output may overlap the text
   destination[length] = '\0';
+  return true;
 }
 
-void storeChar(const MatchOutput& output, Capture capture) {
-  if (output.capacity > 0 && capture.begin != capture.end) {
-    *static_cast<char*>(output.target) = *capture.begin;
-  }
+bool storeChar(const MatchOutput& output, Capture capture) {
+  if (output.capacity == 0 || capture.begin == capture.end) return false;
+  *static_cast<char*>(output.target) = *capture.begin;
+  return true;
 }
 
 // The base of an integer conversion: 0 for %i, which takes it from the digits' prefix.
@@ -92,19 +94,23 @@ unsigned integerBase(char conversion) {
 }
 
 template <class T>
-void storeInteger(void* target, unsigned base, scan::Field field) {
+bool storeInteger(void* target, unsigned base, scan::Field field) {
   T value{};
-  if (scan::integerValue(scan::readInteger(field, base), value)) *static_cast<T*>(target) = value;
+  if (!scan::integerValue(scan::readInteger(field, base), value)) return false;
+  *static_cast<T*>(target) = value;
+  return true;
 }
 
 template <class T>
-void storeFloating(void* target, scan::Field field) {
+bool storeFloating(void* target, scan::Field field) {
   T value{};
-  if (scan::readFloat(field, value) == scan::FloatRead::VALUE) *static_cast<T*>(target) = value;
+  if (scan::readFloat(field, value) != scan::FloatRead::VALUE) return false;
+  *static_cast<T*>(target) = value;
+  return true;
 }
 
 // A number, stored only when the capture is one and it fits the output's type.
-void storeNumber(const MatchOutput& output, char conversion, Capture capture) {
+bool storeNumber(const MatchOutput& output, char conversion, Capture capture) {
   const scan::Field field = scan::numberField(capture.begin, capture.end);
   void* target = output.target;
   const unsigned base = integerBase(conversion);
@@ -133,8 +139,9 @@ void storeNumber(const MatchOutput& output, char conversion, Capture capture) {
       return storeFloating<long double>(target, field);
     case MatchOutputKind::TEXT:
     case MatchOutputKind::CHAR:
-      return;  // they take no number
+      return false;  // they take no number
   }
+  return false;
 }
 
 // What an element of the pattern leads to: the walk goes on, the pattern and the text
@@ -246,24 +253,33 @@ struct Match {
   const char* textEnd;
   MatchOutputList outputs;
   Tail tail;
+  std::uint64_t* stored;  // where to mark the outputs stored, when the caller asks
 };
 
 // A directive other than %s: an output that does not take it is left as it was.
-void storeConverted(const MatchOutput& output, char conversion, Capture capture) {
-  if (!outputTakes(output.kind, conversion)) return;
+bool storeConverted(const MatchOutput& output, char conversion, Capture capture) {
+  if (!outputTakes(output.kind, conversion)) return false;
   if (conversion == 'c') return storeChar(output, capture);
-  storeNumber(output, conversion, capture);
+  return storeNumber(output, conversion, capture);
 }
 
-// A capture through an output that takes its directive; %s only text takes.
-void storeInto(const MatchOutput& output, char conversion, Capture capture) {
-  if (conversion != 's') return storeConverted(output, conversion, capture);
-  if (output.kind == MatchOutputKind::TEXT) storeText(output, capture);
+// A capture through output `index`, when it takes the directive (%s only text takes), and
+// the output marked stored for a caller who asked. The capture comes as its two ends: GCC
+// otherwise reloads the pair it has just spilled as one 16-byte word, and stalls every
+// numeric store on it (twice as slow).
+void storeInto(const Match& match, std::size_t index, char conversion, const char* begin,
+               const char* end) {
+  const Capture capture{begin, end};
+  const MatchOutput& output = match.outputs.items[index];
+  const bool stored = conversion == 's'
+                          ? output.kind == MatchOutputKind::TEXT && storeText(output, capture)
+                          : storeConverted(output, conversion, capture);
+  if (stored && match.stored != nullptr && index < 64) *match.stored |= std::uint64_t{1} << index;
 }
 
 // Stores a capture through output `index`; a directive past the last output stores nothing.
-void store(MatchOutputList outputs, std::size_t index, char conversion, Capture capture) {
-  if (index < outputs.count) storeInto(outputs.items[index], conversion, capture);
+void store(const Match& match, std::size_t index, char conversion, Capture capture) {
+  if (index < match.outputs.count) storeInto(match, index, conversion, capture.begin, capture.end);
 }
 
 // Where the walk stands.
@@ -301,7 +317,7 @@ Position startTrial(const Star& star) {
 // Stores the star's own capture, now that its split is final.
 void finishStar(const Star& star, const Match& match) {
   if (star.conversion != 0) {
-    store(match.outputs, star.trialOutput - 1, star.conversion, {star.runStart, star.split});
+    store(match, star.trialOutput - 1, star.conversion, {star.runStart, star.split});
   }
 }
 
@@ -435,7 +451,7 @@ Step takeDirective(Position& at, const Match& match) {
       at.caseSensitive = second == '=' ? 1 : 0;
       break;
     case DirectiveKind::STORE:
-      store(match.outputs, at.output++, second, {at.captureStart, at.text});
+      store(match, at.output++, second, {at.captureStart, at.text});
       at.captureStart = at.text;
       break;
   }
@@ -466,8 +482,13 @@ Step takeElement(Position& at, const Match& match) {
 
 int matchPatternCore(const char* pattern, const char* text, int caseSensitive,
                      MatchOutputList outputs) {
+  return matchPatternCore(pattern, text, caseSensitive, outputs, nullptr);
+}
+
+int matchPatternCore(const char* pattern, const char* text, int caseSensitive,
+                     MatchOutputList outputs, std::uint64_t* stored) {
   const char* textEnd = text + std::strlen(text);
-  Match match{pattern + std::strlen(pattern), textEnd, outputs, {}};
+  Match match{pattern + std::strlen(pattern), textEnd, outputs, {}, stored};
   Position at{pattern, text, text, 0, caseSensitive != 0 ? 1 : 0};
   Star star{pattern, text, text, 0, '\0', 1, Splits::ONE};
   for (;;) {

@@ -1,13 +1,14 @@
 // Tests of the wildcard matcher: tables per feature, a comparison with a plain recursive
 // model of the matching rules on many random inputs, and patterns that would overflow the
 // stack or run for ages in a naive backtracker.
-#include "match/match.h"
+#include "usb_flash_detect/match.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <clocale>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <span>
 #include <sstream>
@@ -409,6 +410,13 @@ class OutputBank {
     return out;
   }
 
+  std::uint64_t changed() const {  // a bit for each slot no longer as it was
+    std::uint64_t bits = 0;
+    for (std::size_t i = 0; i < slots_.size(); ++i)
+      bits |= std::uint64_t{renderSlot(i) != "~"} << i;
+    return bits;
+  }
+
  private:
   std::string renderSlot(std::size_t i) const {
     if (std::memcmp(slots_[i].bytes, initial_[i].bytes, SLOT_BYTES) == 0) return "~";
@@ -450,11 +458,20 @@ void checkDirectiveRow(const DirectiveRow& row, Matcher matcher, const char* who
   }
 }
 
+// The outputs the matcher marks stored are exactly those it changed.
+void checkStoredMarks(const DirectiveRow& row) {
+  OutputBank bank(row.types);
+  std::uint64_t stored = 0;
+  matchPatternCore(row.pattern.c_str(), row.text.c_str(), row.caseSensitive, bank.list(), &stored);
+  EXPECT_EQ(stored, bank.changed()) << caseName(row.pattern, row.text) << " outputs " << row.types;
+}
+
 // Each row goes through the matcher and, where it answers quickly and stores into every
 // output, the recursive model.
 void checkDirectiveRows(const std::vector<DirectiveRow>& rows) {
   for (const DirectiveRow& row : rows) {
     checkDirectiveRow(row, matchPatternCore, "");
+    checkStoredMarks(row);
     if (modelIsQuick(row.pattern, row.text) && OutputBank(row.types).modelled()) {
       checkDirectiveRow(row, modelMatch, " (model)");
     }
@@ -957,6 +974,10 @@ TEST(MatchDirectives, EntryTakesTypedOutputs) {
   EXPECT_STREQ(text, "abc");
   EXPECT_EQ(letter, 'x');
   EXPECT_EQ(real, 0.5);
+  StoredOutputs stored;
+  EXPECT_EQ(matchPattern(stored, "*%d,?%c", "x,7", &number, letter), 1);
+  EXPECT_EQ(stored.count(), 1);
+  EXPECT_TRUE(stored.has(1));
 
   // An array is text of its whole size, cut to fit: never a single char.
   struct {

@@ -14,7 +14,7 @@
 #include <cstring>
 #include <string>
 
-#include "match/match.h"
+#include "usb_flash_detect/match.h"
 
 namespace recursive_model {
 

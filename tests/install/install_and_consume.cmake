@@ -1,5 +1,7 @@
 # Installs the build tree's matcher alone (its component) into a fresh prefix, checks what
-# lands there, then configures, builds and runs a separate project against it.
+# lands there, then configures, builds and runs a separate project that takes the matcher
+# by MODE: find_package from that prefix, or FetchContent of the source tree, which then
+# builds the matcher and the tool and configures nothing else.
 file(REMOVE_RECURSE ${WORK_DIR})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --component matcher
                 --prefix ${WORK_DIR}/prefix
@@ -22,11 +24,16 @@ if(unexpected OR NOT count EQUAL 6)
 endif()
 
 foreach(step
-    "${CMAKE_COMMAND};-S;${SOURCE_DIR};-B;${WORK_DIR}/build;-DCMAKE_PREFIX_PATH=${WORK_DIR}/prefix;-DCMAKE_CXX_COMPILER=${CXX_COMPILER}"
+    "${CMAKE_COMMAND};-S;${SOURCE_DIR};-B;${WORK_DIR}/build;-DCMAKE_PREFIX_PATH=${WORK_DIR}/prefix;-DMODE=${MODE};-DFETCHCONTENT_SOURCE_DIR_USB_FLASH_DETECT=${PROJECT_SOURCE};-DCMAKE_CXX_COMPILER=${CXX_COMPILER}"
     "${CMAKE_COMMAND};--build;${WORK_DIR}/build"
     "${WORK_DIR}/build/match_consumer")
   execute_process(COMMAND ${step} RESULT_VARIABLE result)
   if(result)
     message(FATAL_ERROR "step failed (${result}): ${step}")
+  endif()
+endforeach()
+foreach(part tests bench fuzz match/compile_checks)
+  if(EXISTS ${WORK_DIR}/build/_deps/usb_flash_detect-build/${part})
+    message(FATAL_ERROR "taken in by FetchContent, the tree configured ${part}")
   endif()
 endforeach()

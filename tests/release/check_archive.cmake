@@ -1,8 +1,10 @@
-# Opens one release archive and checks what a person who downloads it gets: its name, the
-# entries in it and their order, stripped binaries, text files with CR LF line ends in the
-# Windows archive, the version resource's copyright line, and what the binary needs from
-# the system it runs on (the imports below the supported set on Windows, the C and C++
-# runtime versions stated in the README on Linux).
+# Opens one release archive or the Debian package and checks what a person who downloads
+# it gets: its name, the entries in it and their order, stripped binaries, text files with
+# CR LF line ends in the Windows archive, the version resource's copyright line, what the
+# binary needs from the system it runs on (the imports below the supported set on Windows,
+# the C and C++ runtime versions stated in the README on Linux, the package's Depends as
+# dpkg-shlibdeps computes them), and on Linux a manual page man reads without a warning
+# and the program's report on the example Windows directory.
 #
 #   cmake -DARCHIVE=<archive> -DVERSION=<x.y.z> -DWORK_DIR=<scratch folder>
 #         -DSUPPORTED=<windows_imports.txt> -P check_archive.cmake
@@ -29,12 +31,17 @@ endfunction()
 
 get_filename_component(ARCHIVE "${ARCHIVE}" ABSOLUTE)
 get_filename_component(name "${ARCHIVE}" NAME)
-if(NOT name MATCHES "^usb-flash-detect-${VERSION}-(windows-x86_64|windows-x86|linux-x86_64)\\.(zip|tar\\.gz)$")
+if(name STREQUAL "usb-flash-detect_${VERSION}_amd64.deb")
+  set(platform linux-x86_64)
+  set(format deb)
+  set(top ./usr)
+elseif(name MATCHES "^usb-flash-detect-${VERSION}-(windows-x86_64|windows-x86|linux-x86_64)\\.(zip|tar\\.gz)$")
+  set(platform "${CMAKE_MATCH_1}")
+  set(format "${CMAKE_MATCH_2}")
+  set(top "usb-flash-detect-${VERSION}-${platform}")
+else()
   fail("not a release archive's name")
 endif()
-set(platform "${CMAKE_MATCH_1}")
-set(format "${CMAKE_MATCH_2}")
-set(top "usb-flash-detect-${VERSION}-${platform}")
 if(platform MATCHES "^windows")
   if(NOT format STREQUAL "zip")
     fail("a Windows archive is a .zip")
@@ -45,13 +52,25 @@ if(platform MATCHES "^windows")
 else()
   set(doc "${top}/share/doc/usb-flash-detect")
   set(binary "${top}/bin/usb-flash-detect")
+  set(debian "")
+  if(format STREQUAL "deb")
+    set(debian "${doc}/changelog.gz" "${doc}/copyright")
+  endif()
+  set(manual "${top}/share/man/man1/usb-flash-detect.1.gz")
   set(expected "${top}/" "${top}/bin/" "${binary}" "${top}/share/" "${top}/share/doc/"
-    "${doc}/" "${doc}/LICENSE" "${doc}/README.md")
+    "${doc}/" "${doc}/LICENSE" "${doc}/README.md" ${debian} "${top}/share/man/"
+    "${top}/share/man/man1/" "${manual}")
   set(objdump objdump)
 endif()
 
-# The entries, in the order they are stored.
-run(listing "${CMAKE_COMMAND}" -E tar tf "${ARCHIVE}")
+# The entries, in the order they are stored: a Debian package's are its tar archive's.
+set(tar "${ARCHIVE}")
+if(format STREQUAL "deb")
+  set(tar "${WORK_DIR}.tar")
+  execute_process(COMMAND dpkg-deb --fsys-tarfile "${ARCHIVE}" OUTPUT_FILE "${tar}"
+    COMMAND_ERROR_IS_FATAL ANY)
+endif()
+run(listing "${CMAKE_COMMAND}" -E tar tf "${tar}")
 string(REGEX REPLACE "\n$" "" listing "${listing}")
 string(REPLACE "\n" ";" listing "${listing}")
 if(NOT listing STREQUAL expected)
@@ -62,7 +81,7 @@ endif()
 
 file(REMOVE_RECURSE "${WORK_DIR}")
 file(MAKE_DIRECTORY "${WORK_DIR}")
-run(_ "${CMAKE_COMMAND}" -E chdir "${WORK_DIR}" "${CMAKE_COMMAND}" -E tar xf "${ARCHIVE}")
+run(_ "${CMAKE_COMMAND}" -E chdir "${WORK_DIR}" "${CMAKE_COMMAND}" -E tar xf "${tar}")
 
 # Stripped: no debug information and no symbol table.
 run(sections "${objdump}" -h "${WORK_DIR}/${binary}")
@@ -124,5 +143,21 @@ else()
       endif()
     endforeach()
   endforeach()
+  if(format STREQUAL "deb")
+    run(depends dpkg-deb -f "${ARCHIVE}" Depends)
+    if(NOT depends MATCHES "^libc6 \\(>= [0-9.]+\\), libstdc\\+\\+6 ")
+      fail("Depends is \"${depends}\", not what the binary needs")
+    endif()
+  endif()
+  execute_process(COMMAND "${CMAKE_COMMAND}" -E env MANWIDTH=80 man --warnings -l
+    "${WORK_DIR}/${manual}" OUTPUT_QUIET ERROR_VARIABLE warnings RESULT_VARIABLE result)
+  if(result OR NOT warnings STREQUAL "")
+    fail("man -l ${manual}: ${warnings}")
+  endif()
+  execute_process(COMMAND "${CMAKE_COMMAND}" -E env WINEPREFIX=${CMAKE_CURRENT_LIST_DIR}/../example
+    "${WORK_DIR}/${binary}" INPUT_FILE /dev/null OUTPUT_VARIABLE report RESULT_VARIABLE result)
+  if(NOT result EQUAL 0 OR NOT report MATCHES "found 2 drivers")
+    fail("the program on tests/example exits ${result}:\n${report}")
+  endif()
 endif()
 message(STATUS "${name}: names, entries, stripped binary and system needs as stated")

@@ -1,11 +1,12 @@
 # Builds the release archives of the commit checked out twice, from two clones at different
 # paths, and checks that both give the same bytes (the same SHA256SUMS), then opens each
-# archive with check_archive.cmake.
+# archive and the Debian package with check_archive.cmake.
 #
 #   cmake [-DWORK_DIR=<scratch folder>] -P tests/release/check_release.cmake
 #
 # It needs what the release workflows need: CMake, the native compiler, MinGW-w64 for both
-# architectures, Python 3 and git. Uncommitted changes are not in the clones.
+# architectures, Python 3, git, dpkg-dev and man-db. Uncommitted changes are not in the
+# clones.
 
 cmake_minimum_required(VERSION 3.25)
 
@@ -58,10 +59,10 @@ message(STATUS "the second build gave the same bytes")
 execute_process(COMMAND git -C "${SOURCE_DIR}" show HEAD:CMakeLists.txt OUTPUT_VARIABLE top)
 string(REGEX MATCH "project\\(usb_flash_detect VERSION ([0-9.]+)" _ "${top}")
 set(version "${CMAKE_MATCH_1}")
-string(REGEX MATCHALL "usb-flash-detect-[^\n]+" archives "${first_sums}")
+string(REGEX MATCHALL "usb-flash-detect[-_][^\n]+" archives "${first_sums}")
 list(LENGTH archives count)
-if(NOT count EQUAL 3)
-  message(FATAL_ERROR "SHA256SUMS lists ${count} archives, not 3")
+if(NOT count EQUAL 4)
+  message(FATAL_ERROR "SHA256SUMS lists ${count} archives and packages, not 4")
 endif()
 foreach(archive IN LISTS archives)
   execute_process(COMMAND "${CMAKE_COMMAND}" -DARCHIVE=${first}/build/dist/${archive}

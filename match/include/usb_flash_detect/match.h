@@ -1,72 +1,33 @@
-// Wildcard matching over single-byte text.
+// Wildcard matching over single-byte text, with typed captures as scanf makes them.
 //
-// A pattern matches a text as a whole. "?" takes exactly one character, "*" a run of any
-// length (the empty run included), and is lazy: of all the runs that let the rest of the
-// pattern match, the shortest wins, outer stars before inner ones. Any other byte is a
-// literal. Two case modes: case-sensitive compares bytes; case-insensitive treats two
-// bytes as equal when they differ at most in bit 5 (0x20), so ASCII letters fold, and so
-// do other pairs such as "[" and "{". A terminator equals nothing but a terminator.
+//   namespace match = usb_flash_detect::match;
+//   char section[32];
+//   int major = 0;
+//   if (match::matchPattern("*%s,*v?%d", "Install,NTamd64 v3", section, &major)) {
+//     // section holds "Install", major 3
+//   }
 //
-// "%" and one more character form a directive:
-//   %:  case-insensitive from here on      %=  case-sensitive from here on
-//   %%  %?  %*  the literal character
-//   %s  store the capture as text          %c, %d, ... store it through a scan conversion
-// The capture is the run of "?" directly before the directive, or, when the directive
-// follows a "*", the run that star absorbed. Each storing directive takes the next
-// output, in the order the directives stand in the pattern.
+// A pattern matches the whole text. "?" takes one character; "*" a run, the shortest that
+// lets the rest match; any other byte is itself. "%:" compares case-insensitively from
+// there on (bytes differing only in bit 5 are equal), "%=" case-sensitively again; "%%",
+// "%?" and "%*" are the literal character. "%s", "%c" and the scanf number conversions
+// store a capture into the next output: the run of "?" just before the directive, or the
+// run the star before it took. Outputs: a char array or std::span<char> for text (cut to
+// fit, always terminated), a char& for %c, a pointer to the number for %d %i %u %o %x %X
+// and the floating conversions, read as sscanf reads them in the C locale. A number that
+// does not scan or fit leaves its output as it was: give a StoredOutputs first to learn
+// which outputs were stored. Outputs must not share storage.
 //
-// Outputs are typed, and each takes only the directives that can store into it:
-//
-//   output                                         directives it takes
-//   char (&)[N], std::span<char>                   %s (cut to fit, always terminated), %c
-//   char, by reference                             %c (one byte, no terminator)
-//   short*, int*, long*, long long*                %d %i
-//   unsigned short*, unsigned*, unsigned long*,    %u %o %x %X
-//     unsigned long long*
-//   float*, double*, long double*                  %e %E %f %F %g %G %a %A
-//
-// A char array is text of its whole size; a bare char* is refused, since it says neither
-// whether it is one character or how large its buffer is. matchPattern checks a pattern
-// written as a constant at compile time, as compilers check scanf formats: a storing
-// directive its output does not take, more storing directives than outputs or fewer, or a
-// lone "%" at the very end does not compile. A pattern known only at run time goes through
-// runtimePattern() and is not checked, nor is one given to matchPatternCore: there a
-// directive whose output does not take it, or one past the last output, stores nothing
-// and still takes its place in the list, and a lone final "%" is a literal "%".
-//
-// Numbers are read as sscanf reads them in the C locale, whatever the process's locale:
-// leading white space, a sign, "0x" for %i and %x, octal for %o and for %i after a 0;
-// decimal or "0x" floats, "inf", "infinity", "nan". Every digit is read, however many. An
-// unsigned output takes "-n" as its maximum + 1 - n, as strtoul does. Hexadecimal floats
-// are rounded correctly, where some C libraries misround subnormals (glibc 2.36's sscanf
-// stores 0x1000003p-151 into a float one step too low). A floating number of more than 4,095
-// significant digits is rounded from its first 4,095 when the others cannot change the
-// result, and is not stored when they could. A number beyond its output's range (a
-// floating one that overflows; one that underflows stores the 0 or denormal sscanf gives)
-// or a capture that does not scan leaves the output as it was.
-//
-// Outputs must not share storage with one another. The matcher stores a star's output
-// once the next star is reached, where the recursive search stores it on its way back
-// out, so two stores into one place can end the other way round: into one int,
-// "*%d,*%d" on "1,2" leaves 2, where the search leaves 1. An output may overlap the
-// text: each store then copies as if through a temporary buffer, and the result and the
-// outputs are those of a separate text when no store lands on bytes the match has still
-// to read (as when every store follows the last star: "a*%s" into the text's own buffer);
-// otherwise they are unspecified, and no byte outside the text and the outputs is read or
-// written.
-//
-// Cost: time proportional to the pattern's length times the text's length at worst, no
-// allocation, and constant stack: up to about 24 KiB. Measured on x86-64: 22 KiB for a
-// long double read of 4,095 digits, most of it glibc's strtold (6 KiB with MinGW-w64's),
-// 8 KiB for other floating reads, under 4 KiB for any other store, and a few hundred
-// bytes for a match that stores nothing. Re-entrant. After a successful match every
-// output holds what the recursive first-match search (trying the splits of each star in
-// increasing order) leaves there; after a failed match some outputs may have been
-// written.
+// A pattern written as a constant is checked against its outputs at compile time; one
+// known only at run time is given as runtimePattern(pattern), unchecked. No allocation,
+// constant stack, time at most the pattern's length times the text's. The full rules, the
+// outputs table and the costs measured: README.md, "The matcher as a library".
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <type_traits>
 #include <utility>
@@ -107,6 +68,10 @@ struct MatchOutputList {
 // case-sensitive), 0 if not. Both must be terminated texts. The pattern is not checked.
 int matchPatternCore(const char* pattern, const char* text, int caseSensitive,
                      MatchOutputList outputs);
+// The same, and each store that writes output i (of the first 64) adds bit i to *stored,
+// when `stored` is not null; nothing clears it.
+int matchPatternCore(const char* pattern, const char* text, int caseSensitive,
+                     MatchOutputList outputs, std::uint64_t* stored);
 
 // What a "%" and the character after it are.
 enum class DirectiveKind : unsigned char {
@@ -134,8 +99,8 @@ constexpr DirectiveKind directiveKind(char second) {
   }
 }
 
-// Whether an output of `kind` takes the storing directive "%" `conversion` (the table
-// above).
+// Whether an output of `kind` takes the storing directive "%" `conversion` (the README's
+// outputs table).
 constexpr bool outputTakes(MatchOutputKind kind, char conversion) {
   switch (kind) {
     case MatchOutputKind::TEXT:
@@ -202,9 +167,21 @@ concept NumberPointer = std::is_pointer_v<Bare<Output>> && requires {
   NumberKind<std::remove_pointer_t<Bare<Output>>>::KIND;
 };
 
+template <class Output>
+inline constexpr bool IS_CHAR_SPAN = false;
+template <std::size_t Extent>
+inline constexpr bool IS_CHAR_SPAN<std::span<char, Extent>> = true;
+
+// Text is a char array, as its whole size, or a std::span<char>: both say their capacity.
+template <class Output>
+concept TextOutput = (std::is_lvalue_reference_v<Output> && std::is_bounded_array_v<Bare<Output>> &&
+                      std::is_same_v<std::remove_extent_t<Bare<Output>>, char>) ||
+                     IS_CHAR_SPAN<Bare<Output>>;
+
 // What the entry takes as an output: a pointer to a number, a char the caller keeps (a
-// temporary one would lose what was stored), or text: anything that converts to
-// std::span<char>, a char array as its whole size.
+// temporary one would lose what was stored), or text. Anything else that converts to
+// std::span<char> (a std::string, a std::vector) passes here only to be refused below
+// with a message: its size is no capacity, and it would not grow to take the capture.
 template <class Output>
 concept Describable = NumberPointer<Output> || std::is_same_v<Output, char&> ||
     std::is_convertible_v<Output, std::span<char>>;
@@ -216,6 +193,10 @@ constexpr MatchOutputKind outputKind() {
   } else if constexpr (std::is_same_v<Output, char&>) {
     return MatchOutputKind::CHAR;
   } else {
+    static_assert(TextOutput<Output>,
+                  "a text output is a char array or a std::span<char>: a std::string, "
+                  "std::vector or other container is not taken; pass a char array, or "
+                  "std::span<char>(buffer) over storage sized for the capture");
     return MatchOutputKind::TEXT;
   }
 }
@@ -288,6 +269,15 @@ struct RuntimePattern {
   const char* text;
 };
 
+template <class>
+inline constexpr bool REFUSED = false;
+
+// A pattern given as a pointer or a modifiable array, not a constant the compiler can read.
+template <class Pattern>
+concept UncheckablePattern = std::is_convertible_v<Pattern, const char*> &&
+    !(std::is_array_v<std::remove_reference_t<Pattern>> &&
+      std::is_const_v<std::remove_reference_t<Pattern>>);
+
 inline RuntimePattern runtimePattern(const char* pattern) {
   return {pattern};
 }
@@ -297,12 +287,19 @@ inline RuntimePattern runtimePattern(const char* pattern) {
 template <class... Outputs>
 class CheckedPattern {
  public:
-  consteval CheckedPattern(const char* pattern) : text_(pattern) {
+  template <std::size_t Size>
+  consteval CheckedPattern(const char (&pattern)[Size]) : text_(pattern) {
     constexpr std::array<MatchOutputKind, sizeof...(Outputs)> KINDS{
         match_output::outputKind<Outputs>()...};
     refused::refuse(findPatternFault(pattern, KINDS));
   }
   CheckedPattern(RuntimePattern pattern) : text_(pattern.text) {}
+  template <UncheckablePattern Pattern>
+  CheckedPattern(Pattern&& /*pattern*/) : text_(nullptr) {
+    static_assert(REFUSED<Pattern>,
+                  "a pattern known only at run time is given as runtimePattern(pattern), "
+                  "unchecked; a constant one as a literal or a constexpr char array");
+  }
 
   const char* text() const { return text_; }
 
@@ -314,16 +311,44 @@ class CheckedPattern {
 template <class... Outputs>
 using PatternFor = CheckedPattern<std::type_identity_t<Outputs>...>;
 
+// Which outputs a match stored a value into, as sscanf's count tells: bit i for output i,
+// from 0 in the pattern's order. Failed trials of a star store too, so an output may be
+// marked after a match that returns 0.
+struct StoredOutputs {
+  std::uint64_t bits = 0;
+
+  bool has(std::size_t index) const { return index < 64 && (bits >> index & 1U) != 0; }
+  int count() const { return std::popcount(bits); }
+};
+
+namespace match_output {
+// Both entries' one body: the outputs described in a list on the stack, then the core.
+template <class... Outputs>
+int matchTyped(const char* pattern, const char* text, std::uint64_t* stored, Outputs&&... outputs) {
+  if constexpr (sizeof...(Outputs) == 0) {
+    return matchPatternCore(pattern, text, 1, MatchOutputList{}, stored);
+  } else {
+    const MatchOutput list[] = {describe(std::forward<Outputs>(outputs))...};
+    return matchPatternCore(pattern, text, 1, MatchOutputList{list, sizeof...(Outputs)}, stored);
+  }
+}
+}  // namespace match_output
+
 // The entry: matches case-sensitively, with the outputs in the order of the pattern's
 // storing directives. Result as for matchPatternCore.
 template <match_output::Describable... Outputs>
 int matchPattern(PatternFor<Outputs...> pattern, const char* text, Outputs&&... outputs) {
-  if constexpr (sizeof...(Outputs) == 0) {
-    return matchPatternCore(pattern.text(), text, 1, MatchOutputList{});
-  } else {
-    const MatchOutput list[] = {match_output::describe(std::forward<Outputs>(outputs))...};
-    return matchPatternCore(pattern.text(), text, 1, MatchOutputList{list, sizeof...(Outputs)});
-  }
+  return match_output::matchTyped(pattern.text(), text, nullptr, std::forward<Outputs>(outputs)...);
+}
+
+// The same match, telling in `stored` which outputs received a value.
+template <match_output::Describable... Outputs>
+int matchPattern(StoredOutputs& stored, PatternFor<Outputs...> pattern, const char* text,
+                 Outputs&&... outputs) {
+  static_assert(sizeof...(Outputs) <= 64, "StoredOutputs tells of 64 outputs at most");
+  stored = StoredOutputs{};
+  return match_output::matchTyped(pattern.text(), text, &stored.bits,
+                                  std::forward<Outputs>(outputs)...);
 }
 
 }  // namespace usb_flash_detect::match
