@@ -6,7 +6,9 @@
 #
 # Nearly all of a new prefix (about 670 of 700 MB) is copies of Wine's own DLLs and
 # programs, from WINE_DLL_DIR; each copy is replaced by a link to its original, which Wine
-# loads the same way, so that the build folder stays small.
+# loads the same way, so that the build folder stays small. The prefix is then marked for
+# Wine never to update it in place, which would write through the links: after an upgrade
+# of Wine, a new build folder makes a new prefix.
 
 cmake_minimum_required(VERSION 3.20)
 
@@ -34,6 +36,7 @@ if(ACTION STREQUAL "create")
       endif()
     endif()
   endforeach()
+  file(WRITE "${WINE_PREFIX}/.update-timestamp" "disable\n")
 elseif(ACTION STREQUAL "stop")
   if(IS_DIRECTORY "${WINE_PREFIX}")
     # Kills what is left running in this prefix only; none running is no failure.
