@@ -1,7 +1,7 @@
 // Writes the fuzz targets' seeds that come from the test-support generator: driver packages
 // for the detector's per-file path, and generated INF files, each with one of the lookups
-// worth making on it, for the INF reader. fuzz/run_fuzzers.sh runs it before each run, so
-// the seeds follow the generator.
+// worth making on it, for the INF reader. The fuzz tests run it before the targets, so the
+// seeds follow the generator.
 //
 //   fuzz_seeds <folder>    writes <folder>/detector_fuzzer/ and <folder>/inf_reader_fuzzer/
 #include <cstdio>
