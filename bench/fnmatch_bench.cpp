@@ -132,6 +132,22 @@ void detectorLines(benchmark::State& state) {
 }
 BENCHMARK(detectorLines)->Name("vsFnmatch/detectorLines")->UseManualTime();
 
+// Patterns a library user writes: parts of an ID between two stars on the same device
+// lines, and file-name patterns on file names of 9 to 17 bytes.
+void idParts(benchmark::State& state) {
+  static const Workload workload{{"*VID_0FCE*", "*PID_100E*", "*&MI_0?*"}, deviceLines().texts};
+  interleaved(state, workload);
+}
+BENCHMARK(idParts)->Name("vsFnmatch/idParts")->UseManualTime();
+
+void fileNames(benchmark::State& state) {
+  static const Workload workload{{"*.inf", "oem*.inf", "*usb*"},
+                                 {"oem12.inf", "usbstor.inf", "machine.PNF", "oem104.pnf",
+                                  "usbport_amd64.inf", "setupapi.dev.log"}};
+  interleaved(state, workload);
+}
+BENCHMARK(fileNames)->Name("vsFnmatch/fileNames")->UseManualTime();
+
 // (a*)^n b against a^m: never matches.
 void starRuns(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
