@@ -275,6 +275,104 @@ struct Position {
   int caseSensitive;         // nonzero: case-sensitive
 };
 
+// A stretch: the "?" and literals after a star, up to the next star or directive or the
+// pattern's end. Each takes one byte at a fixed offset from where the stretch is placed,
+// and all are compared in one mode. Two of its literals, by their offsets, are tested
+// before the whole stretch is compared at a place: the first and the last (the same one
+// when it has one literal); `first` is -1 when it has none.
+struct Stretch {
+  const char* begin;
+  const char* end;  // the star, "%" or terminator that ends it
+  std::ptrdiff_t first;
+  std::ptrdiff_t last;
+};
+
+Stretch readStretch(const char* begin) {
+  Stretch stretch{begin, begin, -1, -1};
+  for (const char* p = begin;; ++p) {
+    const char c = *p;
+    if (c == '*' || c == '%' || c == '\0') {
+      stretch.end = p;
+      return stretch;
+    }
+    if (c == '?') continue;
+    if (stretch.first < 0) stretch.first = p - begin;
+    stretch.last = p - begin;
+  }
+}
+
+// Whether the stretch's bytes match the text at `text`, which holds at least as many.
+bool stretchMatches(const Stretch& stretch, const char* text, int caseSensitive) {
+  for (const char* p = stretch.begin; p != stretch.end; ++p, ++text) {
+    if (*p != '?' && !sameByte(*p, *text, caseSensitive)) return false;
+  }
+  return true;
+}
+
+// How a literal meets a text byte in one mode: the byte, with `fold` set, equals `value`.
+// In the case-insensitive mode bit 5 is set on both sides, except for a space, which
+// would then equal a terminator.
+struct ByteTest {
+  unsigned char fold;
+  unsigned char value;
+};
+
+ByteTest byteTest(char literal, int caseSensitive) {
+  const auto byte = static_cast<unsigned char>(literal);
+  const bool folds = caseSensitive == 0 && (byte | 0x20U) != 0x20U;
+  const auto fold = static_cast<unsigned char>(folds ? 0x20U : 0U);
+  return {fold, static_cast<unsigned char>(byte | fold)};
+}
+
+bool passes(char byte, ByteTest test) {
+  return (static_cast<unsigned char>(byte) | test.fold) == test.value;
+}
+
+// The first place in [from, to) whose bytes at the stretch's first and last literal pass
+// `first` and `last`, or `to`: eight places at a time, or through memchr over a long run
+// when one byte is looked for as it is. The bytes read lie within the places and the
+// stretch's length after them.
+const char* findCandidate(const char* from, const char* to, const Stretch& stretch, ByteTest first,
+                          ByteTest last) {
+  constexpr std::uint64_t ONES = 0x0101010101010101ULL;
+  constexpr std::uint64_t HIGHS = 0x8080808080808080ULL;
+  constexpr std::ptrdiff_t LONG_RUN = 64;
+  const std::ptrdiff_t one = stretch.first;
+  const std::ptrdiff_t two = stretch.last;
+  if (one == two && first.fold == 0 && to - from >= LONG_RUN) {
+    const void* found = std::memchr(from + one, first.value, static_cast<std::size_t>(to - from));
+    return found != nullptr ? static_cast<const char*>(found) - one : to;
+  }
+  for (std::uint64_t word = 0, other = 0; to - from >= 8; from += 8) {
+    std::memcpy(&word, from + one, sizeof word);
+    std::memcpy(&other, from + two, sizeof other);
+    const std::uint64_t difference = ((word | ONES * first.fold) ^ ONES * first.value) |
+                                     ((other | ONES * last.fold) ^ ONES * last.value);
+    if (((difference - ONES) & ~difference & HIGHS) != 0) break;  // a zero byte: a candidate
+  }
+  for (; from != to; ++from) {
+    if (passes(from[one], first) && passes(from[two], last)) return from;
+  }
+  return to;
+}
+
+// The first place in [text, limit) where the stretch matches whole; returns where the text
+// after it starts, or nullptr when there is no such place.
+const char* findStretch(const Stretch& stretch, const char* text, const char* limit,
+                        int caseSensitive) {
+  const auto length = stretch.end - stretch.begin;
+  if (limit - text < length) return nullptr;
+  if (stretch.first < 0) return text + length;  // "?" only
+  const ByteTest first = byteTest(stretch.begin[stretch.first], caseSensitive);
+  const ByteTest last = byteTest(stretch.begin[stretch.last], caseSensitive);
+  const char* end = limit - length + 1;  // past the last place
+  for (const char* at = text;; ++at) {
+    at = findCandidate(at, end, stretch, first, last);
+    if (at == end) return nullptr;
+    if (stretchMatches(stretch, at, caseSensitive)) return at + length;
+  }
+}
+
 // How a star's splits are tried.
 enum class Splits : unsigned char {
   EVERY,   // each in increasing order
@@ -292,6 +390,8 @@ struct Star {
   char conversion;           // the star's own storing directive, or 0
   int caseSensitive;         // the mode the trials start in
   Splits splits;
+  bool stretchRead;  // whether `stretch` has been read, at the first failed trial
+  Stretch stretch;   // the stretch the trials start with
 };
 
 Position startTrial(const Star& star) {
@@ -316,32 +416,6 @@ const char* afterStars(const char* p, const char* end) {
   }
   while (*p == '*') ++p;
   return p;
-}
-
-// The literal a trial meets first, after "?" only, when it is compared case-sensitively;
-// otherwise nullptr.
-const char* firstLiteral(const char* trialPattern, int caseSensitive) {
-  const char* p = trialPattern;
-  while (*p == '?') ++p;
-  return caseSensitive != 0 && isPlainByte(*p) ? p : nullptr;
-}
-
-// Moves the split on to the first place whose trial finds the literal it meets first, after
-// its run of "?", when that literal is compared case-sensitively: a trial anywhere else
-// fails there, having written nothing.
-void seekFirstLiteral(Star& star, const Match& match) {
-  const char* first = firstLiteral(star.trialPattern, star.caseSensitive);
-  if (first == nullptr) return;
-  const auto before = static_cast<std::size_t>(first - star.trialPattern);
-  const auto left = static_cast<std::size_t>(match.textEnd - star.split);
-  if (left <= before) {
-    star.split = match.textEnd;  // every trial from here runs out of text
-    return;
-  }
-  const char literal = *first;
-  if (star.split[before] == literal) return;
-  const void* found = std::memchr(star.split + before, literal, left - before);
-  star.split = found != nullptr ? static_cast<const char*>(found) - before : match.textEnd;
 }
 
 // Every split for a star before the last and for a tail that stores; one for any other
@@ -371,7 +445,9 @@ Star starAt(const Position& at, const Match& match) {
             trialOutput,
             stores ? after[1] : '\0',
             at.caseSensitive,
-            splitPolicy(after - 1, trialOutput, match)};
+            splitPolicy(after - 1, trialOutput, match),
+            false,
+            {}};
   if (star.splits != Splits::EVERY) onlySplit(star, match);
   return star;
 }
@@ -391,12 +467,25 @@ bool startStar(Position& at, const Star& star, const Match& match) {
   return true;
 }
 
+// Moves the split, from where it stands, on to the first place where the stretch the
+// trials start with matches: a trial anywhere before fails within the stretch, having
+// written nothing. False when there is no such place.
+bool seekStretch(Star& star, const Match& match) {
+  if (!star.stretchRead) {
+    star.stretch = readStretch(star.trialPattern);
+    star.stretchRead = true;
+  }
+  const char* after = findStretch(star.stretch, star.split, match.textEnd, star.caseSensitive);
+  if (after == nullptr) return false;
+  star.split = after - (star.stretch.end - star.stretch.begin);
+  return true;
+}
+
 // Moves the star's split on to the next one worth trying; false when none is left.
 bool nextSplit(Star& star, const Match& match) {
   if (star.splits != Splits::EVERY || star.split == match.textEnd) return false;
   ++star.split;
-  seekFirstLiteral(star, match);
-  return true;
+  return seekStretch(star, match);
 }
 
 // A literal of the pattern, `width` bytes long, against the next byte of the text.
@@ -462,14 +551,79 @@ Step takeElement(Position& at, const Match& match) {
   }
 }
 
+// What the plain path decides: no match, a match, or that the pattern holds a directive
+// and is the walk's to match.
+enum class Plain : unsigned char { NO_MATCH, MATCH, NOT_PLAIN };
+
+bool holdsPercent(const char* begin, const char* end) {
+  return begin != end && std::memchr(begin, '%', static_cast<std::size_t>(end - begin)) != nullptr;
+}
+
+// The stretches between the first star and the last, each at its first occurrence after
+// the one before and before the tail's place, `limit`.
+Plain matchMiddle(const char* firstStar, const char* lastStar, const char* text, const char* limit,
+                  int caseSensitive) {
+  for (const char* p = afterStars(firstStar, lastStar); p != lastStar + 1;) {
+    const Stretch stretch = readStretch(p);
+    if (*stretch.end == '%') return Plain::NOT_PLAIN;
+    text = findStretch(stretch, text, limit, caseSensitive);
+    if (text == nullptr) return Plain::NO_MATCH;  // what follows cannot change its mode
+    p = afterStars(stretch.end, lastStar + 1);
+  }
+  return Plain::MATCH;
+}
+
+// A pattern without directives, from its first star on, against the text from where the
+// head left it. The tail, after the last star, meets the text's end; it is compared there
+// from the back as the last star is looked for, in both modes at once, since a "%:" or
+// "%=" before it would set its mode. A byte after a "%" is never taken for a literal.
+Plain matchAfterHead(const char* firstStar, const char* text, int caseSensitive) {
+  const char* p = firstStar + std::strlen(firstStar);
+  const char* textEnd = text + std::strlen(text);
+  const char* t = textEnd;
+  bool foldedOnly = false;
+  for (; p[-1] != '*'; --p) {
+    if (p[-1] == '%' || p[-2] == '%') return Plain::NOT_PLAIN;
+    if (t == text) return Plain::NO_MATCH;
+    --t;
+    if (p[-1] == '?' || p[-1] == *t) continue;
+    if (!sameByte(p[-1], *t, 0)) return Plain::NO_MATCH;
+    foldedOnly = true;
+  }
+  const char* lastStar = p - 1;
+  if (lastStar != firstStar && lastStar[-1] == '%') return Plain::NOT_PLAIN;
+  if (foldedOnly && caseSensitive != 0) {
+    return holdsPercent(firstStar, lastStar) ? Plain::NOT_PLAIN : Plain::NO_MATCH;
+  }
+  return matchMiddle(firstStar, lastStar, text, t, caseSensitive);
+}
+
+// Matches a pattern without directives. Its head, before the first star, meets the text's
+// start and its tail the text's end; each stretch between two stars is placed at its first
+// occurrence after the one before, which leaves the most text for those after it, so if
+// that placement fails every other does. Up to the first "%" met the walk would have
+// stored nothing, so a failure found before it is the walk's answer too.
+Plain matchPlain(const char* pattern, const char* text, int caseSensitive) {
+  const char* p = pattern;
+  for (; *p != '*'; ++p, ++text) {
+    if (*p == '\0') return *text == '\0' ? Plain::MATCH : Plain::NO_MATCH;
+    if (*p == '%') return Plain::NOT_PLAIN;
+    if (*text == '\0' || (*p != '?' && !sameByte(*p, *text, caseSensitive))) {
+      return Plain::NO_MATCH;
+    }
+  }
+  return matchAfterHead(p, text, caseSensitive);
+}
+
 }  // namespace
 
-int matchPatternCore(const char* pattern, const char* text, int caseSensitive,
-                     MatchOutputList outputs) {
+// The walk, for a pattern that holds a directive. Kept out of line, so that a plain
+// pattern's match does not pay for the walk's frame.
+int walkPattern(const char* pattern, const char* text, int caseSensitive, MatchOutputList outputs) {
   const char* textEnd = text + std::strlen(text);
   Match match{pattern + std::strlen(pattern), textEnd, outputs, {}};
-  Position at{pattern, text, text, 0, caseSensitive != 0 ? 1 : 0};
-  Star star{pattern, text, text, 0, '\0', 1, Splits::ONE};
+  Position at{pattern, text, text, 0, caseSensitive};
+  Star star{pattern, text, text, 0, '\0', 1, Splits::ONE, false, {}};
   for (;;) {
     const Step step = takeElement(at, match);
     if (step == Step::CONTINUE) continue;
@@ -487,6 +641,14 @@ int matchPatternCore(const char* pattern, const char* text, int caseSensitive,
     star = starAt(at, match);
     if (!startStar(at, star, match)) return 0;
   }
+}
+
+int matchPatternCore(const char* pattern, const char* text, int caseSensitive,
+                     MatchOutputList outputs) {
+  const int mode = caseSensitive != 0 ? 1 : 0;
+  const Plain plain = matchPlain(pattern, text, mode);
+  if (plain != Plain::NOT_PLAIN) return plain == Plain::MATCH ? 1 : 0;
+  return walkPattern(pattern, text, mode, outputs);
 }
 
 }  // namespace usb_flash_detect::match

@@ -1017,12 +1017,12 @@ std::string randomRun(Random& random, const char* const (&pieces)[N], std::size_
 
 // Single elements, and the pairs that capture something, more often.
 const char* const PATTERN_PIECES[] = {
-    "a", "b",  "A",  "1",   "2",   " ",    "0",   "?",   "?",   "*",
-    "*", "%s", "%d", "%c",  "%i",  "%:",   "%=",  "%%",  "%?",  "%*",
-    "%", "%q", "%f", "?%s", "*%s", "??%d", "*%d", "?%c", "*%c", "?%i"};
+    "a",   "b",    "A",   "1",   "2",   " ",   "0",   "?",    "?",     "*",     "*",   "%s",
+    "%d",  "%c",   "%i",  "%:",  "%=",  "%%",  "%?",  "%*",   "%",     "%q",    "%f",  "?%s",
+    "*%s", "??%d", "*%d", "?%c", "*%c", "?%i", "*ab", "*a?B", "*b a*", "*1a2b", "?ba?"};
 
-const char* const TEXT_CHARS[] = {"a", "b", "A", "1", "2", " ", "0",
-                                  "a", "1", "2", " ", "%", "?", "*"};
+const char* const TEXT_CHARS[] = {"a", "b", "A", "1", "2", " ", "0",  "a",
+                                  "1", "2", " ", "%", "?", "*", "ab", "Ab"};
 
 const char* const OUTPUT_TYPES[] = {"char[32]", "int",  "char",    "char[32]",
                                     "int",      "char", "char[4]", "char[1]"};
@@ -1044,7 +1044,7 @@ std::string textFromPattern(Random& random, const std::string& pattern) {
       text += random.below(4) == 0 ? static_cast<char>(c ^ 0x20) : c;
     }
   }
-  return text.size() > 10 ? text.substr(0, 10) : text;
+  return text.size() > 20 ? text.substr(0, 20) : text;
 }
 
 TEST(MatchModel, AgreesWithRecursiveSearchOnRandomInputs) {
@@ -1055,7 +1055,7 @@ TEST(MatchModel, AgreesWithRecursiveSearchOnRandomInputs) {
   for (int i = 0; i < CASES && failures < MAX_REPORTED; ++i) {
     const std::string pattern = randomRun(random, PATTERN_PIECES, 9);
     const std::string text =
-        random.below(2) ? randomRun(random, TEXT_CHARS, 8) : textFromPattern(random, pattern);
+        random.below(2) ? randomRun(random, TEXT_CHARS, 16) : textFromPattern(random, pattern);
     std::string types = random.pick(OUTPUT_TYPES);
     types += randomRun(random, OUTPUT_TYPES, 4, ", ");  // one to four outputs
     const int caseSensitive = static_cast<int>(random.below(2));
