@@ -25,14 +25,37 @@
 // other tail is tried from every split when it stores (failed trials store too), and else
 // from the one split that can succeed. That choice is the star's split policy.
 //
-// Shortcuts: a trial that meets a literal (case-sensitive) after nothing but "?" fails,
-// writing nothing, wherever the text does not hold that byte there, so the star's split
-// moves on with memchr; consecutive stars are one star, since the walk would open each
-// and give it up at once.
+// A star's next split is found by a search rather than by trying each one. A stretch is
+// the "?" and literals after a star up to the next star, directive or the pattern's end:
+// each takes one byte at a fixed offset from the split, all in the mode the trial starts
+// in. A trial fails, writing nothing, wherever its first stretch does not match the text
+// (or the text runs out), so the split moves straight to the next place where it does;
+// where there is none, no split is left. Consecutive stars are one star, since the walk
+// would open each and give it up at once.
+//
+// A pattern without directives stores nothing, so only whether it matches counts, and it
+// is decided without the walk. Its head, before the first star, must meet the text's
+// start; its tail, after the last star, the text's end (compared first, from the back, in
+// both modes at once as above); and each stretch between two stars is placed at its first
+// occurrence after the one before and before the tail. An earlier place leaves more text
+// to the stretches after it, so if the first places fail every other placement fails too,
+// which is the recursive search's answer. The pattern is read only as far as needed, and
+// one found to hold a "%" is walked from its start. A failure found before that is the
+// walk's answer too: up to its first "%" the walk would have stored nothing and kept its
+// starting mode, and the tail's literals differ in both modes (in its own mode when no
+// "%" can have changed it) or leave too little text.
+//
+// A stretch's places are found by its first and last literal: the last looked for with
+// memchr when it is compared byte for byte, then the first tested there, or eight places
+// at a time with both. In the case-insensitive mode a literal meets a byte that equals it
+// once bit 5 is set on both, as the bit-5 rule says, but for a space, which would then
+// meet a terminator; a store into an output that overlaps the text may have put one there.
+// Only the literals between the two are then compared.
 //
 // Cost: each star retries the stretch after it at most once per character of the text,
-// so time is bounded by the pattern's length times the text's length; stack is constant.
-// Both lengths are taken once, at the start.
+// and each search reads a place at most once, so time is bounded by the pattern's length
+// times the text's length; stack is constant. The lengths are taken once by the path for
+// patterns without directives and once by the walk.
 #include "match/match.h"
 
 #include <cstdint>
@@ -287,23 +310,30 @@ struct Stretch {
   std::ptrdiff_t last;
 };
 
-Stretch readStretch(const char* begin) {
-  Stretch stretch{begin, begin, -1, -1};
-  for (const char* p = begin;; ++p) {
-    const char c = *p;
-    if (c == '*' || c == '%' || c == '\0') {
-      stretch.end = p;
-      return stretch;
-    }
-    if (c == '?') continue;
-    if (stretch.first < 0) stretch.first = p - begin;
-    stretch.last = p - begin;
-  }
+// Whether a byte ends a stretch: a star, a "%" or the terminator.
+bool endsStretch(char c) {
+  constexpr std::uint64_t ENDS = 1ULL | 1ULL << '%' | 1ULL << '*';
+  const auto byte = static_cast<unsigned char>(c);
+  return byte <= '*' && ((ENDS >> byte) & 1U) != 0;
 }
 
-// Whether the stretch's bytes match the text at `text`, which holds at least as many.
-bool stretchMatches(const Stretch& stretch, const char* text, int caseSensitive) {
-  for (const char* p = stretch.begin; p != stretch.end; ++p, ++text) {
+Stretch readStretch(const char* begin) {
+  const char* end = begin;
+  while (!endsStretch(*end)) ++end;
+  const char* first = begin;
+  while (first != end && *first == '?') ++first;
+  if (first == end) return {begin, end, -1, -1};
+  const char* last = end - 1;
+  while (*last == '?') --last;
+  return {begin, end, first - begin, last - begin};
+}
+
+// Whether the stretch's bytes between its first and last literal match the text placed at
+// `at`: the rest are those two, already tested, and "?".
+bool innerMatches(const Stretch& stretch, const char* at, int caseSensitive) {
+  const char* text = at + stretch.first + 1;
+  for (const char* p = stretch.begin + stretch.first + 1; p < stretch.begin + stretch.last;
+       ++p, ++text) {
     if (*p != '?' && !sameByte(*p, *text, caseSensitive)) return false;
   }
   return true;
@@ -329,19 +359,24 @@ bool passes(char byte, ByteTest test) {
 }
 
 // The first place in [from, to) whose bytes at the stretch's first and last literal pass
-// `first` and `last`, or `to`: eight places at a time, or through memchr over a long run
-// when one byte is looked for as it is. The bytes read lie within the places and the
-// stretch's length after them.
+// `first` and `last`, or `to`. The last literal, when compared as it is, is looked for
+// with memchr over runs long enough to pay for the call, until it has been found a few
+// times where the first did not pass; then eight places at a time. The bytes read lie
+// within the places and the stretch's length after them.
 const char* findCandidate(const char* from, const char* to, const Stretch& stretch, ByteTest first,
                           ByteTest last) {
   constexpr std::uint64_t ONES = 0x0101010101010101ULL;
   constexpr std::uint64_t HIGHS = 0x8080808080808080ULL;
-  constexpr std::ptrdiff_t LONG_RUN = 64;
+  constexpr std::ptrdiff_t LONG_RUN = 16;
+  constexpr int MOST_MISSES = 4;
   const std::ptrdiff_t one = stretch.first;
   const std::ptrdiff_t two = stretch.last;
-  if (one == two && first.fold == 0 && to - from >= LONG_RUN) {
-    const void* found = std::memchr(from + one, first.value, static_cast<std::size_t>(to - from));
-    return found != nullptr ? static_cast<const char*>(found) - one : to;
+  for (int misses = 0; last.fold == 0 && to - from >= LONG_RUN && misses < MOST_MISSES; ++misses) {
+    const void* found = std::memchr(from + two, last.value, static_cast<std::size_t>(to - from));
+    if (found == nullptr) return to;
+    from = static_cast<const char*>(found) - two;
+    if (passes(from[one], first)) return from;
+    ++from;
   }
   for (std::uint64_t word = 0, other = 0; to - from >= 8; from += 8) {
     std::memcpy(&word, from + one, sizeof word);
@@ -369,7 +404,7 @@ const char* findStretch(const Stretch& stretch, const char* text, const char* li
   for (const char* at = text;; ++at) {
     at = findCandidate(at, end, stretch, first, last);
     if (at == end) return nullptr;
-    if (stretchMatches(stretch, at, caseSensitive)) return at + length;
+    if (innerMatches(stretch, at, caseSensitive)) return at + length;
   }
 }
 
@@ -573,6 +608,12 @@ Plain matchMiddle(const char* firstStar, const char* lastStar, const char* text,
   return Plain::MATCH;
 }
 
+// The tail's byte before `p` meets no byte of the text in either mode: no match, unless
+// the byte is a directive's own.
+Plain differs(const char* p) {
+  return p[-2] == '%' ? Plain::NOT_PLAIN : Plain::NO_MATCH;
+}
+
 // A pattern without directives, from its first star on, against the text from where the
 // head left it. The tail, after the last star, meets the text's end; it is compared there
 // from the back as the last star is looked for, in both modes at once, since a "%:" or
@@ -583,11 +624,12 @@ Plain matchAfterHead(const char* firstStar, const char* text, int caseSensitive)
   const char* t = textEnd;
   bool foldedOnly = false;
   for (; p[-1] != '*'; --p) {
-    if (p[-1] == '%' || p[-2] == '%') return Plain::NOT_PLAIN;
-    if (t == text) return Plain::NO_MATCH;
+    const char c = p[-1];
+    if (c == '%') return Plain::NOT_PLAIN;
+    if (t == text) return differs(p);
     --t;
-    if (p[-1] == '?' || p[-1] == *t) continue;
-    if (!sameByte(p[-1], *t, 0)) return Plain::NO_MATCH;
+    if (c == *t || c == '?') continue;
+    if (!sameByte(c, *t, 0)) return differs(p);
     foldedOnly = true;
   }
   const char* lastStar = p - 1;
