@@ -25,37 +25,34 @@
 // other tail is tried from every split when it stores (failed trials store too), and else
 // from the one split that can succeed. That choice is the star's split policy.
 //
-// A star's next split is found by a search rather than by trying each one. A stretch is
-// the "?" and literals after a star up to the next star, directive or the pattern's end:
-// each takes one byte at a fixed offset from the split, all in the mode the trial starts
-// in. A trial fails, writing nothing, wherever its first stretch does not match the text
-// (or the text runs out), so the split moves straight to the next place where it does;
-// where there is none, no split is left. Consecutive stars are one star, since the walk
-// would open each and give it up at once.
+// Shortcuts: a trial that meets a literal (case-sensitive) after nothing but "?" fails,
+// writing nothing, wherever the text does not hold that byte there, so the star's split
+// moves on with memchr; consecutive stars are one star, since the walk would open each
+// and give it up at once.
 //
 // A pattern without directives stores nothing, so only whether it matches counts, and it
 // is decided without the walk. Its head, before the first star, must meet the text's
 // start; its tail, after the last star, the text's end (compared first, from the back, in
-// both modes at once as above); and each stretch between two stars is placed at its first
-// occurrence after the one before and before the tail. An earlier place leaves more text
-// to the stretches after it, so if the first places fail every other placement fails too,
-// which is the recursive search's answer. The pattern is read only as far as needed, and
-// one found to hold a "%" is walked from its start. A failure found before that is the
-// walk's answer too: up to its first "%" the walk would have stored nothing and kept its
-// starting mode, and the tail's literals differ in both modes (in its own mode when no
-// "%" can have changed it) or leave too little text.
+// both modes at once as above); and each stretch between two stars (its "?" and literals,
+// each taking one byte at a fixed offset) is placed at its first occurrence after the one
+// before and before the tail. An earlier place leaves more text to the stretches after
+// it, so if the first places fail every other placement fails too, which is the recursive
+// search's answer. The pattern is read only as far as needed, and one found to hold a "%"
+// is walked from its start. A failure found before that is the walk's answer too: up to
+// its first "%" the walk would have stored nothing and kept its starting mode, and the
+// tail's literals differ in both modes (in its own mode when no "%" can have changed it)
+// or leave too little text.
 //
 // A stretch's places are found by its first and last literal: the last looked for with
-// memchr when it is compared byte for byte, then the first tested there, or eight places
-// at a time with both. In the case-insensitive mode a literal meets a byte that equals it
-// once bit 5 is set on both, as the bit-5 rule says, but for a space, which would then
-// meet a terminator; a store into an output that overlaps the text may have put one there.
+// memchr while it is compared byte for byte, then the first tested there, until that has
+// failed a few times; else eight places at a time with both, each byte compared under the
+// bit-5 rule with bit 5 set on both sides in the case-insensitive mode (but for a space).
 // Only the literals between the two are then compared.
 //
 // Cost: each star retries the stretch after it at most once per character of the text,
-// and each search reads a place at most once, so time is bounded by the pattern's length
-// times the text's length; stack is constant. The lengths are taken once by the path for
-// patterns without directives and once by the walk.
+// and a stretch's search compares it at most once per place, so time is bounded by the
+// pattern's length times the text's length; stack is constant. The lengths are taken
+// once, by the path for patterns without directives or, for the walk, at its start.
 #include "match/match.h"
 
 #include <cstdint>
@@ -298,116 +295,6 @@ struct Position {
   int caseSensitive;         // nonzero: case-sensitive
 };
 
-// A stretch: the "?" and literals after a star, up to the next star or directive or the
-// pattern's end. Each takes one byte at a fixed offset from where the stretch is placed,
-// and all are compared in one mode. Two of its literals, by their offsets, are tested
-// before the whole stretch is compared at a place: the first and the last (the same one
-// when it has one literal); `first` is -1 when it has none.
-struct Stretch {
-  const char* begin;
-  const char* end;  // the star, "%" or terminator that ends it
-  std::ptrdiff_t first;
-  std::ptrdiff_t last;
-};
-
-// Whether a byte ends a stretch: a star, a "%" or the terminator.
-bool endsStretch(char c) {
-  constexpr std::uint64_t ENDS = 1ULL | 1ULL << '%' | 1ULL << '*';
-  const auto byte = static_cast<unsigned char>(c);
-  return byte <= '*' && ((ENDS >> byte) & 1U) != 0;
-}
-
-Stretch readStretch(const char* begin) {
-  const char* end = begin;
-  while (!endsStretch(*end)) ++end;
-  const char* first = begin;
-  while (first != end && *first == '?') ++first;
-  if (first == end) return {begin, end, -1, -1};
-  const char* last = end - 1;
-  while (*last == '?') --last;
-  return {begin, end, first - begin, last - begin};
-}
-
-// Whether the stretch's bytes between its first and last literal match the text placed at
-// `at`: the rest are those two, already tested, and "?".
-bool innerMatches(const Stretch& stretch, const char* at, int caseSensitive) {
-  const char* text = at + stretch.first + 1;
-  for (const char* p = stretch.begin + stretch.first + 1; p < stretch.begin + stretch.last;
-       ++p, ++text) {
-    if (*p != '?' && !sameByte(*p, *text, caseSensitive)) return false;
-  }
-  return true;
-}
-
-// How a literal meets a text byte in one mode: the byte, with `fold` set, equals `value`.
-// In the case-insensitive mode bit 5 is set on both sides, except for a space, which
-// would then equal a terminator.
-struct ByteTest {
-  unsigned char fold;
-  unsigned char value;
-};
-
-ByteTest byteTest(char literal, int caseSensitive) {
-  const auto byte = static_cast<unsigned char>(literal);
-  const bool folds = caseSensitive == 0 && (byte | 0x20U) != 0x20U;
-  const auto fold = static_cast<unsigned char>(folds ? 0x20U : 0U);
-  return {fold, static_cast<unsigned char>(byte | fold)};
-}
-
-bool passes(char byte, ByteTest test) {
-  return (static_cast<unsigned char>(byte) | test.fold) == test.value;
-}
-
-// The first place in [from, to) whose bytes at the stretch's first and last literal pass
-// `first` and `last`, or `to`. The last literal, when compared as it is, is looked for
-// with memchr over runs long enough to pay for the call, until it has been found a few
-// times where the first did not pass; then eight places at a time. The bytes read lie
-// within the places and the stretch's length after them.
-const char* findCandidate(const char* from, const char* to, const Stretch& stretch, ByteTest first,
-                          ByteTest last) {
-  constexpr std::uint64_t ONES = 0x0101010101010101ULL;
-  constexpr std::uint64_t HIGHS = 0x8080808080808080ULL;
-  constexpr std::ptrdiff_t LONG_RUN = 16;
-  constexpr int MOST_MISSES = 4;
-  const std::ptrdiff_t one = stretch.first;
-  const std::ptrdiff_t two = stretch.last;
-  for (int misses = 0; last.fold == 0 && to - from >= LONG_RUN && misses < MOST_MISSES; ++misses) {
-    const void* found = std::memchr(from + two, last.value, static_cast<std::size_t>(to - from));
-    if (found == nullptr) return to;
-    from = static_cast<const char*>(found) - two;
-    if (passes(from[one], first)) return from;
-    ++from;
-  }
-  for (std::uint64_t word = 0, other = 0; to - from >= 8; from += 8) {
-    std::memcpy(&word, from + one, sizeof word);
-    std::memcpy(&other, from + two, sizeof other);
-    const std::uint64_t difference = ((word | ONES * first.fold) ^ ONES * first.value) |
-                                     ((other | ONES * last.fold) ^ ONES * last.value);
-    if (((difference - ONES) & ~difference & HIGHS) != 0) break;  // a zero byte: a candidate
-  }
-  for (; from != to; ++from) {
-    if (passes(from[one], first) && passes(from[two], last)) return from;
-  }
-  return to;
-}
-
-// The first place in [text, limit) where the stretch matches whole; returns where the text
-// after it starts, or nullptr when there is no such place.
-const char* findStretch(const Stretch& stretch, const char* text, const char* limit,
-                        int caseSensitive) {
-  const auto length = stretch.end - stretch.begin;
-  if (limit - text < length) return nullptr;
-  if (stretch.first < 0) return text + length;  // "?" only
-  const ByteTest first = byteTest(stretch.begin[stretch.first], caseSensitive);
-  const ByteTest last = byteTest(stretch.begin[stretch.last], caseSensitive);
-  const char* end = limit - length + 1;  // past the last place
-  for (const char* at = text;; ++at) {
-    at = findCandidate(at, end, stretch, first, last);
-    if (at == end) return nullptr;
-    if (innerMatches(stretch, at, caseSensitive)) return at + length;
-  }
-}
-
 // How a star's splits are tried.
 enum class Splits : unsigned char {
   EVERY,   // each in increasing order
@@ -425,8 +312,6 @@ struct Star {
   char conversion;           // the star's own storing directive, or 0
   int caseSensitive;         // the mode the trials start in
   Splits splits;
-  bool stretchRead;  // whether `stretch` has been read, at the first failed trial
-  Stretch stretch;   // the stretch the trials start with
 };
 
 Position startTrial(const Star& star) {
@@ -451,6 +336,32 @@ const char* afterStars(const char* p, const char* end) {
   }
   while (*p == '*') ++p;
   return p;
+}
+
+// The literal a trial meets first, after "?" only, when it is compared case-sensitively;
+// otherwise nullptr.
+const char* firstLiteral(const char* trialPattern, int caseSensitive) {
+  const char* p = trialPattern;
+  while (*p == '?') ++p;
+  return caseSensitive != 0 && isPlainByte(*p) ? p : nullptr;
+}
+
+// Moves the split on to the first place whose trial finds the literal it meets first, after
+// its run of "?", when that literal is compared case-sensitively: a trial anywhere else
+// fails there, having written nothing.
+void seekFirstLiteral(Star& star, const Match& match) {
+  const char* first = firstLiteral(star.trialPattern, star.caseSensitive);
+  if (first == nullptr) return;
+  const auto before = static_cast<std::size_t>(first - star.trialPattern);
+  const auto left = static_cast<std::size_t>(match.textEnd - star.split);
+  if (left <= before) {
+    star.split = match.textEnd;  // every trial from here runs out of text
+    return;
+  }
+  const char literal = *first;
+  if (star.split[before] == literal) return;
+  const void* found = std::memchr(star.split + before, literal, left - before);
+  star.split = found != nullptr ? static_cast<const char*>(found) - before : match.textEnd;
 }
 
 // Every split for a star before the last and for a tail that stores; one for any other
@@ -480,9 +391,7 @@ Star starAt(const Position& at, const Match& match) {
             trialOutput,
             stores ? after[1] : '\0',
             at.caseSensitive,
-            splitPolicy(after - 1, trialOutput, match),
-            false,
-            {}};
+            splitPolicy(after - 1, trialOutput, match)};
   if (star.splits != Splits::EVERY) onlySplit(star, match);
   return star;
 }
@@ -502,25 +411,12 @@ bool startStar(Position& at, const Star& star, const Match& match) {
   return true;
 }
 
-// Moves the split, from where it stands, on to the first place where the stretch the
-// trials start with matches: a trial anywhere before fails within the stretch, having
-// written nothing. False when there is no such place.
-bool seekStretch(Star& star, const Match& match) {
-  if (!star.stretchRead) {
-    star.stretch = readStretch(star.trialPattern);
-    star.stretchRead = true;
-  }
-  const char* after = findStretch(star.stretch, star.split, match.textEnd, star.caseSensitive);
-  if (after == nullptr) return false;
-  star.split = after - (star.stretch.end - star.stretch.begin);
-  return true;
-}
-
 // Moves the star's split on to the next one worth trying; false when none is left.
 bool nextSplit(Star& star, const Match& match) {
   if (star.splits != Splits::EVERY || star.split == match.textEnd) return false;
   ++star.split;
-  return seekStretch(star, match);
+  seekFirstLiteral(star, match);
+  return true;
 }
 
 // A literal of the pattern, `width` bytes long, against the next byte of the text.
@@ -586,9 +482,138 @@ Step takeElement(Position& at, const Match& match) {
   }
 }
 
+// A stretch: the "?" and literals after a star, up to the next star or directive or the
+// pattern's end. Each takes one byte at a fixed offset from where the stretch is placed,
+// and all are compared in one mode. Two of its literals, by their offsets, are tested
+// before the whole stretch is compared at a place: the first and the last (the same one
+// when it has one literal); `first` is -1 when it has none.
+struct Stretch {
+  const char* begin;
+  const char* end;  // the star, "%" or terminator that ends it
+  std::ptrdiff_t first;
+  std::ptrdiff_t last;
+};
+
+// Whether a byte ends a stretch: a star, a "%" or the terminator.
+bool endsStretch(char c) {
+  constexpr std::uint64_t ENDS = 1ULL | 1ULL << '%' | 1ULL << '*';
+  const auto byte = static_cast<unsigned char>(c);
+  return byte <= '*' && ((ENDS >> byte) & 1U) != 0;
+}
+
+const char* stretchEnd(const char* begin) {
+  const char* end = begin;
+  while (!endsStretch(*end)) ++end;
+  return end;
+}
+
+// The stretch [begin, end) with its first and last literal found.
+Stretch readStretch(const char* begin, const char* end) {
+  const char* first = begin;
+  while (first != end && *first == '?') ++first;
+  if (first == end) return {begin, end, -1, -1};
+  const char* last = end - 1;
+  while (*last == '?') --last;
+  return {begin, end, first - begin, last - begin};
+}
+
+// Whether the "?" and literals [begin, end) match the text at `text`, which holds at least
+// as many bytes.
+bool bytesMatch(const char* begin, const char* end, const char* text, int caseSensitive) {
+  for (const char* p = begin; p < end; ++p, ++text) {
+    if (*p != '?' && !sameByte(*p, *text, caseSensitive)) return false;
+  }
+  return true;
+}
+
+// How a literal meets a text byte in one mode: the byte, with `fold` set, equals `value`.
+// In the case-insensitive mode bit 5 is set on both sides, except for a space, which
+// would then equal a terminator.
+struct ByteTest {
+  unsigned char fold;
+  unsigned char value;
+};
+
+ByteTest byteTest(char literal, int caseSensitive) {
+  const auto byte = static_cast<unsigned char>(literal);
+  const bool folds = caseSensitive == 0 && (byte | 0x20U) != 0x20U;
+  const auto fold = static_cast<unsigned char>(folds ? 0x20U : 0U);
+  return {fold, static_cast<unsigned char>(byte | fold)};
+}
+
+bool passes(char byte, ByteTest test) {
+  return (static_cast<unsigned char>(byte) | test.fold) == test.value;
+}
+
+// The first place in [from, to) whose bytes at the stretch's first and last literal pass
+// `first` and `last`, or `to`. The last literal, when compared as it is, is looked for
+// with memchr over runs long enough to pay for the call, until it has been found a few
+// times where the first did not pass; then eight places at a time. The bytes read lie
+// within the places and the stretch's length after them.
+const char* findCandidate(const char* from, const char* to, const Stretch& stretch, ByteTest first,
+                          ByteTest last) {
+  constexpr std::uint64_t ONES = 0x0101010101010101ULL;
+  constexpr std::uint64_t HIGHS = 0x8080808080808080ULL;
+  constexpr std::ptrdiff_t LONG_RUN = 16;
+  constexpr int MOST_MISSES = 4;
+  const std::ptrdiff_t one = stretch.first;
+  const std::ptrdiff_t two = stretch.last;
+  for (int misses = 0; last.fold == 0 && to - from >= LONG_RUN && misses < MOST_MISSES; ++misses) {
+    const void* found = std::memchr(from + two, last.value, static_cast<std::size_t>(to - from));
+    if (found == nullptr) return to;
+    from = static_cast<const char*>(found) - two;
+    if (passes(from[one], first)) return from;
+    ++from;
+  }
+  for (std::uint64_t word = 0, other = 0; to - from >= 8; from += 8) {
+    std::memcpy(&word, from + one, sizeof word);
+    std::memcpy(&other, from + two, sizeof other);
+    const std::uint64_t difference = ((word | ONES * first.fold) ^ ONES * first.value) |
+                                     ((other | ONES * last.fold) ^ ONES * last.value);
+    if (((difference - ONES) & ~difference & HIGHS) != 0) break;  // a zero byte: a candidate
+  }
+  for (; from != to; ++from) {
+    if (passes(from[one], first) && passes(from[two], last)) return from;
+  }
+  return to;
+}
+
+// The first place in [text, limit) where the stretch [begin, end) matches whole; returns
+// where the text after it starts, or nullptr when there is no such place.
+const char* findStretch(const char* begin, const char* end, const char* text, const char* limit,
+                        int caseSensitive) {
+  const auto length = end - begin;
+  if (limit - text < length) return nullptr;
+  const Stretch stretch = readStretch(begin, end);
+  if (stretch.first < 0) return text + length;  // "?" only
+  const ByteTest first = byteTest(stretch.begin[stretch.first], caseSensitive);
+  const ByteTest last = byteTest(stretch.begin[stretch.last], caseSensitive);
+  const char* places = limit - length + 1;  // past the last place
+  for (const char* at = text;; ++at) {
+    at = findCandidate(at, places, stretch, first, last);
+    if (at == places) return nullptr;
+    const std::ptrdiff_t inner = stretch.first + 1;  // the first and last literal passed
+    if (bytesMatch(stretch.begin + inner, stretch.begin + stretch.last, at + inner,
+                   caseSensitive)) {
+      return at + length;
+    }
+  }
+}
+
 // What the plain path decides: no match, a match, or that the pattern holds a directive
 // and is the walk's to match.
 enum class Plain : unsigned char { NO_MATCH, MATCH, NOT_PLAIN };
+
+// Where the plain path hands a pattern that holds a "%" over to the walk: the pattern and
+// the text as far as its head has matched them, where the run of "?" before them began,
+// and the ends of both once taken (else nullptr).
+struct Handover {
+  const char* pattern;
+  const char* text;
+  const char* captureStart;
+  const char* patternEnd;
+  const char* textEnd;
+};
 
 bool holdsPercent(const char* begin, const char* end) {
   return begin != end && std::memchr(begin, '%', static_cast<std::size_t>(end - begin)) != nullptr;
@@ -599,11 +624,12 @@ bool holdsPercent(const char* begin, const char* end) {
 Plain matchMiddle(const char* firstStar, const char* lastStar, const char* text, const char* limit,
                   int caseSensitive) {
   for (const char* p = afterStars(firstStar, lastStar); p != lastStar + 1;) {
-    const Stretch stretch = readStretch(p);
-    if (*stretch.end == '%') return Plain::NOT_PLAIN;
-    text = findStretch(stretch, text, limit, caseSensitive);
+    const char* end = stretchEnd(p);
+    if (*end == '%') return Plain::NOT_PLAIN;
+    const bool here = limit - text >= end - p && bytesMatch(p, end, text, caseSensitive);
+    text = here ? text + (end - p) : findStretch(p, end, text, limit, caseSensitive);
     if (text == nullptr) return Plain::NO_MATCH;  // what follows cannot change its mode
-    p = afterStars(stretch.end, lastStar + 1);
+    p = end[1] == '*' ? afterStars(end + 1, lastStar + 1) : end + 1;
   }
   return Plain::MATCH;
 }
@@ -618,9 +644,12 @@ Plain differs(const char* p) {
 // head left it. The tail, after the last star, meets the text's end; it is compared there
 // from the back as the last star is looked for, in both modes at once, since a "%:" or
 // "%=" before it would set its mode. A byte after a "%" is never taken for a literal.
-Plain matchAfterHead(const char* firstStar, const char* text, int caseSensitive) {
-  const char* p = firstStar + std::strlen(firstStar);
-  const char* textEnd = text + std::strlen(text);
+Plain matchAfterHead(const char* firstStar, const char* text, int caseSensitive,
+                     Handover& handover) {
+  handover.patternEnd = firstStar + std::strlen(firstStar);
+  handover.textEnd = text + std::strlen(text);
+  const char* p = handover.patternEnd;
+  const char* textEnd = handover.textEnd;
   const char* t = textEnd;
   bool foldedOnly = false;
   for (; p[-1] != '*'; --p) {
@@ -645,27 +674,31 @@ Plain matchAfterHead(const char* firstStar, const char* text, int caseSensitive)
 // occurrence after the one before, which leaves the most text for those after it, so if
 // that placement fails every other does. Up to the first "%" met the walk would have
 // stored nothing, so a failure found before it is the walk's answer too.
-Plain matchPlain(const char* pattern, const char* text, int caseSensitive) {
+Plain matchPlain(const char* pattern, const char* text, int caseSensitive, Handover& handover) {
+  handover = {pattern, text, text, nullptr, nullptr};
   const char* p = pattern;
-  for (; *p != '*'; ++p, ++text) {
+  for (; *p != '*' && *p != '%'; ++p, ++text) {
     if (*p == '\0') return *text == '\0' ? Plain::MATCH : Plain::NO_MATCH;
-    if (*p == '%') return Plain::NOT_PLAIN;
     if (*text == '\0' || (*p != '?' && !sameByte(*p, *text, caseSensitive))) {
       return Plain::NO_MATCH;
     }
+    if (*p != '?') handover.captureStart = text + 1;
   }
-  return matchAfterHead(p, text, caseSensitive);
+  handover.pattern = p;
+  handover.text = text;
+  return *p == '%' ? Plain::NOT_PLAIN : matchAfterHead(p, text, caseSensitive, handover);
 }
 
-}  // namespace
-
-// The walk, for a pattern that holds a directive. Kept out of line, so that a plain
-// pattern's match does not pay for the walk's frame.
-int walkPattern(const char* pattern, const char* text, int caseSensitive, MatchOutputList outputs) {
-  const char* textEnd = text + std::strlen(text);
-  Match match{pattern + std::strlen(pattern), textEnd, outputs, {}};
-  Position at{pattern, text, text, 0, caseSensitive};
-  Star star{pattern, text, text, 0, '\0', 1, Splits::ONE, false, {}};
+// The walk, for a pattern that holds a directive, from where the plain path handed it over.
+int walkPattern(const Handover& handover, int caseSensitive, MatchOutputList outputs) {
+  const char* pattern = handover.pattern;
+  const char* text = handover.text;
+  const char* textEnd = handover.textEnd != nullptr ? handover.textEnd : text + std::strlen(text);
+  const char* patternEnd =
+      handover.patternEnd != nullptr ? handover.patternEnd : pattern + std::strlen(pattern);
+  Match match{patternEnd, textEnd, outputs, {}};
+  Position at{pattern, text, handover.captureStart, 0, caseSensitive};
+  Star star{pattern, text, text, 0, '\0', 1, Splits::ONE};
   for (;;) {
     const Step step = takeElement(at, match);
     if (step == Step::CONTINUE) continue;
@@ -685,12 +718,15 @@ int walkPattern(const char* pattern, const char* text, int caseSensitive, MatchO
   }
 }
 
+}  // namespace
+
 int matchPatternCore(const char* pattern, const char* text, int caseSensitive,
                      MatchOutputList outputs) {
   const int mode = caseSensitive != 0 ? 1 : 0;
-  const Plain plain = matchPlain(pattern, text, mode);
+  Handover handover{};
+  const Plain plain = matchPlain(pattern, text, mode, handover);
   if (plain != Plain::NOT_PLAIN) return plain == Plain::MATCH ? 1 : 0;
-  return walkPattern(pattern, text, mode, outputs);
+  return walkPattern(handover, mode, outputs);
 }
 
 }  // namespace usb_flash_detect::match
