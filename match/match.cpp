@@ -37,11 +37,12 @@
 // each taking one byte at a fixed offset) is placed at its first occurrence after the one
 // before and before the tail. An earlier place leaves more text to the stretches after
 // it, so if the first places fail every other placement fails too, which is the recursive
-// search's answer. The pattern is read only as far as needed, and one found to hold a "%"
-// is walked from its start. A failure found before that is the walk's answer too: up to
-// its first "%" the walk would have stored nothing and kept its starting mode, and the
-// tail's literals differ in both modes (in its own mode when no "%" can have changed it)
-// or leave too little text.
+// search's answer. The pattern is read only as far as needed. Up to its first "%" or
+// star the walk would take the head just as this path does, storing nothing, so a
+// pattern found to hold a "%" is walked on from there, with the lengths already taken. A
+// failure found before that is the walk's answer too: the walk would have stored nothing
+// and kept its starting mode up to the first "%", and the tail's literals differ in both
+// modes (in its own mode when no "%" can have changed it) or leave too little text.
 //
 // A stretch's places are found by its first and last literal: the last looked for with
 // memchr while it is compared byte for byte, then the first tested there, until that has
