@@ -48,7 +48,9 @@
 // memchr while it is compared byte for byte, then the first tested there, until that has
 // failed a few times; else eight places at a time with both, each byte compared under the
 // bit-5 rule with bit 5 set on both sides in the case-insensitive mode (but for a space).
-// Only the literals between the two are then compared.
+// Only the literals between the two are then compared. When the pattern ends in a star
+// the text's end is not needed at first: the last literal is looked for with strchr, and
+// a "?" never meets the terminator, so nothing past it is read.
 //
 // Cost: each star retries the stretch after it at most once per character of the text,
 // and a stretch's search compares it at most once per place, so time is bounded by the
@@ -518,11 +520,11 @@ Stretch readStretch(const char* begin, const char* end) {
   return {begin, end, first - begin, last - begin};
 }
 
-// Whether the "?" and literals [begin, end) match the text at `text`, which holds at least
-// as many bytes.
+// Whether the "?" and literals [begin, end) match the text at `text`; the text's
+// terminator meets neither, so nothing past it is read.
 bool bytesMatch(const char* begin, const char* end, const char* text, int caseSensitive) {
   for (const char* p = begin; p < end; ++p, ++text) {
-    if (*p != '?' && !sameByte(*p, *text, caseSensitive)) return false;
+    if (*p == '?' ? *text == '\0' : !sameByte(*p, *text, caseSensitive)) return false;
   }
   return true;
 }
@@ -601,6 +603,31 @@ const char* findStretch(const char* begin, const char* end, const char* text, co
   }
 }
 
+// As findStretch, when the text's end is not yet known, as for a pattern that ends in a
+// star: the stretch's last literal, compared as it is, is looked for with strchr, which
+// stops at the terminator. After a few places that fail, or for a folded literal, the
+// text's end is taken into `limit` and findStretch goes on.
+const char* findStretchToEnd(const char* begin, const char* end, const char* text,
+                             const char*& limit, int caseSensitive) {
+  constexpr int MOST_MISSES = 4;
+  const Stretch stretch = readStretch(begin, end);
+  const char lastByte = stretch.last >= 0 ? begin[stretch.last] : '\0';
+  const bool searchable = lastByte != '\0' && byteTest(lastByte, caseSensitive).fold == 0;
+  const char* from = text;    // no place before it matches
+  const char* search = text;  // nor has the last literal before it
+  for (int misses = 0; searchable && misses < MOST_MISSES; ++misses) {
+    const char* found = std::strchr(search, lastByte);
+    if (found == nullptr) return nullptr;
+    search = found + 1;
+    const char* at = found - stretch.last;
+    if (at < from) continue;
+    if (bytesMatch(begin, end, at, caseSensitive)) return at + (end - begin);
+    from = at + 1;
+  }
+  limit = from + std::strlen(from);
+  return findStretch(begin, end, from, limit, caseSensitive);
+}
+
 // What the plain path decides: no match, a match, or that the pattern holds a directive
 // and is the walk's to match.
 enum class Plain : unsigned char { NO_MATCH, MATCH, NOT_PLAIN };
@@ -621,14 +648,20 @@ bool holdsPercent(const char* begin, const char* end) {
 }
 
 // The stretches between the first star and the last, each at its first occurrence after
-// the one before and before the tail's place, `limit`.
+// the one before and before the tail's place, `limit` (nullptr while the text's end is not
+// known: the tail is empty).
 Plain matchMiddle(const char* firstStar, const char* lastStar, const char* text, const char* limit,
                   int caseSensitive) {
   for (const char* p = afterStars(firstStar, lastStar); p != lastStar + 1;) {
     const char* end = stretchEnd(p);
     if (*end == '%') return Plain::NOT_PLAIN;
-    const bool here = limit - text >= end - p && bytesMatch(p, end, text, caseSensitive);
-    text = here ? text + (end - p) : findStretch(p, end, text, limit, caseSensitive);
+    const bool room = limit == nullptr || limit - text >= end - p;
+    if (room && bytesMatch(p, end, text, caseSensitive)) {
+      text += end - p;
+    } else {
+      text = limit != nullptr ? findStretch(p, end, text, limit, caseSensitive)
+                              : findStretchToEnd(p, end, text, limit, caseSensitive);
+    }
     if (text == nullptr) return Plain::NO_MATCH;  // what follows cannot change its mode
     p = end[1] == '*' ? afterStars(end + 1, lastStar + 1) : end + 1;
   }
@@ -648,6 +681,10 @@ Plain differs(const char* p) {
 Plain matchAfterHead(const char* firstStar, const char* text, int caseSensitive,
                      Handover& handover) {
   handover.patternEnd = firstStar + std::strlen(firstStar);
+  const char* lastStar = handover.patternEnd - 1;
+  if (*lastStar == '*' && (lastStar == firstStar || lastStar[-1] != '%')) {
+    return matchMiddle(firstStar, lastStar, text, nullptr, caseSensitive);  // no tail
+  }
   handover.textEnd = text + std::strlen(text);
   const char* p = handover.patternEnd;
   const char* textEnd = handover.textEnd;
@@ -662,7 +699,7 @@ Plain matchAfterHead(const char* firstStar, const char* text, int caseSensitive,
     if (!sameByte(c, *t, 0)) return differs(p);
     foldedOnly = true;
   }
-  const char* lastStar = p - 1;
+  lastStar = p - 1;
   if (lastStar != firstStar && lastStar[-1] == '%') return Plain::NOT_PLAIN;
   if (foldedOnly && caseSensitive != 0) {
     return holdsPercent(firstStar, lastStar) ? Plain::NOT_PLAIN : Plain::NO_MATCH;
