@@ -523,8 +523,14 @@ Stretch readStretch(const char* begin, const char* end) {
 // Whether the "?" and literals [begin, end) match the text at `text`; the text's
 // terminator meets neither, so nothing past it is read.
 bool bytesMatch(const char* begin, const char* end, const char* text, int caseSensitive) {
+  if (caseSensitive != 0) {  // the common case, one comparison a byte
+    for (const char* p = begin; p < end; ++p, ++text) {
+      if (*p != *text && (*p != '?' || *text == '\0')) return false;
+    }
+    return true;
+  }
   for (const char* p = begin; p < end; ++p, ++text) {
-    if (*p == '?' ? *text == '\0' : !sameByte(*p, *text, caseSensitive)) return false;
+    if (*p == '?' ? *text == '\0' : !sameByte(*p, *text, 0)) return false;
   }
   return true;
 }
@@ -704,6 +710,7 @@ Plain matchAfterHead(const char* firstStar, const char* text, int caseSensitive,
   if (foldedOnly && caseSensitive != 0) {
     return holdsPercent(firstStar, lastStar) ? Plain::NOT_PLAIN : Plain::NO_MATCH;
   }
+  if (lastStar == firstStar) return Plain::MATCH;  // one star: nothing between
   return matchMiddle(firstStar, lastStar, text, t, caseSensitive);
 }
 
