@@ -81,12 +81,9 @@ double median(std::vector<double> values) {
   return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
-void interleaved(benchmark::State& state, const Workload& workload) {
-  std::vector<std::string> fnmatchPatterns;
-  for (const std::string& pattern : workload.patterns)
-    fnmatchPatterns.push_back(forFnmatch(pattern));
-  const auto mine = [&] { return countFound(workload.patterns, workload.texts, matcherMatches); };
-  const auto theirs = [&] { return countFound(fnmatchPatterns, workload.texts, fnmatchMatches); };
+// Rounds of `mine` (the matcher) and `theirs` (fnmatch), each a run of the workload.
+template <class Mine, class Theirs>
+void interleavedRuns(benchmark::State& state, Mine mine, Theirs theirs) {
   if (mine() != theirs()) state.SkipWithError("the matchers disagree");
   // A batch of about 50 microseconds of fnmatch.
   const double once = std::max(batchSeconds(theirs, 3) / 3, 1e-9);
@@ -106,6 +103,23 @@ void interleaved(benchmark::State& state, const Workload& workload) {
   state.counters["ratio"] = median(ratios);
   state.counters["matcher_ns"] = median(mineTimes) * 1e9;
   state.counters["fnmatch_ns"] = median(theirTimes) * 1e9;
+}
+
+void interleaved(benchmark::State& state, const Workload& workload) {
+  std::vector<std::string> fnmatchPatterns;
+  for (const std::string& pattern : workload.patterns)
+    fnmatchPatterns.push_back(forFnmatch(pattern));
+  interleavedRuns(
+      state, [&] { return countFound(workload.patterns, workload.texts, matcherMatches); },
+      [&] { return countFound(fnmatchPatterns, workload.texts, fnmatchMatches); });
+}
+
+// How many texts `matches` finds, for patterns written into the call as constants.
+template <class Matches>
+int countConstant(const std::vector<std::string>& texts, Matches matches) {
+  int found = 0;
+  for (const std::string& text : texts) found += matches(text.c_str()) ? 1 : 0;
+  return found;
 }
 
 // Device lines as INF files carry them, 21 to 260 bytes: the two IDs bare and after an
@@ -133,20 +147,64 @@ void detectorLines(benchmark::State& state) {
 BENCHMARK(detectorLines)->Name("vsFnmatch/detectorLines")->UseManualTime();
 
 // Patterns a library user writes: parts of an ID between two stars on the same device
-// lines, and file-name patterns on file names of 9 to 17 bytes.
+// lines, and file-name patterns on file names of 9 to 17 bytes. As a user writes them,
+// the patterns are constants in the call, to matchPattern (which reads them at compile
+// time) and to fnmatch alike; the "Runtime" rows pass them as run-time strings to
+// matchPatternCore.
 void idParts(benchmark::State& state) {
-  static const Workload workload{{"*VID_0FCE*", "*PID_100E*", "*&MI_0?*"}, deviceLines().texts};
-  interleaved(state, workload);
+  static const std::vector<std::string> lines = deviceLines().texts;
+  interleavedRuns(
+      state,
+      [&] {
+        return countConstant(lines, [](const char* line) {
+          return match::matchPattern("*VID_0FCE*", line) ||
+                 match::matchPattern("*PID_100E*", line) || match::matchPattern("*&MI_0?*", line);
+        });
+      },
+      [&] {
+        return countConstant(lines, [](const char* line) {
+          return fnmatch("*VID_0FCE*", line, 0) == 0 || fnmatch("*PID_100E*", line, 0) == 0 ||
+                 fnmatch("*&MI_0?*", line, 0) == 0;
+        });
+      });
 }
 BENCHMARK(idParts)->Name("vsFnmatch/idParts")->UseManualTime();
 
-void fileNames(benchmark::State& state) {
-  static const Workload workload{{"*.inf", "oem*.inf", "*usb*"},
-                                 {"oem12.inf", "usbstor.inf", "machine.PNF", "oem104.pnf",
-                                  "usbport_amd64.inf", "setupapi.dev.log"}};
+void idPartsRuntime(benchmark::State& state) {
+  static const Workload workload{{"*VID_0FCE*", "*PID_100E*", "*&MI_0?*"}, deviceLines().texts};
   interleaved(state, workload);
 }
+BENCHMARK(idPartsRuntime)->Name("vsFnmatch/idPartsRuntime")->UseManualTime();
+
+const std::vector<std::string>& fileNameTexts() {
+  static const std::vector<std::string> names = {"oem12.inf",         "usbstor.inf",
+                                                 "machine.PNF",       "oem104.pnf",
+                                                 "usbport_amd64.inf", "setupapi.dev.log"};
+  return names;
+}
+
+void fileNames(benchmark::State& state) {
+  interleavedRuns(
+      state,
+      [&] {
+        return countConstant(fileNameTexts(), [](const char* name) {
+          return match::matchPattern("*.inf", name) || match::matchPattern("oem*.inf", name) ||
+                 match::matchPattern("*usb*", name);
+        });
+      },
+      [&] {
+        return countConstant(fileNameTexts(), [](const char* name) {
+          return fnmatch("*.inf", name, 0) == 0 || fnmatch("oem*.inf", name, 0) == 0 ||
+                 fnmatch("*usb*", name, 0) == 0;
+        });
+      });
+}
 BENCHMARK(fileNames)->Name("vsFnmatch/fileNames")->UseManualTime();
+
+void fileNamesRuntime(benchmark::State& state) {
+  interleaved(state, {{"*.inf", "oem*.inf", "*usb*"}, fileNameTexts()});
+}
+BENCHMARK(fileNamesRuntime)->Name("vsFnmatch/fileNamesRuntime")->UseManualTime();
 
 // (a*)^n b against a^m: never matches.
 void starRuns(benchmark::State& state) {

@@ -763,7 +763,34 @@ int walkPattern(const Handover& handover, int caseSensitive, MatchOutputList out
   }
 }
 
+// A pattern without directives whose stars' places are known: the plain path, with the
+// head and the tail compared straight away in the one mode. Returns 1 on a match.
+int matchShaped(const char* pattern, PlainShape shape, const char* text, int caseSensitive) {
+  const char* firstStar = pattern + shape.firstStar;
+  if (!bytesMatch(pattern, firstStar, text, caseSensitive)) return 0;
+  text += shape.firstStar;
+  if (shape.firstStar == shape.length) return *text == '\0' ? 1 : 0;  // no star
+  const char* lastStar = pattern + shape.lastStar;
+  const char* end = pattern + shape.length;
+  if (lastStar + 1 == end) {
+    return matchMiddle(firstStar, lastStar, text, nullptr, caseSensitive) == Plain::MATCH ? 1 : 0;
+  }
+  const auto tailLength = end - (lastStar + 1);
+  const char* textEnd = text + std::strlen(text);
+  if (textEnd - text < tailLength) return 0;
+  const char* tailPlace = textEnd - tailLength;
+  if (!bytesMatch(lastStar + 1, end, tailPlace, caseSensitive)) return 0;
+  if (lastStar == firstStar) return 1;
+  return matchMiddle(firstStar, lastStar, text, tailPlace, caseSensitive) == Plain::MATCH ? 1 : 0;
+}
+
 }  // namespace
+
+int matchPlainCore(const char* pattern, PlainShape shape, const char* text, int caseSensitive) {
+  const int mode = caseSensitive != 0 ? 1 : 0;
+  if (!shape.plain) return matchPatternCore(pattern, text, mode, {});
+  return matchShaped(pattern, shape, text, mode);
+}
 
 int matchPatternCore(const char* pattern, const char* text, int caseSensitive,
                      MatchOutputList outputs) {

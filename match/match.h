@@ -283,6 +283,39 @@ consteval void refuse(PatternFault fault) {
 }
 }  // namespace refused
 
+// Where a pattern without directives has its stars, as the matcher's entry for such
+// patterns takes it: worked out at compile time for a constant pattern, so that a call
+// neither measures it nor looks it over for "%". `plain` is false for a pattern that holds
+// a "%" (or is too long to describe), which goes to matchPatternCore.
+struct PlainShape {
+  bool plain;
+  unsigned length;
+  unsigned firstStar;  // each at `length` when there is no star
+  unsigned lastStar;
+};
+
+constexpr PlainShape plainShape(const char* pattern) {
+  constexpr std::size_t LONGEST = 0xFFFFFFFFU;
+  PlainShape shape{true, 0, 0, 0};
+  std::size_t length = 0;
+  std::size_t firstStar = LONGEST;
+  std::size_t lastStar = LONGEST;
+  for (; pattern[length] != '\0' && length < LONGEST; ++length) {
+    if (pattern[length] == '%') return {false, 0, 0, 0};
+    if (pattern[length] != '*') continue;
+    if (firstStar == LONGEST) firstStar = length;
+    lastStar = length;
+  }
+  if (length == LONGEST) return {false, 0, 0, 0};
+  shape.length = static_cast<unsigned>(length);
+  shape.firstStar = static_cast<unsigned>(firstStar == LONGEST ? length : firstStar);
+  shape.lastStar = static_cast<unsigned>(lastStar == LONGEST ? length : lastStar);
+  return shape;
+}
+
+// As matchPatternCore without outputs, for a pattern of the given shape.
+int matchPlainCore(const char* pattern, PlainShape shape, const char* text, int caseSensitive);
+
 // A pattern known only at run time, for matchPattern: runtimePattern(pattern).
 struct RuntimePattern {
   const char* text;
@@ -301,13 +334,16 @@ class CheckedPattern {
     constexpr std::array<MatchOutputKind, sizeof...(Outputs)> KINDS{
         match_output::outputKind<Outputs>()...};
     refused::refuse(findPatternFault(pattern, KINDS));
+    shape_ = plainShape(pattern);
   }
   CheckedPattern(RuntimePattern pattern) : text_(pattern.text) {}
 
   const char* text() const { return text_; }
+  PlainShape shape() const { return shape_; }
 
  private:
   const char* text_;
+  PlainShape shape_{false, 0, 0, 0};
 };
 
 // Outputs are deduced from the arguments after the text alone.
@@ -319,6 +355,7 @@ using PatternFor = CheckedPattern<std::type_identity_t<Outputs>...>;
 template <match_output::Describable... Outputs>
 int matchPattern(PatternFor<Outputs...> pattern, const char* text, Outputs&&... outputs) {
   if constexpr (sizeof...(Outputs) == 0) {
+    if (pattern.shape().plain) return matchPlainCore(pattern.text(), pattern.shape(), text, 1);
     return matchPatternCore(pattern.text(), text, 1, MatchOutputList{});
   } else {
     const MatchOutput list[] = {match_output::describe(std::forward<Outputs>(outputs))...};
