@@ -674,6 +674,26 @@ Plain matchMiddle(const char* firstStar, const char* lastStar, const char* text,
   return Plain::MATCH;
 }
 
+// The one stretch between the first star and the last, [begin, lastStar), looked for at
+// once before `limit` (nullptr while the text's end is not known).
+Plain matchOneStretch(const char* begin, const char* lastStar, const char* text, const char* limit,
+                      int caseSensitive) {
+  const char* found = limit != nullptr
+                          ? findStretch(begin, lastStar, text, limit, caseSensitive)
+                          : findStretchToEnd(begin, lastStar, text, limit, caseSensitive);
+  return found != nullptr ? Plain::MATCH : Plain::NO_MATCH;
+}
+
+// The stretches between the first star and the last: one is looked for at once.
+Plain matchBetween(const char* firstStar, const char* lastStar, const char* text, const char* limit,
+                   int caseSensitive) {
+  const char* begin = firstStar + 1;
+  if (begin == lastStar || stretchEnd(begin) != lastStar) {
+    return matchMiddle(firstStar, lastStar, text, limit, caseSensitive);
+  }
+  return matchOneStretch(begin, lastStar, text, limit, caseSensitive);
+}
+
 // The tail's byte before `p` meets no byte of the text in either mode: no match, unless
 // the byte is a directive's own.
 Plain differs(const char* p) {
@@ -689,7 +709,7 @@ Plain matchAfterHead(const char* firstStar, const char* text, int caseSensitive,
   handover.patternEnd = firstStar + std::strlen(firstStar);
   const char* lastStar = handover.patternEnd - 1;
   if (*lastStar == '*' && (lastStar == firstStar || lastStar[-1] != '%')) {
-    return matchMiddle(firstStar, lastStar, text, nullptr, caseSensitive);  // no tail
+    return matchBetween(firstStar, lastStar, text, nullptr, caseSensitive);  // no tail
   }
   handover.textEnd = text + std::strlen(text);
   const char* p = handover.patternEnd;
@@ -711,7 +731,7 @@ Plain matchAfterHead(const char* firstStar, const char* text, int caseSensitive,
     return holdsPercent(firstStar, lastStar) ? Plain::NOT_PLAIN : Plain::NO_MATCH;
   }
   if (lastStar == firstStar) return Plain::MATCH;  // one star: nothing between
-  return matchMiddle(firstStar, lastStar, text, t, caseSensitive);
+  return matchBetween(firstStar, lastStar, text, t, caseSensitive);
 }
 
 // Matches a pattern without directives. Its head, before the first star, meets the text's
@@ -763,8 +783,49 @@ int walkPattern(const Handover& handover, int caseSensitive, MatchOutputList out
   }
 }
 
+// Whether the "?" and literals of `pattern` match the text's `Word`-sized run at `text`,
+// none of whose bytes is the terminator: per byte, the bits where they differ, outside
+// bit 5 in the case-insensitive mode, and for a byte that is not "?".
+template <class Word>
+bool wordMatches(const char* pattern, const char* text, int caseSensitive) {
+  constexpr Word ONES = static_cast<Word>(~Word{0}) / 0xFFU;
+  constexpr Word LOWS = ONES * 0x7FU;
+  Word literals = 0;
+  Word bytes = 0;
+  std::memcpy(&literals, pattern, sizeof literals);
+  std::memcpy(&bytes, text, sizeof bytes);
+  const Word others = literals ^ (ONES * static_cast<unsigned char>('?'));
+  const Word notQuestion = ((((others & LOWS) + LOWS) | others) & ~LOWS) >> 7U;  // 1 per byte
+  const Word compared = notQuestion * (caseSensitive != 0 ? 0xFFU : 0xDFU);
+  return ((literals ^ bytes) & compared) == 0;
+}
+
+// The tail, `length` bytes of "?" and literals, against the text's last bytes (no
+// terminator among them): two overlapping words when it is 4 to 16 bytes long.
+bool tailBytesMatch(const char* tail, std::size_t length, const char* text, int caseSensitive) {
+  if (length >= 4 && length <= 8) {
+    return wordMatches<std::uint32_t>(tail, text, caseSensitive) &&
+           wordMatches<std::uint32_t>(tail + length - 4, text + length - 4, caseSensitive);
+  }
+  if (length >= 8 && length <= 16) {
+    return wordMatches<std::uint64_t>(tail, text, caseSensitive) &&
+           wordMatches<std::uint64_t>(tail + length - 8, text + length - 8, caseSensitive);
+  }
+  return bytesMatch(tail, tail + length, text, caseSensitive);
+}
+
+// The stretches of a pattern of known shape between its first star and its last.
+int matchStars(PlainShape shape, const char* firstStar, const char* lastStar, const char* text,
+               const char* limit, int caseSensitive) {
+  const Plain plain = shape.oneStretch
+                          ? matchOneStretch(firstStar + 1, lastStar, text, limit, caseSensitive)
+                          : matchMiddle(firstStar, lastStar, text, limit, caseSensitive);
+  return plain == Plain::MATCH ? 1 : 0;
+}
+
 // A pattern without directives whose stars' places are known: the plain path, with the
-// head and the tail compared straight away in the one mode. Returns 1 on a match.
+// head and the tail compared straight away in the one mode, and a single stretch between
+// the stars looked for at once. Returns 1 on a match.
 int matchShaped(const char* pattern, PlainShape shape, const char* text, int caseSensitive) {
   const char* firstStar = pattern + shape.firstStar;
   if (!bytesMatch(pattern, firstStar, text, caseSensitive)) return 0;
@@ -772,16 +833,15 @@ int matchShaped(const char* pattern, PlainShape shape, const char* text, int cas
   if (shape.firstStar == shape.length) return *text == '\0' ? 1 : 0;  // no star
   const char* lastStar = pattern + shape.lastStar;
   const char* end = pattern + shape.length;
-  if (lastStar + 1 == end) {
-    return matchMiddle(firstStar, lastStar, text, nullptr, caseSensitive) == Plain::MATCH ? 1 : 0;
-  }
-  const auto tailLength = end - (lastStar + 1);
-  const char* textEnd = text + std::strlen(text);
-  if (textEnd - text < tailLength) return 0;
-  const char* tailPlace = textEnd - tailLength;
-  if (!bytesMatch(lastStar + 1, end, tailPlace, caseSensitive)) return 0;
+  if (lastStar + 1 == end)
+    return matchStars(shape, firstStar, lastStar, text, nullptr, caseSensitive);
+  const auto tailLength = static_cast<std::size_t>(end - (lastStar + 1));
+  const std::size_t textLength = std::strlen(text);
+  if (textLength < tailLength) return 0;
+  const char* tailPlace = text + (textLength - tailLength);
+  if (!tailBytesMatch(lastStar + 1, tailLength, tailPlace, caseSensitive)) return 0;
   if (lastStar == firstStar) return 1;
-  return matchMiddle(firstStar, lastStar, text, tailPlace, caseSensitive) == Plain::MATCH ? 1 : 0;
+  return matchStars(shape, firstStar, lastStar, text, tailPlace, caseSensitive);
 }
 
 }  // namespace

@@ -289,6 +289,7 @@ consteval void refuse(PatternFault fault) {
 // a "%" (or is too long to describe), which goes to matchPatternCore.
 struct PlainShape {
   bool plain;
+  bool oneStretch;  // between the first and the last star: bytes, and no star
   unsigned length;
   unsigned firstStar;  // each at `length` when there is no star
   unsigned lastStar;
@@ -296,20 +297,24 @@ struct PlainShape {
 
 constexpr PlainShape plainShape(const char* pattern) {
   constexpr std::size_t LONGEST = 0xFFFFFFFFU;
-  PlainShape shape{true, 0, 0, 0};
+  PlainShape shape{true, false, 0, 0, 0};
   std::size_t length = 0;
   std::size_t firstStar = LONGEST;
   std::size_t lastStar = LONGEST;
   for (; pattern[length] != '\0' && length < LONGEST; ++length) {
-    if (pattern[length] == '%') return {false, 0, 0, 0};
+    if (pattern[length] == '%') return {false, false, 0, 0, 0};
     if (pattern[length] != '*') continue;
     if (firstStar == LONGEST) firstStar = length;
     lastStar = length;
   }
-  if (length == LONGEST) return {false, 0, 0, 0};
+  if (length == LONGEST) return {false, false, 0, 0, 0};
   shape.length = static_cast<unsigned>(length);
   shape.firstStar = static_cast<unsigned>(firstStar == LONGEST ? length : firstStar);
   shape.lastStar = static_cast<unsigned>(lastStar == LONGEST ? length : lastStar);
+  shape.oneStretch = shape.lastStar > shape.firstStar + 1;
+  for (std::size_t i = firstStar + 1; shape.oneStretch && i < lastStar; ++i) {
+    shape.oneStretch = pattern[i] != '*';
+  }
   return shape;
 }
 
@@ -343,7 +348,7 @@ class CheckedPattern {
 
  private:
   const char* text_;
-  PlainShape shape_{false, 0, 0, 0};
+  PlainShape shape_{false, false, 0, 0, 0};
 };
 
 // Outputs are deduced from the arguments after the text alone.
