@@ -852,6 +852,13 @@ int matchPlainCore(const char* pattern, PlainShape shape, const char* text, int 
   return matchShaped(pattern, shape, text, mode);
 }
 
+int matchSuffixCore(const char* tail, std::size_t length, const char* text, int caseSensitive) {
+  const std::size_t textLength = std::strlen(text);
+  if (textLength < length) return 0;
+  const int mode = caseSensitive != 0 ? 1 : 0;
+  return tailBytesMatch(tail, length, text + (textLength - length), mode) ? 1 : 0;
+}
+
 int matchPatternCore(const char* pattern, const char* text, int caseSensitive,
                      MatchOutputList outputs) {
   const int mode = caseSensitive != 0 ? 1 : 0;

@@ -321,6 +321,19 @@ constexpr PlainShape plainShape(const char* pattern) {
 // As matchPatternCore without outputs, for a pattern of the given shape.
 int matchPlainCore(const char* pattern, PlainShape shape, const char* text, int caseSensitive);
 
+// As matchPatternCore for "*" followed by the `length` bytes of `tail`, none of them "*"
+// or "%": whether the text ends in them.
+int matchSuffixCore(const char* tail, std::size_t length, const char* text, int caseSensitive);
+
+// As matchPlainCore; "*" and a tail, the commonest shape, go straight to matchSuffixCore.
+inline int matchShapedPattern(const char* pattern, PlainShape shape, const char* text,
+                              int caseSensitive) {
+  if (shape.plain && shape.lastStar == 0 && shape.length > 1) {
+    return matchSuffixCore(pattern + 1, shape.length - 1, text, caseSensitive);
+  }
+  return matchPlainCore(pattern, shape, text, caseSensitive);
+}
+
 // A pattern known only at run time, for matchPattern: runtimePattern(pattern).
 struct RuntimePattern {
   const char* text;
@@ -360,7 +373,7 @@ using PatternFor = CheckedPattern<std::type_identity_t<Outputs>...>;
 template <match_output::Describable... Outputs>
 int matchPattern(PatternFor<Outputs...> pattern, const char* text, Outputs&&... outputs) {
   if constexpr (sizeof...(Outputs) == 0) {
-    if (pattern.shape().plain) return matchPlainCore(pattern.text(), pattern.shape(), text, 1);
+    if (pattern.shape().plain) return matchShapedPattern(pattern.text(), pattern.shape(), text, 1);
     return matchPatternCore(pattern.text(), text, 1, MatchOutputList{});
   } else {
     const MatchOutput list[] = {match_output::describe(std::forward<Outputs>(outputs))...};

@@ -79,8 +79,10 @@ void checkPlainRows(const std::vector<PlainRow>& rows) {
     EXPECT_EQ(matchInMode(pattern, text, 1), row.caseSensitive) << where << " (core)";
     EXPECT_EQ(matchInMode(pattern, text, 0), row.caseInsensitive) << where << " (insensitive)";
     const PlainShape shape = plainShape(pattern);
-    EXPECT_EQ(matchPlainCore(pattern, shape, text, 1), row.caseSensitive) << where << " (shape)";
-    EXPECT_EQ(matchPlainCore(pattern, shape, text, 0), row.caseInsensitive) << where << " (shape)";
+    for (const auto entry : {matchPlainCore, matchShapedPattern}) {
+      EXPECT_EQ(entry(pattern, shape, text, 1), row.caseSensitive) << where << " (shape)";
+      EXPECT_EQ(entry(pattern, shape, text, 0), row.caseInsensitive) << where << " (shape)";
+    }
     if (!modelIsQuick(row.pattern, row.text)) continue;
     EXPECT_EQ(modelMatch(pattern, text, 1, {}), row.caseSensitive) << where << " (model)";
     EXPECT_EQ(modelMatch(pattern, text, 0, {}), row.caseInsensitive) << where << " (model)";
@@ -1067,16 +1069,16 @@ TEST(MatchModel, AgreesWithRecursiveSearchOnRandomInputs) {
     const int want = modelMatch(pattern.c_str(), text.c_str(), caseSensitive, expected.list());
     const int got = matchPatternCore(pattern.c_str(), text.c_str(), caseSensitive, actual.list());
     const PlainShape shape = plainShape(pattern.c_str());  // a pattern without directives
-    const int shaped =
-        shape.plain ? matchPlainCore(pattern.c_str(), shape, text.c_str(), caseSensitive) : want;
-    if (got == want && shaped == want && (want == 0 || actual.render() == expected.render())) {
-      continue;
-    }
+    const auto shaped = [&](auto entry) {
+      return shape.plain ? entry(pattern.c_str(), shape, text.c_str(), caseSensitive) : want;
+    };
+    const bool shapesAgree = shaped(matchPlainCore) == want && shaped(matchShapedPattern) == want;
+    if (got == want && shapesAgree && (want == 0 || actual.render() == expected.render())) continue;
     ++failures;
     ADD_FAILURE() << "case " << i << ": " << caseName(pattern, text) << " outputs " << types
-                  << " mode " << caseSensitive << " shaped " << shaped << "\n  expected " << want
-                  << " [" << expected.render() << "]\n  got      " << got << " [" << actual.render()
-                  << "]";
+                  << " mode " << caseSensitive << " shapes agree " << shapesAgree << "\n  expected "
+                  << want << " [" << expected.render() << "]\n  got      " << got << " ["
+                  << actual.render() << "]";
   }
 }
 
