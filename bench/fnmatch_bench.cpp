@@ -114,12 +114,16 @@ void interleaved(benchmark::State& state, const Workload& workload) {
       [&] { return countFound(fnmatchPatterns, workload.texts, fnmatchMatches); });
 }
 
-// How many texts `matches` finds, for patterns written into the call as constants.
-template <class Matches>
-int countConstant(const std::vector<std::string>& texts, Matches matches) {
-  int found = 0;
-  for (const std::string& text : texts) found += matches(text.c_str()) ? 1 : 0;
-  return found;
+// Rounds of `mine` and `theirs` on each text, both with patterns written into the calls as
+// constants, as a user writes them (matchPattern then reads them at compile time).
+template <class Mine, class Theirs>
+void constantRow(benchmark::State& state, const std::vector<std::string>& texts, Mine mine,
+                 Theirs theirs) {
+  std::vector<const char*> t;
+  for (const std::string& text : texts) t.push_back(text.c_str());
+  interleavedRuns(
+      state, [&] { return std::count_if(t.begin(), t.end(), mine); },
+      [&] { return std::count_if(t.begin(), t.end(), theirs); });
 }
 
 // Device lines as INF files carry them, 21 to 260 bytes: the two IDs bare and after an
@@ -146,65 +150,46 @@ void detectorLines(benchmark::State& state) {
 }
 BENCHMARK(detectorLines)->Name("vsFnmatch/detectorLines")->UseManualTime();
 
-// Patterns a library user writes: parts of an ID between two stars on the same device
-// lines, and file-name patterns on file names of 9 to 17 bytes. As a user writes them,
-// the patterns are constants in the call, to matchPattern (which reads them at compile
-// time) and to fnmatch alike; the "Runtime" rows pass them as run-time strings to
-// matchPatternCore.
-void idParts(benchmark::State& state) {
-  static const std::vector<std::string> lines = deviceLines().texts;
-  interleavedRuns(
-      state,
-      [&] {
-        return countConstant(lines, [](const char* line) {
-          return match::matchPattern("*VID_0FCE*", line) ||
-                 match::matchPattern("*PID_100E*", line) || match::matchPattern("*&MI_0?*", line);
-        });
-      },
-      [&] {
-        return countConstant(lines, [](const char* line) {
-          return fnmatch("*VID_0FCE*", line, 0) == 0 || fnmatch("*PID_100E*", line, 0) == 0 ||
-                 fnmatch("*&MI_0?*", line, 0) == 0;
-        });
-      });
-}
-BENCHMARK(idParts)->Name("vsFnmatch/idParts")->UseManualTime();
+// Patterns a library user writes, as constants: ID parts between stars on the same lines,
+// file-name patterns on names of 9 to 17 bytes. "Runtime" rows: matchPatternCore's strings.
+BENCHMARK_CAPTURE(
+    constantRow, idParts, deviceLines().texts,
+    [](const char* s) {
+      return match::matchPattern("*VID_0FCE*", s) || match::matchPattern("*PID_100E*", s) ||
+             match::matchPattern("*&MI_0?*", s);
+    },
+    [](const char* s) {
+      return fnmatch("*VID_0FCE*", s, 0) == 0 || fnmatch("*PID_100E*", s, 0) == 0 ||
+             fnmatch("*&MI_0?*", s, 0) == 0;
+    })
+    ->Name("vsFnmatch/idParts")
+    ->UseManualTime();
 
-void idPartsRuntime(benchmark::State& state) {
-  static const Workload workload{{"*VID_0FCE*", "*PID_100E*", "*&MI_0?*"}, deviceLines().texts};
-  interleaved(state, workload);
-}
-BENCHMARK(idPartsRuntime)->Name("vsFnmatch/idPartsRuntime")->UseManualTime();
+BENCHMARK_CAPTURE(interleaved, idPartsRuntime,
+                  Workload{{"*VID_0FCE*", "*PID_100E*", "*&MI_0?*"}, deviceLines().texts})
+    ->Name("vsFnmatch/idPartsRuntime")
+    ->UseManualTime();
 
-const std::vector<std::string>& fileNameTexts() {
-  static const std::vector<std::string> names = {"oem12.inf",         "usbstor.inf",
-                                                 "machine.PNF",       "oem104.pnf",
-                                                 "usbport_amd64.inf", "setupapi.dev.log"};
-  return names;
-}
+const Workload FILE_NAMES{{"*.inf", "oem*.inf", "*usb*"},
+                          {"oem12.inf", "usbstor.inf", "machine.PNF", "oem104.pnf",
+                           "usbport_amd64.inf", "setupapi.dev.log"}};
 
-void fileNames(benchmark::State& state) {
-  interleavedRuns(
-      state,
-      [&] {
-        return countConstant(fileNameTexts(), [](const char* name) {
-          return match::matchPattern("*.inf", name) || match::matchPattern("oem*.inf", name) ||
-                 match::matchPattern("*usb*", name);
-        });
-      },
-      [&] {
-        return countConstant(fileNameTexts(), [](const char* name) {
-          return fnmatch("*.inf", name, 0) == 0 || fnmatch("oem*.inf", name, 0) == 0 ||
-                 fnmatch("*usb*", name, 0) == 0;
-        });
-      });
-}
-BENCHMARK(fileNames)->Name("vsFnmatch/fileNames")->UseManualTime();
+BENCHMARK_CAPTURE(
+    constantRow, fileNames, FILE_NAMES.texts,
+    [](const char* s) {
+      return match::matchPattern("*.inf", s) || match::matchPattern("oem*.inf", s) ||
+             match::matchPattern("*usb*", s);
+    },
+    [](const char* s) {
+      return fnmatch("*.inf", s, 0) == 0 || fnmatch("oem*.inf", s, 0) == 0 ||
+             fnmatch("*usb*", s, 0) == 0;
+    })
+    ->Name("vsFnmatch/fileNames")
+    ->UseManualTime();
 
-void fileNamesRuntime(benchmark::State& state) {
-  interleaved(state, {{"*.inf", "oem*.inf", "*usb*"}, fileNameTexts()});
-}
-BENCHMARK(fileNamesRuntime)->Name("vsFnmatch/fileNamesRuntime")->UseManualTime();
+BENCHMARK_CAPTURE(interleaved, fileNamesRuntime, FILE_NAMES)
+    ->Name("vsFnmatch/fileNamesRuntime")
+    ->UseManualTime();
 
 // (a*)^n b against a^m: never matches.
 void starRuns(benchmark::State& state) {
@@ -239,5 +224,4 @@ void everySplit(benchmark::State& state) {
 BENCHMARK(everySplit)->Name("vsFnmatch/everySplit")->DenseRange(0, 2)->UseManualTime();
 
 }  // namespace
-
 #endif

@@ -52,6 +52,16 @@
 // the text's end is not needed at first: the last literal is looked for with strchr, and
 // a "?" never meets the terminator, so nothing past it is read.
 //
+// A single stretch between the first star and the last (no star inside it) is looked for
+// at once, without the loop over stretches: that loop would place it at its first place,
+// and only whether it has one counts. A constant pattern without "%" has its length and
+// the places of its first and last star worked out at compile time (and whether one
+// stretch lies between them); the path for it is this one with the head and the tail
+// compared straight away, in the one mode the pattern keeps: the tail, when 4 to 16 bytes
+// long, as two overlapping words, each byte's difference masked to nothing for a "?" and
+// to all but bit 5 in the case-insensitive mode (no byte before the text's end is a
+// terminator). For "*" and a tail alone that comparison is the whole match.
+//
 // Cost: each star retries the stretch after it at most once per character of the text,
 // and a stretch's search compares it at most once per place, so time is bounded by the
 // pattern's length times the text's length; stack is constant. The lengths are taken
