@@ -83,7 +83,7 @@ double median(std::vector<double> values) {
 
 // Rounds of `mine` (the matcher) and `theirs` (fnmatch), each a run of the workload.
 template <class Mine, class Theirs>
-void interleavedRuns(benchmark::State& state, Mine mine, Theirs theirs) {
+void interleavedRuns(benchmark::State& state, const Mine& mine, const Theirs& theirs) {
   if (mine() != theirs()) state.SkipWithError("the matchers disagree");
   // A batch of about 50 microseconds of fnmatch.
   const double once = std::max(batchSeconds(theirs, 3) / 3, 1e-9);
