@@ -81,12 +81,9 @@ double median(std::vector<double> values) {
   return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
-void interleaved(benchmark::State& state, const Workload& workload) {
-  std::vector<std::string> fnmatchPatterns;
-  for (const std::string& pattern : workload.patterns)
-    fnmatchPatterns.push_back(forFnmatch(pattern));
-  const auto mine = [&] { return countFound(workload.patterns, workload.texts, matcherMatches); };
-  const auto theirs = [&] { return countFound(fnmatchPatterns, workload.texts, fnmatchMatches); };
+// Rounds of `mine` (the matcher) and `theirs` (fnmatch), each a run of the workload.
+template <class Mine, class Theirs>
+void interleavedRuns(benchmark::State& state, const Mine& mine, const Theirs& theirs) {
   if (mine() != theirs()) state.SkipWithError("the matchers disagree");
   // A batch of about 50 microseconds of fnmatch.
   const double once = std::max(batchSeconds(theirs, 3) / 3, 1e-9);
@@ -106,6 +103,28 @@ void interleaved(benchmark::State& state, const Workload& workload) {
   state.counters["ratio"] = median(ratios);
   state.counters["matcher_ns"] = median(mineTimes) * 1e9;
   state.counters["fnmatch_ns"] = median(theirTimes) * 1e9;
+}
+
+void interleaved(benchmark::State& state, const Workload& workload) {
+  std::vector<std::string> fnmatchPatterns;
+  for (const std::string& pattern : workload.patterns)
+    fnmatchPatterns.push_back(forFnmatch(pattern));
+  interleavedRuns(
+      state, [&] { return countFound(workload.patterns, workload.texts, matcherMatches); },
+      [&] { return countFound(fnmatchPatterns, workload.texts, fnmatchMatches); });
+}
+
+// Rounds of `mine` and `theirs` on each text, both with patterns written into the calls as
+// constants, as a user writes them (matchPattern then reads them at compile time).
+template <class Mine, class Theirs>
+void constantRow(benchmark::State& state, const std::vector<std::string>& texts, Mine mine,
+                 Theirs theirs) {
+  std::vector<const char*> t;
+  t.reserve(texts.size());
+  for (const std::string& text : texts) t.push_back(text.c_str());
+  interleavedRuns(
+      state, [&] { return std::count_if(t.begin(), t.end(), mine); },
+      [&] { return std::count_if(t.begin(), t.end(), theirs); });
 }
 
 // Device lines as INF files carry them, 21 to 260 bytes: the two IDs bare and after an
@@ -131,6 +150,46 @@ void detectorLines(benchmark::State& state) {
   interleaved(state, workload);
 }
 BENCHMARK(detectorLines)->Name("vsFnmatch/detectorLines")->UseManualTime();
+
+// Patterns users write: ID parts on those lines, file-name patterns on names of 9-17 bytes.
+BENCHMARK_CAPTURE(
+    constantRow, idParts, deviceLines().texts,
+    [](const char* s) {
+      return match::matchPattern("*VID_0FCE*", s) || match::matchPattern("*PID_100E*", s) ||
+             match::matchPattern("*&MI_0?*", s);
+    },
+    [](const char* s) {
+      return fnmatch("*VID_0FCE*", s, 0) == 0 || fnmatch("*PID_100E*", s, 0) == 0 ||
+             fnmatch("*&MI_0?*", s, 0) == 0;
+    })
+    ->Name("vsFnmatch/idParts")
+    ->UseManualTime();
+
+BENCHMARK_CAPTURE(interleaved, idPartsRuntime,
+                  Workload{{"*VID_0FCE*", "*PID_100E*", "*&MI_0?*"}, deviceLines().texts})
+    ->Name("vsFnmatch/idPartsRuntime")
+    ->UseManualTime();
+
+const Workload FILE_NAMES{{"*.inf", "oem*.inf", "*usb*"},
+                          {"oem12.inf", "usbstor.inf", "machine.PNF", "oem104.pnf",
+                           "usbport_amd64.inf", "setupapi.dev.log"}};
+
+BENCHMARK_CAPTURE(
+    constantRow, fileNames, FILE_NAMES.texts,
+    [](const char* s) {
+      return match::matchPattern("*.inf", s) || match::matchPattern("oem*.inf", s) ||
+             match::matchPattern("*usb*", s);
+    },
+    [](const char* s) {
+      return fnmatch("*.inf", s, 0) == 0 || fnmatch("oem*.inf", s, 0) == 0 ||
+             fnmatch("*usb*", s, 0) == 0;
+    })
+    ->Name("vsFnmatch/fileNames")
+    ->UseManualTime();
+
+BENCHMARK_CAPTURE(interleaved, fileNamesRuntime, FILE_NAMES)
+    ->Name("vsFnmatch/fileNamesRuntime")
+    ->UseManualTime();
 
 // (a*)^n b against a^m: never matches.
 void starRuns(benchmark::State& state) {
@@ -165,5 +224,4 @@ void everySplit(benchmark::State& state) {
 BENCHMARK(everySplit)->Name("vsFnmatch/everySplit")->DenseRange(0, 2)->UseManualTime();
 
 }  // namespace
-
 #endif

@@ -135,6 +135,8 @@ void fuzzCore(const std::string& pattern, const char* text, int caseSensitive,
   const int matched = matchPatternCore(pattern.c_str(), text, caseSensitive, outputs.view());
   require(matched == 0 || matched == 1);
   require(matched == matchPatternCore(pattern.c_str(), text, caseSensitive, {}));
+  const PlainShape shape = plainShape(pattern.c_str());  // the entry for a known shape
+  require(matched == matchShapedPattern(pattern.c_str(), shape, text, caseSensitive));
   checkOutputs(outputs, conversions);
 }
 

@@ -30,9 +30,42 @@
 // moves on with memchr; consecutive stars are one star, since the walk would open each
 // and give it up at once.
 //
+// A pattern without directives stores nothing, so only whether it matches counts, and it
+// is decided without the walk. Its head, before the first star, must meet the text's
+// start; its tail, after the last star, the text's end (compared first, from the back, in
+// both modes at once as above); and each stretch between two stars (its "?" and literals,
+// each taking one byte at a fixed offset) is placed at its first occurrence after the one
+// before and before the tail. An earlier place leaves more text to the stretches after
+// it, so if the first places fail every other placement fails too, which is the recursive
+// search's answer. The pattern is read only as far as needed. Up to its first "%" or
+// star the walk would take the head just as this path does, storing nothing, so a
+// pattern found to hold a "%" is walked on from there, with the lengths already taken. A
+// failure found before that is the walk's answer too: the walk would have stored nothing
+// and kept its starting mode up to the first "%", and the tail's literals differ in both
+// modes (in its own mode when no "%" can have changed it) or leave too little text.
+//
+// A stretch's places are found by its first and last literal: the last looked for with
+// memchr while it is compared byte for byte, then the first tested there, until that has
+// failed a few times; else eight places at a time with both, each byte compared under the
+// bit-5 rule with bit 5 set on both sides in the case-insensitive mode (but for a space).
+// Only the literals between the two are then compared. When the pattern ends in a star
+// the text's end is not needed at first: the last literal is looked for with strchr, and
+// a "?" never meets the terminator, so nothing past it is read.
+//
+// A single stretch between the first star and the last (no star inside it) is looked for
+// at once, without the loop over stretches: that loop would place it at its first place,
+// and only whether it has one counts. A constant pattern without "%" has its length and
+// the places of its first and last star worked out at compile time (and whether one
+// stretch lies between them); the path for it is this one with the head and the tail
+// compared straight away, in the one mode the pattern keeps: the tail, when 4 to 16 bytes
+// long, as two overlapping words, each byte's difference masked to nothing for a "?" and
+// to all but bit 5 in the case-insensitive mode (no byte before the text's end is a
+// terminator). For "*" and a tail alone that comparison is the whole match.
+//
 // Cost: each star retries the stretch after it at most once per character of the text,
-// so time is bounded by the pattern's length times the text's length; stack is constant.
-// Both lengths are taken once, at the start.
+// and a stretch's search compares it at most once per place, so time is bounded by the
+// pattern's length times the text's length; stack is constant. The lengths are taken
+// once, by the path for patterns without directives or, for the walk, at its start.
 #include "usb_flash_detect/match.h"
 
 #include <cstdint>
@@ -478,18 +511,285 @@ Step takeElement(Position& at, const Match& match) {
   }
 }
 
-}  // namespace
+// A stretch: the "?" and literals after a star, up to the next star or directive or the
+// pattern's end. Each takes one byte at a fixed offset from where the stretch is placed,
+// and all are compared in one mode. Two of its literals, by their offsets, are tested
+// before the whole stretch is compared at a place: the first and the last (the same one
+// when it has one literal); `first` is -1 when it has none.
+struct Stretch {
+  const char* begin;
+  const char* end;  // the star, "%" or terminator that ends it
+  std::ptrdiff_t first;
+  std::ptrdiff_t last;
+};
 
-int matchPatternCore(const char* pattern, const char* text, int caseSensitive,
-                     MatchOutputList outputs) {
-  return matchPatternCore(pattern, text, caseSensitive, outputs, nullptr);
+// Whether a byte ends a stretch: a star, a "%" or the terminator.
+bool endsStretch(char c) {
+  constexpr std::uint64_t ENDS = 1ULL | 1ULL << '%' | 1ULL << '*';
+  const auto byte = static_cast<unsigned char>(c);
+  return byte <= '*' && ((ENDS >> byte) & 1U) != 0;
 }
 
-int matchPatternCore(const char* pattern, const char* text, int caseSensitive,
-                     MatchOutputList outputs, std::uint64_t* stored) {
-  const char* textEnd = text + std::strlen(text);
-  Match match{pattern + std::strlen(pattern), textEnd, outputs, {}, stored};
-  Position at{pattern, text, text, 0, caseSensitive != 0 ? 1 : 0};
+const char* stretchEnd(const char* begin) {
+  const char* end = begin;
+  while (!endsStretch(*end)) ++end;
+  return end;
+}
+
+// The stretch [begin, end) with its first and last literal found.
+Stretch readStretch(const char* begin, const char* end) {
+  const char* first = begin;
+  while (first != end && *first == '?') ++first;
+  if (first == end) return {begin, end, -1, -1};
+  const char* last = end - 1;
+  while (*last == '?') --last;
+  return {begin, end, first - begin, last - begin};
+}
+
+// Whether the "?" and literals [begin, end) match the text at `text`; the text's
+// terminator meets neither, so nothing past it is read.
+bool bytesMatch(const char* begin, const char* end, const char* text, int caseSensitive) {
+  if (caseSensitive != 0) {  // the common case, one comparison a byte
+    for (const char* p = begin; p < end; ++p, ++text) {
+      if (*p != *text && (*p != '?' || *text == '\0')) return false;
+    }
+    return true;
+  }
+  for (const char* p = begin; p < end; ++p, ++text) {
+    if (*p == '?' ? *text == '\0' : !sameByte(*p, *text, 0)) return false;
+  }
+  return true;
+}
+
+// How a literal meets a text byte in one mode: the byte, with `fold` set, equals `value`.
+// In the case-insensitive mode bit 5 is set on both sides, except for a space, which
+// would then equal a terminator.
+struct ByteTest {
+  unsigned char fold;
+  unsigned char value;
+};
+
+ByteTest byteTest(char literal, int caseSensitive) {
+  const auto byte = static_cast<unsigned char>(literal);
+  const bool folds = caseSensitive == 0 && (byte | 0x20U) != 0x20U;
+  const auto fold = static_cast<unsigned char>(folds ? 0x20U : 0U);
+  return {fold, static_cast<unsigned char>(byte | fold)};
+}
+
+bool passes(char byte, ByteTest test) {
+  return (static_cast<unsigned char>(byte) | test.fold) == test.value;
+}
+
+// The first place in [from, to) whose bytes at the stretch's first and last literal pass
+// `first` and `last`, or `to`. The last literal, when compared as it is, is looked for
+// with memchr over runs long enough to pay for the call, until it has been found a few
+// times where the first did not pass; then eight places at a time. The bytes read lie
+// within the places and the stretch's length after them.
+const char* findCandidate(const char* from, const char* to, const Stretch& stretch, ByteTest first,
+                          ByteTest last) {
+  constexpr std::uint64_t ONES = 0x0101010101010101ULL;
+  constexpr std::uint64_t HIGHS = 0x8080808080808080ULL;
+  constexpr std::ptrdiff_t LONG_RUN = 16;
+  constexpr int MOST_MISSES = 4;
+  const std::ptrdiff_t one = stretch.first;
+  const std::ptrdiff_t two = stretch.last;
+  for (int misses = 0; last.fold == 0 && to - from >= LONG_RUN && misses < MOST_MISSES; ++misses) {
+    const void* found = std::memchr(from + two, last.value, static_cast<std::size_t>(to - from));
+    if (found == nullptr) return to;
+    from = static_cast<const char*>(found) - two;
+    if (passes(from[one], first)) return from;
+    ++from;
+  }
+  for (std::uint64_t word = 0, other = 0; to - from >= 8; from += 8) {
+    std::memcpy(&word, from + one, sizeof word);
+    std::memcpy(&other, from + two, sizeof other);
+    const std::uint64_t difference = ((word | ONES * first.fold) ^ ONES * first.value) |
+                                     ((other | ONES * last.fold) ^ ONES * last.value);
+    if (((difference - ONES) & ~difference & HIGHS) != 0) break;  // a zero byte: a candidate
+  }
+  for (; from != to; ++from) {
+    if (passes(from[one], first) && passes(from[two], last)) return from;
+  }
+  return to;
+}
+
+// The first place in [text, limit) where the stretch [begin, end) matches whole; returns
+// where the text after it starts, or nullptr when there is no such place.
+const char* findStretch(const char* begin, const char* end, const char* text, const char* limit,
+                        int caseSensitive) {
+  const auto length = end - begin;
+  if (limit - text < length) return nullptr;
+  const Stretch stretch = readStretch(begin, end);
+  if (stretch.first < 0) return text + length;  // "?" only
+  const ByteTest first = byteTest(stretch.begin[stretch.first], caseSensitive);
+  const ByteTest last = byteTest(stretch.begin[stretch.last], caseSensitive);
+  const char* places = limit - length + 1;  // past the last place
+  for (const char* at = text;; ++at) {
+    at = findCandidate(at, places, stretch, first, last);
+    if (at == places) return nullptr;
+    const std::ptrdiff_t inner = stretch.first + 1;  // the first and last literal passed
+    if (bytesMatch(stretch.begin + inner, stretch.begin + stretch.last, at + inner,
+                   caseSensitive)) {
+      return at + length;
+    }
+  }
+}
+
+// As findStretch, when the text's end is not yet known, as for a pattern that ends in a
+// star: the stretch's last literal, compared as it is, is looked for with strchr, which
+// stops at the terminator. After a few places that fail, or for a folded literal, the
+// text's end is taken into `limit` and findStretch goes on.
+const char* findStretchToEnd(const char* begin, const char* end, const char* text,
+                             const char*& limit, int caseSensitive) {
+  constexpr int MOST_MISSES = 4;
+  const Stretch stretch = readStretch(begin, end);
+  const char lastByte = stretch.last >= 0 ? begin[stretch.last] : '\0';
+  const bool searchable = lastByte != '\0' && byteTest(lastByte, caseSensitive).fold == 0;
+  const char* from = text;    // no place before it matches
+  const char* search = text;  // nor has the last literal before it
+  for (int misses = 0; searchable && misses < MOST_MISSES; ++misses) {
+    const char* found = std::strchr(search, lastByte);
+    if (found == nullptr) return nullptr;
+    search = found + 1;
+    const char* at = found - stretch.last;
+    if (at < from) continue;
+    if (bytesMatch(begin, end, at, caseSensitive)) return at + (end - begin);
+    from = at + 1;
+  }
+  limit = from + std::strlen(from);
+  return findStretch(begin, end, from, limit, caseSensitive);
+}
+
+// What the plain path decides: no match, a match, or that the pattern holds a directive
+// and is the walk's to match.
+enum class Plain : unsigned char { NO_MATCH, MATCH, NOT_PLAIN };
+
+// Where the plain path hands a pattern that holds a "%" over to the walk: the pattern and
+// the text as far as its head has matched them, where the run of "?" before them began,
+// and the ends of both once taken (else nullptr).
+struct Handover {
+  const char* pattern;
+  const char* text;
+  const char* captureStart;
+  const char* patternEnd;
+  const char* textEnd;
+};
+
+bool holdsPercent(const char* begin, const char* end) {
+  return begin != end && std::memchr(begin, '%', static_cast<std::size_t>(end - begin)) != nullptr;
+}
+
+// The stretches between the first star and the last, each at its first occurrence after
+// the one before and before the tail's place, `limit` (nullptr while the text's end is not
+// known: the tail is empty).
+Plain matchMiddle(const char* firstStar, const char* lastStar, const char* text, const char* limit,
+                  int caseSensitive) {
+  for (const char* p = afterStars(firstStar, lastStar); p != lastStar + 1;) {
+    const char* end = stretchEnd(p);
+    if (*end == '%') return Plain::NOT_PLAIN;
+    const bool room = limit == nullptr || limit - text >= end - p;
+    if (room && bytesMatch(p, end, text, caseSensitive)) {
+      text += end - p;
+    } else {
+      text = limit != nullptr ? findStretch(p, end, text, limit, caseSensitive)
+                              : findStretchToEnd(p, end, text, limit, caseSensitive);
+    }
+    if (text == nullptr) return Plain::NO_MATCH;  // what follows cannot change its mode
+    p = end[1] == '*' ? afterStars(end + 1, lastStar + 1) : end + 1;
+  }
+  return Plain::MATCH;
+}
+
+// The one stretch between the first star and the last, [begin, lastStar), looked for at
+// once before `limit` (nullptr while the text's end is not known).
+Plain matchOneStretch(const char* begin, const char* lastStar, const char* text, const char* limit,
+                      int caseSensitive) {
+  const char* found = limit != nullptr
+                          ? findStretch(begin, lastStar, text, limit, caseSensitive)
+                          : findStretchToEnd(begin, lastStar, text, limit, caseSensitive);
+  return found != nullptr ? Plain::MATCH : Plain::NO_MATCH;
+}
+
+// The stretches between the first star and the last: one is looked for at once.
+Plain matchBetween(const char* firstStar, const char* lastStar, const char* text, const char* limit,
+                   int caseSensitive) {
+  const char* begin = firstStar + 1;
+  if (begin == lastStar || stretchEnd(begin) != lastStar) {
+    return matchMiddle(firstStar, lastStar, text, limit, caseSensitive);
+  }
+  return matchOneStretch(begin, lastStar, text, limit, caseSensitive);
+}
+
+// The tail's byte before `p` meets no byte of the text in either mode: no match, unless
+// the byte is a directive's own.
+Plain differs(const char* p) {
+  return p[-2] == '%' ? Plain::NOT_PLAIN : Plain::NO_MATCH;
+}
+
+// A pattern without directives, from its first star on, against the text from where the
+// head left it. The tail, after the last star, meets the text's end; it is compared there
+// from the back as the last star is looked for, in both modes at once, since a "%:" or
+// "%=" before it would set its mode. A byte after a "%" is never taken for a literal.
+Plain matchAfterHead(const char* firstStar, const char* text, int caseSensitive,
+                     Handover& handover) {
+  handover.patternEnd = firstStar + std::strlen(firstStar);
+  const char* lastStar = handover.patternEnd - 1;
+  if (*lastStar == '*' && (lastStar == firstStar || lastStar[-1] != '%')) {
+    return matchBetween(firstStar, lastStar, text, nullptr, caseSensitive);  // no tail
+  }
+  handover.textEnd = text + std::strlen(text);
+  const char* p = handover.patternEnd;
+  const char* textEnd = handover.textEnd;
+  const char* t = textEnd;
+  bool foldedOnly = false;
+  for (; p[-1] != '*'; --p) {
+    const char c = p[-1];
+    if (c == '%') return Plain::NOT_PLAIN;
+    if (t == text) return differs(p);
+    --t;
+    if (c == *t || c == '?') continue;
+    if (!sameByte(c, *t, 0)) return differs(p);
+    foldedOnly = true;
+  }
+  lastStar = p - 1;
+  if (lastStar != firstStar && lastStar[-1] == '%') return Plain::NOT_PLAIN;
+  if (foldedOnly && caseSensitive != 0) {
+    return holdsPercent(firstStar, lastStar) ? Plain::NOT_PLAIN : Plain::NO_MATCH;
+  }
+  if (lastStar == firstStar) return Plain::MATCH;  // one star: nothing between
+  return matchBetween(firstStar, lastStar, text, t, caseSensitive);
+}
+
+// Matches a pattern without directives. Its head, before the first star, meets the text's
+// start and its tail the text's end; each stretch between two stars is placed at its first
+// occurrence after the one before, which leaves the most text for those after it, so if
+// that placement fails every other does. Up to the first "%" met the walk would have
+// stored nothing, so a failure found before it is the walk's answer too.
+Plain matchPlain(const char* pattern, const char* text, int caseSensitive, Handover& handover) {
+  handover = {pattern, text, text, nullptr, nullptr};
+  const char* p = pattern;
+  for (; *p != '*' && *p != '%'; ++p, ++text) {
+    if (*p == '\0') return *text == '\0' ? Plain::MATCH : Plain::NO_MATCH;
+    if (*text == '\0' || (*p != '?' && !sameByte(*p, *text, caseSensitive))) {
+      return Plain::NO_MATCH;
+    }
+    if (*p != '?') handover.captureStart = text + 1;
+  }
+  handover.pattern = p;
+  handover.text = text;
+  return *p == '%' ? Plain::NOT_PLAIN : matchAfterHead(p, text, caseSensitive, handover);
+}
+
+// The walk, for a pattern that holds a directive, from where the plain path handed it over.
+int walkPattern(const Handover& handover, int caseSensitive, MatchOutputList outputs,
+                std::uint64_t* stored) {
+  const char* pattern = handover.pattern;
+  const char* text = handover.text;
+  const char* textEnd = handover.textEnd != nullptr ? handover.textEnd : text + std::strlen(text);
+  const char* patternEnd =
+      handover.patternEnd != nullptr ? handover.patternEnd : pattern + std::strlen(pattern);
+  Match match{patternEnd, textEnd, outputs, {}, stored};
+  Position at{pattern, text, handover.captureStart, 0, caseSensitive};
   Star star{pattern, text, text, 0, '\0', 1, Splits::ONE};
   for (;;) {
     const Step step = takeElement(at, match);
@@ -508,6 +808,96 @@ int matchPatternCore(const char* pattern, const char* text, int caseSensitive,
     star = starAt(at, match);
     if (!startStar(at, star, match)) return 0;
   }
+}
+
+// Whether the "?" and literals of `pattern` match the text's `Word`-sized run at `text`,
+// none of whose bytes is the terminator: per byte, the bits where they differ, outside
+// bit 5 in the case-insensitive mode, and for a byte that is not "?".
+template <class Word>
+bool wordMatches(const char* pattern, const char* text, int caseSensitive) {
+  constexpr Word ONES = static_cast<Word>(~Word{0}) / 0xFFU;
+  constexpr Word LOWS = ONES * 0x7FU;
+  Word literals = 0;
+  Word bytes = 0;
+  std::memcpy(&literals, pattern, sizeof literals);
+  std::memcpy(&bytes, text, sizeof bytes);
+  const Word others = literals ^ (ONES * static_cast<unsigned char>('?'));
+  const Word notQuestion = ((((others & LOWS) + LOWS) | others) & ~LOWS) >> 7U;  // 1 per byte
+  const Word compared = notQuestion * (caseSensitive != 0 ? 0xFFU : 0xDFU);
+  return ((literals ^ bytes) & compared) == 0;
+}
+
+// The tail, `length` bytes of "?" and literals, against the text's last bytes (no
+// terminator among them): two overlapping words when it is 4 to 16 bytes long.
+bool tailBytesMatch(const char* tail, std::size_t length, const char* text, int caseSensitive) {
+  if (length >= 4 && length <= 8) {
+    return wordMatches<std::uint32_t>(tail, text, caseSensitive) &&
+           wordMatches<std::uint32_t>(tail + length - 4, text + length - 4, caseSensitive);
+  }
+  if (length >= 8 && length <= 16) {
+    return wordMatches<std::uint64_t>(tail, text, caseSensitive) &&
+           wordMatches<std::uint64_t>(tail + length - 8, text + length - 8, caseSensitive);
+  }
+  return bytesMatch(tail, tail + length, text, caseSensitive);
+}
+
+// The stretches of a pattern of known shape between its first star and its last.
+int matchStars(PlainShape shape, const char* firstStar, const char* lastStar, const char* text,
+               const char* limit, int caseSensitive) {
+  const Plain plain = shape.oneStretch
+                          ? matchOneStretch(firstStar + 1, lastStar, text, limit, caseSensitive)
+                          : matchMiddle(firstStar, lastStar, text, limit, caseSensitive);
+  return plain == Plain::MATCH ? 1 : 0;
+}
+
+// A pattern without directives whose stars' places are known: the plain path, with the
+// head and the tail compared straight away in the one mode, and a single stretch between
+// the stars looked for at once. Returns 1 on a match.
+int matchShaped(const char* pattern, PlainShape shape, const char* text, int caseSensitive) {
+  const char* firstStar = pattern + shape.firstStar;
+  if (!bytesMatch(pattern, firstStar, text, caseSensitive)) return 0;
+  text += shape.firstStar;
+  if (shape.firstStar == shape.length) return *text == '\0' ? 1 : 0;  // no star
+  const char* lastStar = pattern + shape.lastStar;
+  const char* end = pattern + shape.length;
+  if (lastStar + 1 == end)
+    return matchStars(shape, firstStar, lastStar, text, nullptr, caseSensitive);
+  const auto tailLength = static_cast<std::size_t>(end - (lastStar + 1));
+  const std::size_t textLength = std::strlen(text);
+  if (textLength < tailLength) return 0;
+  const char* tailPlace = text + (textLength - tailLength);
+  if (!tailBytesMatch(lastStar + 1, tailLength, tailPlace, caseSensitive)) return 0;
+  if (lastStar == firstStar) return 1;
+  return matchStars(shape, firstStar, lastStar, text, tailPlace, caseSensitive);
+}
+
+}  // namespace
+
+int matchPlainCore(const char* pattern, PlainShape shape, const char* text, int caseSensitive) {
+  const int mode = caseSensitive != 0 ? 1 : 0;
+  if (!shape.plain) return matchPatternCore(pattern, text, mode, {});
+  return matchShaped(pattern, shape, text, mode);
+}
+
+int matchSuffixCore(const char* tail, std::size_t length, const char* text, int caseSensitive) {
+  const std::size_t textLength = std::strlen(text);
+  if (textLength < length) return 0;
+  const int mode = caseSensitive != 0 ? 1 : 0;
+  return tailBytesMatch(tail, length, text + (textLength - length), mode) ? 1 : 0;
+}
+
+int matchPatternCore(const char* pattern, const char* text, int caseSensitive,
+                     MatchOutputList outputs) {
+  return matchPatternCore(pattern, text, caseSensitive, outputs, nullptr);
+}
+
+int matchPatternCore(const char* pattern, const char* text, int caseSensitive,
+                     MatchOutputList outputs, std::uint64_t* stored) {
+  const int mode = caseSensitive != 0 ? 1 : 0;
+  Handover handover{};
+  const Plain plain = matchPlain(pattern, text, mode, handover);
+  if (plain != Plain::NOT_PLAIN) return plain == Plain::MATCH ? 1 : 0;
+  return walkPattern(handover, mode, outputs, stored);
 }
 
 }  // namespace usb_flash_detect::match

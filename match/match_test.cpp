@@ -79,6 +79,11 @@ void checkPlainRows(const std::vector<PlainRow>& rows) {
         << where << " (entry)";
     EXPECT_EQ(matchInMode(pattern, text, 1), row.caseSensitive) << where << " (core)";
     EXPECT_EQ(matchInMode(pattern, text, 0), row.caseInsensitive) << where << " (insensitive)";
+    const auto shaped = [&](int mode) {
+      return matchShapedPattern(pattern, plainShape(pattern), text, mode);
+    };
+    EXPECT_EQ(shaped(1), row.caseSensitive) << where << " (shape)";
+    EXPECT_EQ(shaped(0), row.caseInsensitive) << where << " (shape)";
     if (!modelIsQuick(row.pattern, row.text)) continue;
     EXPECT_EQ(modelMatch(pattern, text, 1, {}), row.caseSensitive) << where << " (model)";
     EXPECT_EQ(modelMatch(pattern, text, 0, {}), row.caseInsensitive) << where << " (model)";
@@ -1038,12 +1043,12 @@ std::string randomRun(Random& random, const char* const (&pieces)[N], std::size_
 
 // Single elements, and the pairs that capture something, more often.
 const char* const PATTERN_PIECES[] = {
-    "a", "b",  "A",  "1",   "2",   " ",    "0",   "?",   "?",   "*",
-    "*", "%s", "%d", "%c",  "%i",  "%:",   "%=",  "%%",  "%?",  "%*",
-    "%", "%q", "%f", "?%s", "*%s", "??%d", "*%d", "?%c", "*%c", "?%i"};
+    "a",   "b",    "A",   "1",   "2",   " ",   "0",   "?",    "?",     "*",     "*",   "%s",
+    "%d",  "%c",   "%i",  "%:",  "%=",  "%%",  "%?",  "%*",   "%",     "%q",    "%f",  "?%s",
+    "*%s", "??%d", "*%d", "?%c", "*%c", "?%i", "*ab", "*a?B", "*b a*", "*1a2b", "?ba?"};
 
-const char* const TEXT_CHARS[] = {"a", "b", "A", "1", "2", " ", "0",
-                                  "a", "1", "2", " ", "%", "?", "*"};
+const char* const TEXT_CHARS[] = {"a", "b", "A", "1", "2", " ", "0",  "a",
+                                  "1", "2", " ", "%", "?", "*", "ab", "Ab"};
 
 const char* const OUTPUT_TYPES[] = {"char[32]", "int",  "char",    "char[32]",
                                     "int",      "char", "char[4]", "char[1]"};
@@ -1065,7 +1070,7 @@ std::string textFromPattern(Random& random, const std::string& pattern) {
       text += random.below(4) == 0 ? static_cast<char>(c ^ 0x20) : c;
     }
   }
-  return text.size() > 10 ? text.substr(0, 10) : text;
+  return text.size() > 20 ? text.substr(0, 20) : text;
 }
 
 TEST(MatchModel, AgreesWithRecursiveSearchOnRandomInputs) {
@@ -1076,7 +1081,7 @@ TEST(MatchModel, AgreesWithRecursiveSearchOnRandomInputs) {
   for (int i = 0; i < CASES && failures < MAX_REPORTED; ++i) {
     const std::string pattern = randomRun(random, PATTERN_PIECES, 9);
     const std::string text =
-        random.below(2) ? randomRun(random, TEXT_CHARS, 8) : textFromPattern(random, pattern);
+        random.below(2) ? randomRun(random, TEXT_CHARS, 16) : textFromPattern(random, pattern);
     std::string types = random.pick(OUTPUT_TYPES);
     types += randomRun(random, OUTPUT_TYPES, 4, ", ");  // one to four outputs
     const int caseSensitive = static_cast<int>(random.below(2));
@@ -1084,7 +1089,11 @@ TEST(MatchModel, AgreesWithRecursiveSearchOnRandomInputs) {
     OutputBank actual(types);
     const int want = modelMatch(pattern.c_str(), text.c_str(), caseSensitive, expected.list());
     const int got = matchPatternCore(pattern.c_str(), text.c_str(), caseSensitive, actual.list());
-    if (got == want && (want == 0 || actual.render() == expected.render())) continue;
+    const auto shaped = [&](auto entry) {  // the entries for a pattern's shape
+      return entry(pattern.c_str(), plainShape(pattern.c_str()), text.c_str(), caseSensitive);
+    };
+    const bool shapesAgree = shaped(matchPlainCore) == want && shaped(matchShapedPattern) == want;
+    if (got == want && shapesAgree && (want == 0 || actual.render() == expected.render())) continue;
     ++failures;
     ADD_FAILURE() << "case " << i << ": " << caseName(pattern, text) << " outputs " << types
                   << " mode " << caseSensitive << "\n  expected " << want << " ["

@@ -264,6 +264,57 @@ consteval void refuse(PatternFault fault) {
 }
 }  // namespace refused
 
+// Where a pattern without directives has its stars, as the matcher's entry for such
+// patterns takes it: worked out at compile time for a constant pattern, so that a call
+// neither measures it nor looks it over for "%". `plain` is false for a pattern that holds
+// a "%" (or is too long to describe), which goes to matchPatternCore.
+struct PlainShape {
+  bool plain;
+  bool oneStretch;  // between the first and the last star: bytes, and no star
+  unsigned length;
+  unsigned firstStar;  // each at `length` when there is no star
+  unsigned lastStar;
+};
+
+constexpr PlainShape plainShape(const char* pattern) {
+  constexpr std::size_t LONGEST = 0xFFFFFFFFU;
+  PlainShape shape{true, false, 0, 0, 0};
+  std::size_t length = 0;
+  std::size_t firstStar = LONGEST;
+  std::size_t lastStar = LONGEST;
+  for (; pattern[length] != '\0' && length < LONGEST; ++length) {
+    if (pattern[length] == '%') return {false, false, 0, 0, 0};
+    if (pattern[length] != '*') continue;
+    if (firstStar == LONGEST) firstStar = length;
+    lastStar = length;
+  }
+  if (length == LONGEST) return {false, false, 0, 0, 0};
+  shape.length = static_cast<unsigned>(length);
+  shape.firstStar = static_cast<unsigned>(firstStar == LONGEST ? length : firstStar);
+  shape.lastStar = static_cast<unsigned>(lastStar == LONGEST ? length : lastStar);
+  shape.oneStretch = shape.lastStar > shape.firstStar + 1;
+  for (std::size_t i = firstStar + 1; shape.oneStretch && i < lastStar; ++i) {
+    shape.oneStretch = pattern[i] != '*';
+  }
+  return shape;
+}
+
+// As matchPatternCore without outputs, for a pattern of the given shape.
+int matchPlainCore(const char* pattern, PlainShape shape, const char* text, int caseSensitive);
+
+// As matchPatternCore for "*" followed by the `length` bytes of `tail`, none of them "*"
+// or "%": whether the text ends in them.
+int matchSuffixCore(const char* tail, std::size_t length, const char* text, int caseSensitive);
+
+// As matchPlainCore; "*" and a tail, the commonest shape, go straight to matchSuffixCore.
+inline int matchShapedPattern(const char* pattern, PlainShape shape, const char* text,
+                              int caseSensitive) {
+  if (shape.plain && shape.lastStar == 0 && shape.length > 1) {
+    return matchSuffixCore(pattern + 1, shape.length - 1, text, caseSensitive);
+  }
+  return matchPlainCore(pattern, shape, text, caseSensitive);
+}
+
 // A pattern known only at run time, for matchPattern: runtimePattern(pattern).
 struct RuntimePattern {
   const char* text;
@@ -292,6 +343,7 @@ class CheckedPattern {
     constexpr std::array<MatchOutputKind, sizeof...(Outputs)> KINDS{
         match_output::outputKind<Outputs>()...};
     refused::refuse(findPatternFault(pattern, KINDS));
+    shape_ = plainShape(pattern);
   }
   CheckedPattern(RuntimePattern pattern) : text_(pattern.text) {}
   template <UncheckablePattern Pattern>
@@ -302,9 +354,11 @@ class CheckedPattern {
   }
 
   const char* text() const { return text_; }
+  PlainShape shape() const { return shape_; }
 
  private:
   const char* text_;
+  PlainShape shape_{false, false, 0, 0, 0};
 };
 
 // Outputs are deduced from the arguments after the text alone.
@@ -338,6 +392,9 @@ int matchTyped(const char* pattern, const char* text, std::uint64_t* stored, Out
 // storing directives. Result as for matchPatternCore.
 template <match_output::Describable... Outputs>
 int matchPattern(PatternFor<Outputs...> pattern, const char* text, Outputs&&... outputs) {
+  if constexpr (sizeof...(Outputs) == 0) {
+    if (pattern.shape().plain) return matchShapedPattern(pattern.text(), pattern.shape(), text, 1);
+  }
   return match_output::matchTyped(pattern.text(), text, nullptr, std::forward<Outputs>(outputs)...);
 }
 
