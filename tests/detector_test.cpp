@@ -194,15 +194,16 @@ TEST_F(DetectorRun, LongestRecordIsNeverCut) {
 }
 
 TEST_F(DetectorRun, EntryWhosePathDoesNotFitIsSkipped) {
-  system.windowsDirectory = "C:\\" + std::string(200, 'w');   // INF directory: 207 bytes
-  const std::string fits = std::string(47, 'f') + ".inf";     // 207 + 1 + 51 = 259
-  const std::string tooLong = std::string(48, 'l') + ".inf";  // 260: one too many
+  system.windowsDirectory = "C:\\" + std::string(200, 'w');  // INF directory: 207 bytes
+  const std::string fits = std::string(47, 'f') + ".inf";    // 207 + 1 + 51 = 259
+  const std::string stem(48, 'l');
+  const std::string tooLong = stem + ".inf";  // 260: one too many
   addFile(tooLong, package("%DeviceDesc%=I, USB\\VID_0FCE&PID_ADDE"));
   addFile(fits, package("%DeviceDesc%=I, USB\\VID_0FCE&PID_ADDE"));
   runDetector();
   EXPECT_EQ(system.output, BANNER + recordOf(fits) + countLine(1) + PROMPT);
-  for (const std::string& lookup : system.lookups) {
-    EXPECT_EQ(lookup.find(tooLong), std::string::npos) << lookup;
+  for (const std::string& lookup : system.lookups) {  // nor its path cut to fit
+    EXPECT_EQ(lookup.find(stem), std::string::npos) << lookup;
   }
 }
 

@@ -263,6 +263,9 @@ const std::vector<Row> ENCODINGS = {
     {"UTF-8 overlong cut", "\xEF\xBB\xBF[A]\r\nk=a\xE0\x9Fz\r\n", "A", "k", "a?z"},
     {"UTF-8 surrogate", "\xEF\xBB\xBF[A]\r\nk=a\xED\xA0\x80z\r\n", "A", "k", "a??z"},
     {"UTF-8 past 10FFFF", "\xEF\xBB\xBF[A]\r\nk=a\xF4\x90\x80\x80z\r\n", "A", "k", "a???z"},
+    {"UTF-8 last before the surrogates", "\xEF\xBB\xBF[A]\r\nk=a\xED\x9F\xBFz\r\n", "A", "k",
+     "a?z"},
+    {"UTF-8 last code point", "\xEF\xBB\xBF[A]\r\nk=a\xF4\x8F\xBF\xBFz\r\n", "A", "k", "a??z"},
     {"UTF-8 4 bytes", "\xEF\xBB\xBF[A]\r\nk=a\xF0\x9F\x98\x80z\r\n", "A", "k", "a??z"},
     {"UTF-8 broken by ASCII", "\xEF\xBB\xBF[A]\r\nk=\xE2(\xA1\xF0\x90(\xBCz\r\n", "A", "k",
      "?(?"
